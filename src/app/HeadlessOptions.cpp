@@ -1,0 +1,150 @@
+#include "app/HeadlessOptions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+using Apply = std::function<std::string(HeadlessOptions&, const std::string&)>;
+
+struct Option {
+    const char* name;
+    const char* argument;  // nullptr for a flag
+    const char* help;
+    Apply apply;
+};
+
+std::string parseInt(const std::string& text, int low, int high, int& out) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        return "expects a whole number from " + std::to_string(low) + " to " +
+               std::to_string(high);
+    }
+    out = value;
+    return {};
+}
+
+const std::vector<Option>& optionTable() {
+    static const std::vector<Option> table = {
+        {"--headless", nullptr, "run without a window; messages go to stderr",
+         [](HeadlessOptions& o, const std::string&) {
+             o.headless = true;
+             return std::string();
+         }},
+        {"--device-a", "PATH", "serial device of Comport A",
+         [](HeadlessOptions& o, const std::string& v) {
+             o.deviceA = v;
+             return std::string();
+         }},
+        {"--device-b", "PATH", "serial device of Comport B",
+         [](HeadlessOptions& o, const std::string& v) {
+             o.deviceB = v;
+             return std::string();
+         }},
+        {"--baud", "N", "baud rate of both sides (default 9600)",
+         [](HeadlessOptions& o, const std::string& v) {
+             return parseInt(v, 1, 100000000, o.baud);
+         }},
+        {"--parity", "N|E|O", "parity of both sides (default N)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.size() != 1 || std::strchr("NEOneo", v[0]) == nullptr) {
+                 return std::string("expects N, E or O");
+             }
+             o.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
+             return std::string();
+         }},
+        {"--data-bits", "7|8", "data bits of both sides (default 8)",
+         [](HeadlessOptions& o, const std::string& v) { return parseInt(v, 7, 8, o.dataBits); }},
+        {"--stop-bits", "1|2", "stop bits of both sides (default 1)",
+         [](HeadlessOptions& o, const std::string& v) { return parseInt(v, 1, 2, o.stopBits); }},
+        {"--duration", "SECONDS", "stop after this many seconds (default: until SIGINT/SIGTERM)",
+         [](HeadlessOptions& o, const std::string& v) {
+             char* end = nullptr;
+             const double d = std::strtod(v.c_str(), &end);
+             if (v.empty() || *end != '\0' || !(d > 0)) {
+                 return std::string("expects a positive number of seconds");
+             }
+             o.durationSeconds = d;
+             return std::string();
+         }},
+        {"--help", nullptr, "show this text",
+         [](HeadlessOptions& o, const std::string&) {
+             o.help = true;
+             return std::string();
+         }},
+        {"--version", nullptr, "show the version",
+         [](HeadlessOptions& o, const std::string&) {
+             o.version = true;
+             return std::string();
+         }},
+    };
+    return table;
+}
+
+const Option* findOption(const std::string& name) {
+    for (const Option& option : optionTable()) {
+        if (name == option.name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
+    ParsedOptions parsed;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            hasValue = true;
+        }
+        const Option* option = findOption(name);
+        if (option == nullptr) {
+            parsed.error = "unknown option '" + args[i] + "'";
+            return parsed;
+        }
+        if (option->argument != nullptr && !hasValue) {
+            if (i + 1 >= args.size()) {
+                parsed.error = name + " needs " + option->argument;
+                return parsed;
+            }
+            value = args[++i];
+        } else if (option->argument == nullptr && hasValue) {
+            parsed.error = name + " takes no value";
+            return parsed;
+        }
+        if (std::string problem = option->apply(parsed.options, value); !problem.empty()) {
+            parsed.error = name + " " + problem;
+            return parsed;
+        }
+    }
+    const HeadlessOptions& o = parsed.options;
+    if (o.headless && !o.help && !o.version && (o.deviceA.empty() || o.deviceB.empty())) {
+        parsed.error = "--headless needs --device-a and --device-b";
+    }
+    return parsed;
+}
+
+std::string headlessUsage() {
+    std::string text = "usage: portavigilant [--headless --device-a PATH --device-b PATH [options]]\n"
+                       "Without --headless the main window opens.\n\noptions:\n";
+    for (const Option& option : optionTable()) {
+        std::string left = std::string("  ") + option.name;
+        if (option.argument != nullptr) {
+            left += std::string(" ") + option.argument;
+        }
+        left.resize(std::max<size_t>(left.size() + 2, 26), ' ');
+        text += left + option.help + "\n";
+    }
+    return text;
+}

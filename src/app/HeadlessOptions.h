@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Command line of the front end without a window. Every option is declared once, in the table
+// in HeadlessOptions.cpp, which also produces the usage text.
+struct HeadlessOptions {
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    std::string deviceA;
+    std::string deviceB;
+    int baud = 9600;
+    char parity = 'N';
+    int dataBits = 8;
+    int stopBits = 1;
+    double durationSeconds = 0;  // 0: until SIGINT or SIGTERM
+};
+
+struct ParsedOptions {
+    HeadlessOptions options;
+    std::string error;  // not empty when the command line is wrong
+};
+
+ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args);
+std::string headlessUsage();
+
+constexpr int kExitOk = 0;
+constexpr int kExitSideFailed = 1;
+constexpr int kExitBadArguments = 2;

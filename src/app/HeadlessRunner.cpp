@@ -1,0 +1,81 @@
+#include "app/HeadlessRunner.h"
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cmath>
+
+#include "app/ConsolePrompt.h"
+#include "datapath/LineMonitor.h"
+
+namespace {
+
+int signalFds[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(signalFds[1], &c, 1);
+}
+
+// SIGINT and SIGTERM end the event loop through a socket pair, so the closing steps run on the
+// main thread as after any other end of the run.
+void quitOnSignals() {
+    if (signalFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalFds) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    auto* notifier = new QSocketNotifier(signalFds[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
+}
+
+class ConsoleView : public MonitorView {
+public:
+    Prompt& prompt() override { return prompt_; }
+    void showBlock(Side, const uint8_t*, int) override {}
+    void sideStateChanged(Side) override {}
+
+private:
+    ConsolePrompt prompt_;
+};
+
+void applyLineOptions(PortSettings& settings, const HeadlessOptions& options,
+                      const std::string& device) {
+    settings.serial = true;
+    settings.devicePath = device;
+    settings.baud = options.baud;
+    settings.parity = options.parity == 'E' ? 1 : options.parity == 'O' ? 2 : 0;
+    settings.dataBits = options.dataBits - 7;
+    settings.stopBits = options.stopBits - 1;
+}
+
+}  // namespace
+
+int runHeadless(const HeadlessOptions& options) {
+    ConsoleView view;
+    LineMonitor monitor(view);
+    applyLineOptions(monitor.settings(Side::A), options, options.deviceA);
+    applyLineOptions(monitor.settings(Side::B), options, options.deviceB);
+    if (!monitor.StartSide(Side::A) || !monitor.StartSide(Side::B)) {
+        monitor.StopSide(Side::A);
+        monitor.StopSide(Side::B);
+        return kExitSideFailed;
+    }
+    quitOnSignals();
+    if (options.durationSeconds > 0) {
+        QTimer::singleShot(static_cast<int>(std::lround(options.durationSeconds * 1000)), qApp,
+                           [] { QCoreApplication::quit(); });
+    }
+    QCoreApplication::exec();
+    monitor.StopSide(Side::A);
+    monitor.StopSide(Side::B);
+    return kExitOk;
+}

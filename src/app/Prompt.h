@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// How any layer talks to the user: message boxes, questions and file dialogs. The GUI answers
+// with Qt dialogs, the headless front end on stderr, tests from a script.
+// Texts are UTF-8 here; file contents elsewhere are code page 1252.
+
+enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class PromptIcon { None, Information, Warning, Error, Question };
+enum class PromptAnswer { Ok, Cancel, Yes, No };
+
+struct FileDialogRequest {
+    bool save = false;
+    std::string title;
+    std::string filter;        // "Parameter Files (*.dat)|*.dat|All Files (*.*)|*.*|"
+    std::string initialPath;
+    std::string defaultExtension;
+};
+
+class Prompt {
+public:
+    virtual ~Prompt() = default;
+    virtual PromptAnswer message(const std::string& text, const std::string& caption = {},
+                                 PromptButtons buttons = PromptButtons::Ok,
+                                 PromptIcon icon = PromptIcon::None) = 0;
+    // The chosen path, or nothing when the dialog was cancelled.
+    virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+};
+
+// The answer a dialog gives when the user just presses Enter.
+PromptAnswer defaultAnswer(PromptButtons buttons);

@@ -1,0 +1,33 @@
+#include <QApplication>
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/HeadlessOptions.h"
+#include "app/HeadlessRunner.h"
+#include "app/PortaVigilantDlg.h"
+
+int main(int argc, char* argv[]) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const ParsedOptions parsed = parseHeadlessOptions(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "portavigilant: %s\n\n%s", parsed.error.c_str(),
+                     headlessUsage().c_str());
+        return kExitBadArguments;
+    }
+    if (parsed.options.help) {
+        std::fputs(headlessUsage().c_str(), stdout);
+        return kExitOk;
+    }
+    if (parsed.options.version) {
+        std::puts("PortaVigilant 6.01");
+        return kExitOk;
+    }
+    if (parsed.options.headless) {
+        QCoreApplication app(argc, argv);
+        return runHeadless(parsed.options);
+    }
+    QApplication app(argc, argv);
+    return runMainWindow();
+}

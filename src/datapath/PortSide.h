@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "ports/SerialPort.h"
+
+enum class Side { A, B };
+
+inline char sideLetter(Side side) { return side == Side::A ? 'A' : 'B'; }
+inline Side otherSide(Side side) { return side == Side::A ? Side::B : Side::A; }
+
+// Run state of one side: which channels are open and the bytes received but not yet processed.
+struct PortSide {
+    static constexpr int kCaptureSize = 10240;
+
+    explicit PortSide(TtyBackend& lines) : port(lines) {}
+
+    bool started = false;
+    bool isSerial = false;
+    bool isNetwork = false;
+    bool isVirtual = false;
+    bool isTerminal = false;  // side B only
+    bool localEcho = false;
+    SerialPort port;
+    std::array<uint8_t, kCaptureSize> captureBuffer{};
+    int captureCount = 0;
+    long long totalShown = 0;
+    bool logEnabled = false;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+// Line settings of one side. The radio indices follow the main window's controls.
+struct PortSettings {
+    bool serial = true;
+    bool network = false;
+    bool isVirtual = false;
+    int portNumber = 1;   // 1..256, "COM%d"
+    int baud = 9600;
+    int parity = 0;       // 0 None, 1 Even, 2 Odd
+    int dataBits = 1;     // 0 means 7, 1 means 8
+    int stopBits = 0;     // 0 means 1, 1 means 2
+    bool dtr = false;
+    bool rts = false;
+    bool autoHandshake = false;
+    // The device this side opens; empty means /dev/ttyS{portNumber-1}.
+    std::string devicePath;
+
+    std::string device() const;
+    const char* parityLetter() const;
+    int dataBitCount() const { return dataBits + 7; }
+    int stopBitCount() const { return stopBits + 1; }
+};

@@ -1,0 +1,375 @@
+#include "ports/SerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "app/TextFormat.h"
+#include "ports/TtyLine.h"
+
+namespace {
+
+constexpr const char* kTextAlreadyOpen = "Schnittstelle '%s' ist bereits initialisert !!!";
+constexpr const char* kTextBadParameter = "Fehlerhafter Parameter in ('%s',%d,%s,%d,%d)";
+constexpr const char* kTextNoHandle =
+    "Handle für '%s' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch !";
+constexpr const char* kTextNoState = "Status für '%s' konnte nicht übernommen werden !!!\n";
+constexpr const char* kTextNoDcb = "Device-Control Block für '%s' konnte nicht verbunden werden !!!";
+constexpr const char* kTextNotOpen = "Schnittstelle '%s' ist nicht initialisert !!!";
+constexpr const char* kTextPartialWrite = "Es konnten %d von %d über %s versandt werden !!!";
+constexpr const char* kTextAccessError = "Fehler '%s' beim Zugriff auf '%s'";
+
+constexpr int kInitialBaud = 9600;
+constexpr int kMinBaud = 75;
+constexpr int kWriteMsPerByte = 100;
+// Line changes are read this often while the driver has modem lines; a pty has none, so its
+// event thread sleeps until bytes arrive.
+constexpr int kLinePollMs = 10;
+
+using Clock = std::chrono::steady_clock;
+
+int msLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+bool waitFor(int fd, short events, int timeoutMs) {
+    pollfd p{fd, events, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+unsigned lineEvents(int changed) {
+    unsigned events = 0;
+    if (changed & TIOCM_CTS) {
+        events |= SerialEvent::Cts;
+    }
+    if (changed & TIOCM_DSR) {
+        events |= SerialEvent::Dsr;
+    }
+    if (changed & TIOCM_RNG) {
+        events |= SerialEvent::Ring;
+    }
+    if (changed & TIOCM_CD) {
+        events |= SerialEvent::Rlsd;
+    }
+    return events;
+}
+
+}  // namespace
+
+SerialPort::SerialPort(TtyBackend& lines) : lines_(lines) {}
+
+SerialPort::~SerialPort() {
+    Close();
+    for (int fd : {wakeFd_, notifyFd_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+bool SerialPort::Open(const std::string& deviceName, int baud, std::string parity, int dataBits,
+                      int stopBits, std::string& errorText, bool ctsFlow, bool dsrFlow,
+                      int /*queueSize: the kernel sizes its own queues*/) {
+    errorText.clear();
+    if (open_) {
+        errorText = formatText(kTextAlreadyOpen, deviceName.c_str());
+        return false;
+    }
+    std::transform(parity.begin(), parity.end(), parity.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    deviceName_ = deviceName;
+    const bool parityOk = parity.size() == 1 && std::strchr("NEOMS", parity[0]) != nullptr;
+    if (deviceName.empty() || !parityOk || baud < kMinBaud || dataBits < 7 || dataBits > 8 ||
+        stopBits < 1 || stopBits > 2) {
+        errorText = formatText(kTextBadParameter, deviceName.c_str(), baud, parity.c_str(),
+                               dataBits, stopBits);
+        return false;
+    }
+    fd_ = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Exclusive use: TIOCEXCL keeps unprivileged openers out, flock also our own other side and
+    // programs that lock the way pyserial does.
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (fd_ < 0) {
+        errorText = formatText(kTextNoHandle, deviceName.c_str());
+        return false;
+    }
+    if (!ttyIsTerminal(fd_)) {
+        errorText = formatText(kTextNoState, deviceName.c_str());
+        return false;
+    }
+    ::ioctl(fd_, TIOCEXCL);
+    // DSR output flow control has no termios counterpart; refusing it is honest.
+    const TtyLineFormat format{dataBits, stopBits, parity[0], ctsFlow};
+    if (dsrFlow || !setTtyFormat(fd_, format) || !setTtySpeed(fd_, kInitialBaud)) {
+        errorText = formatText(kTextNoDcb, deviceName.c_str());
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
+    open_ = true;
+    setTtySpeed(fd_, baud);  // a rate the driver refuses leaves the line at 9600, silently
+    return true;
+}
+
+void SerialPort::Close() {
+    if (threadRunning_) {
+        StopEventThread();
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+        deviceName_.clear();
+        open_ = false;
+        rxCount_ = 0;
+    }
+}
+
+bool SerialPort::Write(const uint8_t* data, int length, std::string& errorText) {
+    errorText.clear();
+    if (!open_) {
+        errorText = formatText(kTextNotOpen, deviceName_.c_str());
+        return false;
+    }
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(static_cast<long long>(length) * kWriteMsPerByte);
+    int written = 0;
+    while (written < length) {
+        const ssize_t n = ::write(fd_, data + written, static_cast<size_t>(length - written));
+        if (n > 0) {
+            written += static_cast<int>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN) {
+            const int left = msLeft(deadline);
+            if (left == 0 || !waitFor(fd_, POLLOUT, left)) {
+                break;
+            }
+        } else {
+            errorText = formatText(kTextAccessError, std::strerror(errno), deviceName_.c_str());
+            return false;
+        }
+    }
+    if (written < length) {
+        errorText = formatText(kTextPartialWrite, written, length, deviceName_.c_str());
+        return false;
+    }
+    return true;
+}
+
+int SerialPort::GetInQueue() {
+    int count = 0;
+    if (!open_ || ::ioctl(fd_, FIONREAD, &count) != 0) {
+        return -1;
+    }
+    return count;
+}
+
+bool SerialPort::SetReadTimeout(int timeoutMs) {
+    if (!open_ || timeoutMs < 0) {
+        return false;
+    }
+    readTimeoutMs_ = timeoutMs;
+    return true;
+}
+
+bool SerialPort::Read(int count, int& received, int timeoutMs) {
+    if (!SetReadTimeout(timeoutMs)) {
+        return false;
+    }
+    if (count <= 0) {
+        received = 0;
+        return true;
+    }
+    count = std::min(count, kBufferSize);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
+    int position = 0;
+    while (position < count) {
+        const ssize_t n =
+            ::read(fd_, rxBuffer_.data() + position, static_cast<size_t>(count - position));
+        if (n > 0) {
+            position += static_cast<int>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && errno == EAGAIN && position == 0) {
+            const int left = msLeft(deadline);
+            if (left == 0 || !waitFor(fd_, POLLIN, left)) {
+                break;
+            }
+        } else {
+            break;
+        }
+    }
+    rxCount_ = position;
+    received = position;
+    return position > 0;
+}
+
+bool SerialPort::SetLines(bool changeDtr, bool dtrOn, bool changeRts, bool rtsOn) {
+    if (!open_) {
+        return false;
+    }
+    bool ok = true;
+    if (changeDtr) {
+        ok = lines_.setLines(fd_, TIOCM_DTR, dtrOn) && ok;
+    }
+    if (changeRts) {
+        ok = lines_.setLines(fd_, TIOCM_RTS, rtsOn) && ok;
+    }
+    return ok;
+}
+
+bool SerialPort::SetFlowControl(bool changeDsr, bool dsrFlowOn, bool changeCts, bool ctsFlowOn) {
+    if (!open_) {
+        return false;
+    }
+    bool ok = true;
+    if (changeCts) {
+        ok = setTtyCtsFlow(fd_, ctsFlowOn);
+    }
+    // No termios counterpart for DSR output flow: report it rather than pretend.
+    if (changeDsr && dsrFlowOn) {
+        ok = false;
+    }
+    return ok;
+}
+
+bool SerialPort::GetModemStatus(bool& cts, bool& dsr, bool& ring, bool& rlsd) {
+    int bits = 0;
+    if (!open_ || !lines_.getLines(fd_, bits)) {
+        return false;
+    }
+    cts = (bits & TIOCM_CTS) != 0;
+    dsr = (bits & TIOCM_DSR) != 0;
+    ring = (bits & TIOCM_RNG) != 0;
+    rlsd = (bits & TIOCM_CD) != 0;
+    return true;
+}
+
+int SerialPort::currentBaud() const { return open_ ? getTtySpeed(fd_) : -1; }
+
+bool SerialPort::StartEventThread(QObject* owner, SerialEventHandler handler) {
+    if (!open_ || threadRunning_) {
+        return false;
+    }
+    if (wakeFd_ < 0) {
+        wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        notifyFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wakeFd_ < 0 || notifyFd_ < 0) {
+            return false;
+        }
+    }
+    uint64_t drain = 0;
+    while (::read(wakeFd_, &drain, sizeof drain) > 0 || ::read(notifyFd_, &drain, sizeof drain) > 0) {
+    }
+    pending_ = 0;
+    handler_ = std::move(handler);
+    notifier_ = std::make_unique<QSocketNotifier>(notifyFd_, QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, owner,
+                     [this] { deliverEvents(); });
+    stop_ = false;
+    ended_ = false;
+    acked_ = false;
+    thread_ = std::thread([this] { eventLoop(); });
+    threadRunning_ = true;
+    return true;
+}
+
+bool SerialPort::StopEventThread() {
+    if (!open_ || !threadRunning_) {
+        threadRunning_ = false;
+        return false;
+    }
+    bool endedInTime;
+    {
+        std::unique_lock lock(mutex_);
+        stop_ = true;
+        cv_.notify_all();
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+        endedInTime = cv_.wait_for(lock, std::chrono::milliseconds(1000), [this] { return ended_; });
+    }
+    // The thread never waits on us once stop_ is set, so this join is bounded.
+    thread_.join();
+    notifier_->setEnabled(false);
+    threadRunning_ = false;
+    return endedInTime;
+}
+
+void SerialPort::eventLoop() {
+    int lastLines = 0;
+    const bool watchLines = lines_.getLines(fd_, lastLines);
+    pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    for (;;) {
+        const int r = ::poll(fds, 2, watchLines ? kLinePollMs : -1);
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (fds[1].revents != 0) {
+            break;
+        }
+        unsigned events = 0;
+        if (r < 0 || (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            events |= SerialEvent::Lost;
+        }
+        if ((fds[0].revents & POLLIN) != 0) {
+            events |= SerialEvent::RxChar;
+        }
+        int nowLines = 0;
+        if (watchLines && lines_.getLines(fd_, nowLines)) {
+            events |= lineEvents(nowLines ^ lastLines);
+            lastLines = nowLines;
+        }
+        if (events == 0) {
+            continue;
+        }
+        if (!handOver(events) || (events & SerialEvent::Lost) != 0) {
+            break;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    cv_.notify_all();
+}
+
+// Hands the events to the main thread and waits until they are handled, so the next poll does
+// not see the same bytes again. Returns false when a stop was requested meanwhile.
+bool SerialPort::handOver(unsigned events) {
+    std::unique_lock lock(mutex_);
+    acked_ = false;
+    pending_.fetch_or(events);
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(notifyFd_, &one, sizeof one);
+    cv_.wait(lock, [this] { return acked_ || stop_; });
+    return !stop_;
+}
+
+void SerialPort::deliverEvents() {
+    uint64_t count = 0;
+    [[maybe_unused]] ssize_t n = ::read(notifyFd_, &count, sizeof count);
+    const unsigned events = pending_.exchange(0);
+    if (events != 0 && threadRunning_ && handler_) {
+        handler_(*this, events);
+    }
+    std::lock_guard lock(mutex_);
+    acked_ = true;
+    cv_.notify_all();
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ports/TtyBackend.h"
+
+class QObject;
+class QSocketNotifier;
+
+// Communication events reported by the event thread. The values are the classic comm event bits,
+// so handlers read like their serial-port counterparts. SerialEvent::Lost is our own: the device
+// hung up or failed (USB adapter pulled), and the event thread has ended.
+namespace SerialEvent {
+constexpr unsigned RxChar = 0x0001;
+constexpr unsigned RxFlag = 0x0002;
+constexpr unsigned TxEmpty = 0x0004;
+constexpr unsigned Cts = 0x0008;
+constexpr unsigned Dsr = 0x0010;
+constexpr unsigned Rlsd = 0x0020;
+constexpr unsigned Break = 0x0040;
+constexpr unsigned Err = 0x0080;
+constexpr unsigned Ring = 0x0100;
+constexpr unsigned Lost = 0x10000;
+}  // namespace SerialEvent
+
+class SerialPort;
+using SerialEventHandler = std::function<void(SerialPort& port, unsigned events)>;
+
+// One real serial port on a tty device. The event thread waits for received bytes and line
+// changes and hands them to a handler on the owner's (main) thread; it then waits until the
+// handler has run, so the handler always sees the bytes that caused the event.
+class SerialPort {
+public:
+    static constexpr int kBufferSize = 10240;
+
+    explicit SerialPort(TtyBackend& lines = systemTtyBackend());
+    ~SerialPort();
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    bool Open(const std::string& deviceName, int baud, std::string parity, int dataBits,
+              int stopBits, std::string& errorText, bool ctsFlow = false, bool dsrFlow = false,
+              int queueSize = 8192);
+    void Close();
+    bool Write(const uint8_t* data, int length, std::string& errorText);
+    int GetInQueue();
+    bool Read(int count, int& received, int timeoutMs);
+    bool SetReadTimeout(int timeoutMs);
+    bool SetLines(bool changeDtr, bool dtrOn, bool changeRts, bool rtsOn);
+    bool SetFlowControl(bool changeDsr, bool dsrFlowOn, bool changeCts, bool ctsFlowOn);
+    bool GetModemStatus(bool& cts, bool& dsr, bool& ring, bool& rlsd);
+    // The handler runs on owner's thread; owner must outlive the thread or stop it first.
+    bool StartEventThread(QObject* owner, SerialEventHandler handler);
+    bool StopEventThread();
+
+    bool isOpen() const { return open_; }
+    bool threadRunning() const { return threadRunning_; }
+    const std::string& deviceName() const { return deviceName_; }
+    const uint8_t* rxBuffer() const { return rxBuffer_.data(); }
+    int rxCount() const { return rxCount_; }
+    int fd() const { return fd_; }
+    // The rate the line really runs at (the driver may have refused the requested one).
+    int currentBaud() const;
+
+private:
+    void eventLoop();
+    bool handOver(unsigned events);
+    void deliverEvents();
+
+    TtyBackend& lines_;
+    std::array<uint8_t, kBufferSize> rxBuffer_{};
+    bool threadRunning_ = false;
+    int rxCount_ = 0;
+    bool open_ = false;
+    std::string deviceName_;
+    int fd_ = -1;
+    int readTimeoutMs_ = 100;
+
+    // Event thread hand-over: the thread raises notifyFd_ with the events in pending_, the main
+    // thread handles them and sets acked_; wakeFd_ and stop_ end the thread.
+    std::thread thread_;
+    int wakeFd_ = -1;
+    int notifyFd_ = -1;
+    std::atomic<unsigned> pending_{0};
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool acked_ = false;
+    bool stop_ = false;
+    bool ended_ = false;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    SerialEventHandler handler_;
+};

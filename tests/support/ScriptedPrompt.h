@@ -1,0 +1,25 @@
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "app/Prompt.h"
+
+// Answers prompts from a script and records every message, for tests.
+class ScriptedPrompt : public Prompt {
+public:
+    PromptAnswer message(const std::string& text, const std::string& caption, PromptButtons buttons,
+                         PromptIcon icon) override;
+    std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
+
+    void setNextAnswer(PromptAnswer answer) { answers_.push_back(answer); }
+    void setNextFileName(std::optional<std::string> path) { files_.push_back(std::move(path)); }
+
+    std::vector<std::string> messages;
+    std::vector<FileDialogRequest> fileRequests;
+
+private:
+    std::deque<PromptAnswer> answers_;
+    std::deque<std::optional<std::string>> files_;
+};
