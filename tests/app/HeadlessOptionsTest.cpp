@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "app/HeadlessOptions.h"
+
+namespace {
+
+TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
+    const ParsedOptions parsed = parseHeadlessOptions(
+        {"--headless", "--device-a", "/dev/ttyUSB0", "--device-b=/dev/ttyUSB1", "--baud",
+         "250000", "--parity=e", "--data-bits", "7", "--stop-bits", "2", "--duration", "1.5"});
+    ASSERT_EQ(parsed.error, "");
+    const HeadlessOptions& o = parsed.options;
+    EXPECT_TRUE(o.headless);
+    EXPECT_EQ(o.deviceA, "/dev/ttyUSB0");
+    EXPECT_EQ(o.deviceB, "/dev/ttyUSB1");
+    EXPECT_EQ(o.baud, 250000);
+    EXPECT_EQ(o.parity, 'E');
+    EXPECT_EQ(o.dataBits, 7);
+    EXPECT_EQ(o.stopBits, 2);
+    EXPECT_DOUBLE_EQ(o.durationSeconds, 1.5);
+}
+
+TEST(HeadlessOptions, DefaultsAreEightNoneOneAt9600) {
+    const ParsedOptions parsed =
+        parseHeadlessOptions({"--headless", "--device-a", "a", "--device-b", "b"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.baud, 9600);
+    EXPECT_EQ(parsed.options.parity, 'N');
+    EXPECT_EQ(parsed.options.dataBits, 8);
+    EXPECT_EQ(parsed.options.stopBits, 1);
+    EXPECT_EQ(parsed.options.durationSeconds, 0);
+}
+
+TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"--headless", "--device-a"}, "--device-a needs PATH"},
+        {{"--headless", "--device-a", "a"}, "--headless needs --device-a and --device-b"},
+        {{"--baud", "fast"}, "--baud expects a whole number from 1 to 100000000"},
+        {{"--baud", "0"}, "--baud expects a whole number from 1 to 100000000"},
+        {{"--parity", "X"}, "--parity expects N, E or O"},
+        {{"--data-bits", "9"}, "--data-bits expects a whole number from 7 to 8"},
+        {{"--stop-bits", "0"}, "--stop-bits expects a whole number from 1 to 2"},
+        {{"--duration", "-1"}, "--duration expects a positive number of seconds"},
+        {{"--duration", "5s"}, "--duration expects a positive number of seconds"},
+        {{"--help=yes"}, "--help takes no value"},
+    };
+    for (const auto& [args, error] : cases) {
+        EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
+    }
+    EXPECT_EQ(parseHeadlessOptions({"--headless", "--help"}).error, "");
+}
+
+TEST(HeadlessOptions, UsageListsEveryOption) {
+    const std::string usage = headlessUsage();
+    for (const char* name : {"--headless", "--device-a", "--device-b", "--baud", "--parity",
+                             "--data-bits", "--stop-bits", "--duration", "--help", "--version"}) {
+        EXPECT_NE(usage.find(name), std::string::npos) << name;
+    }
+}
+
+}  // namespace

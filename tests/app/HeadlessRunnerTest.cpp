@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTest>
+#include <atomic>
+#include <csignal>
+#include <thread>
+
+#include "support/PtyPair.h"
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString stdErr;
+};
+
+QProcess* launch(const QStringList& args) {
+    auto* process = new QProcess;
+    process->start(PV_EXECUTABLE, args);
+    EXPECT_TRUE(process->waitForStarted(5000));
+    return process;
+}
+
+Outcome finish(QProcess* process, int timeoutMs = 10000) {
+    EXPECT_TRUE(process->waitForFinished(timeoutMs));
+    Outcome run{process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
+            QString::fromUtf8(process->readAllStandardError())};
+    delete process;
+    return run;
+}
+
+TEST(HeadlessRunner, BadArgumentsExitWithTwoAndTheUsage) {
+    const Outcome run = finish(launch({"--headless", "--device-a", "x", "--baud", "fast"}));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.stdErr.contains("--baud expects a whole number")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("usage: portavigilant"));
+}
+
+TEST(HeadlessRunner, ASideThatCannotStartExitsWithOneAndItsMessage) {
+    PtyPair b;
+    const Outcome run = finish(launch({"--headless", "--device-a", "/nonexistent/ttyUSB3",
+                                   "--device-b", QString::fromStdString(b.path())}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.stdErr.trimmed(), "Unable to open the port !!! Maybe it is in use !");
+}
+
+TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
+    PtyPair a, b;
+    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
+                                "--device-b", QString::fromStdString(b.path()), "--baud",
+                                "115200"});
+    // Both directions at once, through the real program.
+    const auto toB = randomBytes(200000, 31), toA = randomBytes(150000, 32);
+    std::vector<uint8_t> atA, atB;
+    std::thread ta([&] { atA = a.read(toA.size(), 5000); });
+    std::thread tb([&] { atB = b.read(toB.size(), 5000); });
+    // The program may still be opening its ports; the first bytes wait in the pty.
+    a.write(toB);
+    b.write(toA);
+    ta.join();
+    tb.join();
+    EXPECT_TRUE(atB == toB) << atB.size();
+    EXPECT_TRUE(atA == toA) << atA.size();
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stdErr, "");
+}
+
+TEST(HeadlessRunner, DurationEndsTheRunAndAVanishedDeviceIsReported) {
+    auto a = std::make_unique<PtyPair>();
+    PtyPair b;
+    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a->path()),
+                                "--device-b", QString::fromStdString(b.path()), "--duration",
+                                "1.5"});
+    a->write(bytesOf("x"));
+    EXPECT_EQ(b.read(1, 5000), bytesOf("x"));
+    const std::string pathA = a->path();
+    a.reset();
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.stdErr.contains(QString::fromStdString(pathA))) << run.stdErr.toStdString();
+    EXPECT_EQ(run.stdErr.count('\n'), 1) << "one message, one line";
+}
+
+}  // namespace
