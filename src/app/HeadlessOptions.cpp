@@ -22,8 +22,7 @@ std::string parseInt(const std::string& text, int low, int high, int& out) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
-        return "expects a whole number from " + std::to_string(low) + " to " +
-               std::to_string(high);
+        return "expects a whole number from " + std::to_string(low) + " to " + std::to_string(high);
     }
     out = value;
     return {};
@@ -136,8 +135,9 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
 }
 
 std::string headlessUsage() {
-    std::string text = "usage: portavigilant [--headless --device-a PATH --device-b PATH [options]]\n"
-                       "Without --headless the main window opens.\n\noptions:\n";
+    std::string text =
+        "usage: portavigilant [--headless --device-a PATH --device-b PATH [options]]\n"
+        "Without --headless the main window opens.\n\noptions:\n";
     for (const Option& option : optionTable()) {
         std::string left = std::string("  ") + option.name;
         if (option.argument != nullptr) {

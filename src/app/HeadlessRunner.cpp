@@ -1,8 +1,8 @@
 #include "app/HeadlessRunner.h"
 
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -38,23 +38,24 @@ void quitOnSignals() {
 }
 
 class ConsoleView : public MonitorView {
-public:
+  public:
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side, const uint8_t*, int) override {}
     void sideStateChanged(Side) override {}
 
-private:
+  private:
     ConsolePrompt prompt_;
 };
 
-void applyLineOptions(PortSettings& settings, const HeadlessOptions& options,
-                      const std::string& device) {
+PortSettings lineSettings(const HeadlessOptions& options, const std::string& device) {
+    PortSettings settings;
     settings.serial = true;
     settings.devicePath = device;
     settings.baud = options.baud;
     settings.parity = options.parity == 'E' ? 1 : options.parity == 'O' ? 2 : 0;
     settings.dataBits = options.dataBits - 7;
     settings.stopBits = options.stopBits - 1;
+    return settings;
 }
 
 }  // namespace
@@ -62,8 +63,8 @@ void applyLineOptions(PortSettings& settings, const HeadlessOptions& options,
 int runHeadless(const HeadlessOptions& options) {
     ConsoleView view;
     LineMonitor monitor(view);
-    applyLineOptions(monitor.settings(Side::A), options, options.deviceA);
-    applyLineOptions(monitor.settings(Side::B), options, options.deviceB);
+    monitor.WriteSettings(Side::A, lineSettings(options, options.deviceA));
+    monitor.WriteSettings(Side::B, lineSettings(options, options.deviceB));
     if (!monitor.StartSide(Side::A) || !monitor.StartSide(Side::B)) {
         monitor.StopSide(Side::A);
         monitor.StopSide(Side::B);

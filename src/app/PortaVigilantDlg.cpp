@@ -12,7 +12,9 @@
 
 namespace {
 
-int index(Side side) { return side == Side::A ? 0 : 1; }
+int index(Side side) {
+    return side == Side::A ? 0 : 1;
+}
 
 }  // namespace
 

@@ -14,7 +14,7 @@ class QPushButton;
 class CPortaVigilantDlg : public QWidget, public MonitorView {
     Q_OBJECT
 
-public:
+  public:
     explicit CPortaVigilantDlg(QWidget* parent = nullptr);
     ~CPortaVigilantDlg() override;
 
@@ -24,7 +24,7 @@ public:
     void showBlock(Side side, const uint8_t* bytes, int count) override;
     void sideStateChanged(Side side) override;
 
-private:
+  private:
     struct SideControls {
         QLineEdit* device = nullptr;
         QLineEdit* baud = nullptr;

@@ -14,13 +14,13 @@ enum class PromptAnswer { Ok, Cancel, Yes, No };
 struct FileDialogRequest {
     bool save = false;
     std::string title;
-    std::string filter;        // "Parameter Files (*.dat)|*.dat|All Files (*.*)|*.*|"
+    std::string filter;  // "Parameter Files (*.dat)|*.dat|All Files (*.*)|*.*|"
     std::string initialPath;
     std::string defaultExtension;
 };
 
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     virtual PromptAnswer message(const std::string& text, const std::string& caption = {},
                                  PromptButtons buttons = PromptButtons::Ok,

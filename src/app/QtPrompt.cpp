@@ -49,7 +49,8 @@ QString toQtFilter(const std::string& filter) {
 
 PromptAnswer QtPrompt::message(const std::string& text, const std::string& caption,
                                PromptButtons buttons, PromptIcon icon) {
-    QMessageBox box(toIcon(icon), QString::fromStdString(caption.empty() ? "PortaVigilant" : caption),
+    QMessageBox box(toIcon(icon),
+                    QString::fromStdString(caption.empty() ? "PortaVigilant" : caption),
                     QString::fromStdString(text), toButtons(buttons), parent_);
     switch (box.exec()) {
         case QMessageBox::Cancel:
@@ -67,8 +68,9 @@ std::optional<std::string> QtPrompt::chooseFile(const FileDialogRequest& request
     const QString title = QString::fromStdString(request.title);
     const QString initial = QString::fromStdString(request.initialPath);
     const QString filter = toQtFilter(request.filter);
-    const QString path = request.save ? QFileDialog::getSaveFileName(parent_, title, initial, filter)
-                                      : QFileDialog::getOpenFileName(parent_, title, initial, filter);
+    const QString path = request.save
+                             ? QFileDialog::getSaveFileName(parent_, title, initial, filter)
+                             : QFileDialog::getOpenFileName(parent_, title, initial, filter);
     if (path.isEmpty()) {
         return std::nullopt;
     }

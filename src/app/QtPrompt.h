@@ -6,12 +6,12 @@ class QWidget;
 
 // Message boxes and file dialogs of the window front end.
 class QtPrompt : public Prompt {
-public:
+  public:
     explicit QtPrompt(QWidget* parent) : parent_(parent) {}
     PromptAnswer message(const std::string& text, const std::string& caption, PromptButtons buttons,
                          PromptIcon icon) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
 
-private:
+  private:
     QWidget* parent_;
 };

@@ -7,12 +7,6 @@
 
 namespace {
 
-constexpr const char* kTextNoType =
-    "You have to select at least one communication type (Serial / Ethernet / Virtual)";
-constexpr const char* kTextOpenFailed = "Unable to open the port !!!\nMaybe it is in use !";
-constexpr const char* kTextVirtualFailed =
-    "Unable to open the port !!!\nMaybe it is in use !\n\nEnsure, that drivers for virtual serial "
-    "port are installed and registered!";
 constexpr const char* kTextNetworkMissing = "Comport %c: network connections are not available.";
 constexpr const char* kTextDeviceLost =
     "Comport %c: the device '%s' failed or was removed.\nComport %c has been stopped.";
@@ -26,6 +20,8 @@ constexpr int kIdleLimit = 50;
 LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     : QObject(parent), view_(view), sideA_(lines), sideB_(lines) {
     settingsB_.portNumber = 2;
+    showBaud(baud_[0], settingsA_.baud);
+    showBaud(baud_[1], settingsB_.baud);
 }
 
 LineMonitor::~LineMonitor() {
@@ -33,86 +29,32 @@ LineMonitor::~LineMonitor() {
     StopSide(Side::B);
 }
 
-bool LineMonitor::StartSide(Side s) {
-    PortSettings& ps = settings(s);
-    PortSide& ps_side = side(s);
-    if (ps_side.started) {
-        return true;
-    }
-    if (!ps.serial && !ps.network && !ps.isVirtual) {
-        view_.prompt().message(kTextNoType);
-        return false;
-    }
-    bool ok = true;
-    if (ps.network) {
-        view_.prompt().message(formatText(kTextNetworkMissing, sideLetter(s)));
-        ok = false;
-    }
-    if (ok && ps.serial) {
-        ok = openSerial(s);
-        if (!ok) {
-            view_.prompt().message(kTextOpenFailed);
-        }
-    }
-    if (ok && ps.isVirtual && !ps.serial) {
-        view_.prompt().message(kTextVirtualFailed);
-        ok = false;
-    }
-    if (!ok) {
-        ps_side.started = false;
-        ps_side.port.Close();
-        ps_side.isSerial = false;
-        ps_side.isNetwork = false;
-        ps_side.isVirtual = false;
-        return false;
-    }
-    ps_side.started = true;
-    if (s == Side::A) {
-        ps_side.captureCount = 0;
-        idleCount_ = 0;
-    } else {
-        ps_side.isTerminal = false;
-    }
-    view_.sideStateChanged(s);
-    return true;
+bool LineMonitor::openNetwork(Side s) {
+    view_.prompt().message(formatText(kTextNetworkMissing, sideLetter(s)));
+    return false;
 }
 
-bool LineMonitor::openSerial(Side s) {
-    PortSettings& ps = settings(s);
-    PortSide& ps_side = side(s);
-    std::string error;
-    if (!ps_side.port.Open(ps.device(), ps.baud, ps.parityLetter(), ps.dataBitCount(),
-                           ps.stopBitCount(), error)) {
-        return false;
-    }
-    ps_side.port.SetLines(true, ps.dtr, false, false);
-    ps_side.port.SetLines(false, false, true, ps.rts);
-    ps_side.port.StartEventThread(this,
-                                  [this, s](SerialPort&, unsigned events) { onSerialEvent(s, events); });
-    ps_side.port.SetFlowControl(true, ps.autoHandshake, true, ps.autoHandshake);
-    ps_side.isSerial = true;
-    return true;
+void LineMonitor::closeNetwork() {}
+
+bool LineMonitor::networkConnected() const {
+    return false;
 }
 
-void LineMonitor::StopSide(Side s) {
-    PortSide& ps_side = side(s);
-    const bool wasStarted = ps_side.started;
-    ps_side.started = false;
-    if (ps_side.isSerial) {
-        ps_side.port.Close();
-        ps_side.isSerial = false;
-    }
-    ps_side.isNetwork = false;
-    ps_side.isVirtual = false;
-    ps_side.isTerminal = false;
-    if (wasStarted) {
-        view_.sideStateChanged(s);
-    }
+bool LineMonitor::openVirtual(Side) {
+    return false;
 }
+
+void LineMonitor::closeVirtual(Side) {}
 
 void LineMonitor::onSerialEvent(Side s, unsigned events) {
     if ((events & (SerialEvent::RxChar | SerialEvent::Lost)) != 0) {
         OnSerialReceive();
+    }
+    if ((events & SerialEvent::Cts) != 0) {
+        CtsMirror();
+    }
+    if ((events & SerialEvent::Dsr) != 0) {
+        DsrMirror();
     }
     if ((events & SerialEvent::Lost) != 0 && side(s).isSerial) {
         const std::string device = side(s).port.deviceName();
@@ -184,7 +126,9 @@ void LineMonitor::echo(PortSide& ps_side, const uint8_t* data, int count) {
     }
 }
 
-void LineMonitor::ExchangePass() { ProcessBlockA(); }
+void LineMonitor::ExchangePass() {
+    ProcessBlockA();
+}
 
 void LineMonitor::ProcessBlockA() {
     if (sideA_.captureCount > 0) {

@@ -14,16 +14,40 @@
 class LineMonitor : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit LineMonitor(MonitorView& view, TtyBackend& lines = systemTtyBackend(),
                          QObject* parent = nullptr);
     ~LineMonitor() override;
 
     PortSide& side(Side s) { return s == Side::A ? sideA_ : sideB_; }
     PortSettings& settings(Side s) { return s == Side::A ? settingsA_ : settingsB_; }
+    // Replaces a side's settings and shows them ("write settings").
+    void WriteSettings(Side s, const PortSettings& settings);
 
+    // Start and stop of each side, and the live line controls of a running serial side.
     bool StartSide(Side s);
     void StopSide(Side s);
+    void OnDtrBox(Side s);
+    void OnRtsBox(Side s);
+    void OnAutoBox(Side s);
+    void OnGetIt(Side s);
+    void OnBaudListSelected(Side s, int index);
+    // The TCP link closed: sides that use only the network stop.
+    void OnNetworkClosed();
+    void CtsMirror();
+    void DsrMirror();
+    BaudControls& baudControls(Side s) { return baud_[index(s)]; }
+    // "COM1:", "COM1: - Network", "Network", "VirtualCOM3:", "Terminal": names the log header.
+    const std::string& connectionName(Side s) const { return connectionName_[index(s)]; }
+
+    struct ControlState {
+        bool settingsEnabled = true;
+        bool startEnabled = true;
+        bool stopEnabled = false;
+        bool terminalEnabled = true;  // side B only
+        bool linesEnabled = true;     // DTR, RTS, Auto
+    };
+    ControlState controlState(Side s) const;
 
     // Receive path.
     void OnSerialReceive();
@@ -35,9 +59,22 @@ public:
     bool outputEnabled() const { return outputEnabled_; }
     void setOutputEnabled(bool on) { outputEnabled_ = on; }
 
-private:
+  private:
+    static int index(Side s) { return s == Side::A ? 0 : 1; }
+    void readSettings();
+    std::string buildConnectionName(Side s) const;
+    bool startRulesAllow(Side s);
+    bool openChannels(Side s);
+    void closeChannels(Side s);
+    void mirror(int inputLine, ModemLine outputLine);
     void onSerialEvent(Side s, unsigned events);
     bool openSerial(Side s);
+    // Channels that join later; until then a side cannot use them.
+    bool openNetwork(Side s);
+    void closeNetwork();
+    bool networkConnected() const;
+    bool openVirtual(Side s);
+    void closeVirtual(Side s);
     void receiveSideA();
     void receiveSideB();
     void ExchangePass();
@@ -50,6 +87,8 @@ private:
     PortSide sideB_;
     PortSettings settingsA_;
     PortSettings settingsB_;
+    BaudControls baud_[2];
+    std::string connectionName_[2];
     int idleCount_ = 0;
     int rxPerSecond_ = 0;
     bool outputEnabled_ = true;

@@ -4,15 +4,26 @@
 
 #include "app/Prompt.h"
 #include "datapath/PortSide.h"
+#include "ports/BaudChoice.h"
+#include "ports/PortSettings.h"
 
-// What the engine needs from a front end: a way to ask the user, and a place to show what
-// changes. The main window implements it with widgets, the headless front end on the console.
+enum class ModemLine { Dtr, Rts };
+
+// What the engine needs from a front end: a way to ask the user, its controls, and a place to
+// show what changes. The main window implements it with widgets, the headless front end on the
+// console (where the settings are only what the command line set).
 class MonitorView {
-public:
+  public:
     virtual ~MonitorView() = default;
     virtual Prompt& prompt() = 0;
     // A block that went through the display step, in the colour of its side.
     virtual void showBlock(Side side, const uint8_t* data, int count) = 0;
-    // A side was started or stopped; the view updates its controls.
+    // A side was started or stopped; the view updates its controls from the engine's state.
     virtual void sideStateChanged(Side side) = 0;
+    // Copies the window's settings controls of a side into settings and baud.
+    virtual void readSettings(Side /*side*/, PortSettings& /*settings*/, BaudControls& /*baud*/) {}
+    // Shows the baud list selection and the edit text the engine decided.
+    virtual void showBaudControls(Side /*side*/, const BaudControls& /*baud*/) {}
+    // A line mirror switched a line: its check box follows; the settings take it at the next read.
+    virtual void setLineBox(Side /*side*/, ModemLine /*line*/, bool /*on*/) {}
 };

@@ -7,8 +7,12 @@
 
 enum class Side { A, B };
 
-inline char sideLetter(Side side) { return side == Side::A ? 'A' : 'B'; }
-inline Side otherSide(Side side) { return side == Side::A ? Side::B : Side::A; }
+inline char sideLetter(Side side) {
+    return side == Side::A ? 'A' : 'B';
+}
+inline Side otherSide(Side side) {
+    return side == Side::A ? Side::B : Side::A;
+}
 
 // Run state of one side: which channels are open and the bytes received but not yet processed.
 struct PortSide {

@@ -7,11 +7,11 @@ struct PortSettings {
     bool serial = true;
     bool network = false;
     bool isVirtual = false;
-    int portNumber = 1;   // 1..256, "COM%d"
+    int portNumber = 1;  // 1..256, "COM%d"
     int baud = 9600;
-    int parity = 0;       // 0 None, 1 Even, 2 Odd
-    int dataBits = 1;     // 0 means 7, 1 means 8
-    int stopBits = 0;     // 0 means 1, 1 means 2
+    int parity = 0;    // 0 None, 1 Even, 2 Odd
+    int dataBits = 1;  // 0 means 7, 1 means 8
+    int stopBits = 0;  // 0 means 1, 1 means 2
     bool dtr = false;
     bool rts = false;
     bool autoHandshake = false;

@@ -25,7 +25,8 @@ constexpr const char* kTextBadParameter = "Fehlerhafter Parameter in ('%s',%d,%s
 constexpr const char* kTextNoHandle =
     "Handle für '%s' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch !";
 constexpr const char* kTextNoState = "Status für '%s' konnte nicht übernommen werden !!!\n";
-constexpr const char* kTextNoDcb = "Device-Control Block für '%s' konnte nicht verbunden werden !!!";
+constexpr const char* kTextNoDcb =
+    "Device-Control Block für '%s' konnte nicht verbunden werden !!!";
 constexpr const char* kTextNotOpen = "Schnittstelle '%s' ist nicht initialisert !!!";
 constexpr const char* kTextPartialWrite = "Es konnten %d von %d über %s versandt werden !!!";
 constexpr const char* kTextAccessError = "Fehler '%s' beim Zugriff auf '%s'";
@@ -264,7 +265,9 @@ bool SerialPort::GetModemStatus(bool& cts, bool& dsr, bool& ring, bool& rlsd) {
     return true;
 }
 
-int SerialPort::currentBaud() const { return open_ ? getTtySpeed(fd_) : -1; }
+int SerialPort::currentBaud() const {
+    return open_ ? getTtySpeed(fd_) : -1;
+}
 
 bool SerialPort::StartEventThread(QObject* owner, SerialEventHandler handler) {
     if (!open_ || threadRunning_) {
@@ -278,7 +281,8 @@ bool SerialPort::StartEventThread(QObject* owner, SerialEventHandler handler) {
         }
     }
     uint64_t drain = 0;
-    while (::read(wakeFd_, &drain, sizeof drain) > 0 || ::read(notifyFd_, &drain, sizeof drain) > 0) {
+    while (::read(wakeFd_, &drain, sizeof drain) > 0 ||
+           ::read(notifyFd_, &drain, sizeof drain) > 0) {
     }
     pending_ = 0;
     handler_ = std::move(handler);
@@ -305,7 +309,8 @@ bool SerialPort::StopEventThread() {
         cv_.notify_all();
         const uint64_t one = 1;
         [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
-        endedInTime = cv_.wait_for(lock, std::chrono::milliseconds(1000), [this] { return ended_; });
+        endedInTime =
+            cv_.wait_for(lock, std::chrono::milliseconds(1000), [this] { return ended_; });
     }
     // The thread never waits on us once stop_ is set, so this join is bounded.
     thread_.join();

@@ -38,7 +38,7 @@ using SerialEventHandler = std::function<void(SerialPort& port, unsigned events)
 // changes and hands them to a handler on the owner's (main) thread; it then waits until the
 // handler has run, so the handler always sees the bytes that caused the event.
 class SerialPort {
-public:
+  public:
     static constexpr int kBufferSize = 10240;
 
     explicit SerialPort(TtyBackend& lines = systemTtyBackend());
@@ -70,7 +70,7 @@ public:
     // The rate the line really runs at (the driver may have refused the requested one).
     int currentBaud() const;
 
-private:
+  private:
     void eventLoop();
     bool handOver(unsigned events);
     void deliverEvents();

@@ -5,7 +5,7 @@
 namespace {
 
 class IoctlTtyBackend final : public TtyBackend {
-public:
+  public:
     bool getLines(int fd, int& bits) override { return ioctl(fd, TIOCMGET, &bits) == 0; }
     bool setLines(int fd, int bits, bool on) override {
         return ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;

@@ -5,8 +5,12 @@
 
 namespace {
 
-bool readLine(int fd, termios2& tio) { return ioctl(fd, TCGETS2, &tio) == 0; }
-bool writeLine(int fd, const termios2& tio) { return ioctl(fd, TCSETS2, &tio) == 0; }
+bool readLine(int fd, termios2& tio) {
+    return ioctl(fd, TCGETS2, &tio) == 0;
+}
+bool writeLine(int fd, const termios2& tio) {
+    return ioctl(fd, TCSETS2, &tio) == 0;
+}
 
 tcflag_t sizeFlag(int dataBits) {
     switch (dataBits) {

@@ -5,9 +5,9 @@
 // Lives in a file of its own because <asm/termbits.h> clashes with <termios.h>.
 
 struct TtyLineFormat {
-    int dataBits = 8;    // 5..8
-    int stopBits = 1;    // 1 or 2
-    char parity = 'N';   // N, E, O, M, S
+    int dataBits = 8;   // 5..8
+    int stopBits = 1;   // 1 or 2
+    char parity = 'N';  // N, E, O, M, S
     bool ctsFlow = false;
 };
 

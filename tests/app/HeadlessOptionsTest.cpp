@@ -6,8 +6,8 @@ namespace {
 
 TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     const ParsedOptions parsed = parseHeadlessOptions(
-        {"--headless", "--device-a", "/dev/ttyUSB0", "--device-b=/dev/ttyUSB1", "--baud",
-         "250000", "--parity=e", "--data-bits", "7", "--stop-bits", "2", "--duration", "1.5"});
+        {"--headless", "--device-a", "/dev/ttyUSB0", "--device-b=/dev/ttyUSB1", "--baud", "250000",
+         "--parity=e", "--data-bits", "7", "--stop-bits", "2", "--duration", "1.5"});
     ASSERT_EQ(parsed.error, "");
     const HeadlessOptions& o = parsed.options;
     EXPECT_TRUE(o.headless);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <thread>
 
+#include "ports/TtyLine.h"
 #include "support/PtyPair.h"
 
 namespace {
@@ -25,7 +26,7 @@ QProcess* launch(const QStringList& args) {
 Outcome finish(QProcess* process, int timeoutMs = 10000) {
     EXPECT_TRUE(process->waitForFinished(timeoutMs));
     Outcome run{process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
-            QString::fromUtf8(process->readAllStandardError())};
+                QString::fromUtf8(process->readAllStandardError())};
     delete process;
     return run;
 }
@@ -40,16 +41,16 @@ TEST(HeadlessRunner, BadArgumentsExitWithTwoAndTheUsage) {
 TEST(HeadlessRunner, ASideThatCannotStartExitsWithOneAndItsMessage) {
     PtyPair b;
     const Outcome run = finish(launch({"--headless", "--device-a", "/nonexistent/ttyUSB3",
-                                   "--device-b", QString::fromStdString(b.path())}));
+                                       "--device-b", QString::fromStdString(b.path())}));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.stdErr.trimmed(), "Unable to open the port !!! Maybe it is in use !");
 }
 
 TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
     PtyPair a, b;
-    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
-                                "--device-b", QString::fromStdString(b.path()), "--baud",
-                                "115200"});
+    QProcess* process =
+        launch({"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
+                QString::fromStdString(b.path()), "--baud", "115200"});
     // Both directions at once, through the real program.
     const auto toB = randomBytes(200000, 31), toA = randomBytes(150000, 32);
     std::vector<uint8_t> atA, atB;
@@ -62,6 +63,8 @@ TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
     tb.join();
     EXPECT_TRUE(atB == toB) << atB.size();
     EXPECT_TRUE(atA == toA) << atA.size();
+    EXPECT_EQ(getTtySpeed(a.slave()), 115200);
+    EXPECT_EQ(getTtySpeed(b.slave()), 115200);
     ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
     const Outcome run = finish(process);
     EXPECT_EQ(run.exitCode, 0);
@@ -71,9 +74,9 @@ TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
 TEST(HeadlessRunner, DurationEndsTheRunAndAVanishedDeviceIsReported) {
     auto a = std::make_unique<PtyPair>();
     PtyPair b;
-    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a->path()),
-                                "--device-b", QString::fromStdString(b.path()), "--duration",
-                                "1.5"});
+    QProcess* process =
+        launch({"--headless", "--device-a", QString::fromStdString(a->path()), "--device-b",
+                QString::fromStdString(b.path()), "--duration", "1.5"});
     a->write(bytesOf("x"));
     EXPECT_EQ(b.read(1, 5000), bytesOf("x"));
     const std::string pathA = a->path();

@@ -10,11 +10,12 @@
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
 class RecordingView : public MonitorView {
-public:
+  public:
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* data, int count) override {
         shown[side == Side::A ? 0 : 1].insert(shown[side == Side::A ? 0 : 1].end(), data,
@@ -29,7 +30,7 @@ public:
 
 // Two pseudo-terminals as the two serial devices; the test holds their far ends.
 class BridgeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         monitor.settings(Side::A).devicePath = farA.path();
         monitor.settings(Side::B).devicePath = farB.path();
@@ -46,7 +47,7 @@ protected:
             got = far.read(count, timeoutMs);
             done = true;
         });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return done.load(); }, timeoutMs + 1000));
+        EXPECT_TRUE(waitUntil([&] { return done.load(); }, timeoutMs + 1000));
         reader.join();
         return got;
     }
@@ -93,7 +94,7 @@ TEST_F(BridgeTest, FourMegabytesEachWayAtOnceArriveComplete) {
         atA = farA.read(size, 20000);
         ++done;
     });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done == 2; }, 60000));
+    EXPECT_TRUE(waitUntil([&] { return done == 2; }, 60000));
     writeA.join();
     writeB.join();
     readA.join();
@@ -108,7 +109,7 @@ TEST_F(BridgeTest, StoppedSideIsNeitherReadNorWrittenButTheOtherStillShows) {
     EXPECT_FALSE(monitor.side(Side::B).started);
     EXPECT_EQ(monitor.side(Side::B).port.fd(), -1);
     farA.write(bytesOf("hello"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.shown[0].size() == 5; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return view.shown[0].size() == 5; }, 3000));
     EXPECT_TRUE(farB.read(1, 100).empty());
 }
 
@@ -156,13 +157,13 @@ TEST_F(BridgeTest, VanishedDeviceStopsItsSideWithAMessageAndNoBusyLoop) {
     startBoth();
     farA.releaseSlave();
     farA.closeMaster();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !monitor.side(Side::A).started; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !monitor.side(Side::A).started; }, 3000));
     ASSERT_EQ(view.prompt_.messages.size(), 1u);
     EXPECT_NE(view.prompt_.messages[0].find(farA.path()), std::string::npos);
     EXPECT_TRUE(monitor.side(Side::B).started);
 
     farB.write(bytesOf("still here"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view.shown[1].size() == 10; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return view.shown[1].size() == 10; }, 3000));
     EXPECT_EQ(view.prompt_.messages.size(), 1u);
 }
 
@@ -179,7 +180,7 @@ TEST_F(BridgeTest, StoppingWhileDataFlowsDoesNotHang) {
         }
     });
     std::thread drain([&] { farB.read(SIZE_MAX, 300); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return monitor.side(Side::A).totalShown > 20000; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return monitor.side(Side::A).totalShown > 20000; }, 5000));
     monitor.StopSide(Side::A);
     monitor.StopSide(Side::B);
     feeding = false;

@@ -10,14 +10,9 @@
 #include "ports/SerialPort.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
+#include "support/WaitUntil.h"
 
 namespace {
-
-// Waits, handling events, until the condition holds or the time is up.
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 3000) {
-    return QTest::qWaitFor(condition, timeoutMs);
-}
 
 bool openPort(SerialPort& port, const std::string& path, int baud = 9600) {
     std::string error;
@@ -81,8 +76,9 @@ TEST(SerialPortOpen, OpenTwiceAndDevicesInUseOrUnusable) {
 
     SerialPort second;
     EXPECT_FALSE(second.Open(pty.path(), 9600, "N", 8, 1, error));
-    EXPECT_EQ(error, "Handle für '" + pty.path() +
-                         "' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch !");
+    EXPECT_EQ(error,
+              "Handle für '" + pty.path() +
+                  "' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch !");
     second.Close();
 
     first.Close();
@@ -192,7 +188,7 @@ TEST(SerialPortLines, RealPtyHasNoModemLines) {
 }
 
 class EventCollector {
-public:
+  public:
     SerialEventHandler handler() {
         return [this](SerialPort& port, unsigned events) {
             all |= events;

@@ -9,7 +9,7 @@
 // Modem lines for pseudo-terminals, which have none: per descriptor, the output lines the code
 // set (DTR, RTS) and the input lines the test sets (CTS, DSR, RI, CD).
 class FakeTtyBackend : public TtyBackend {
-public:
+  public:
     bool getLines(int fd, int& bits) override;
     bool setLines(int fd, int bits, bool on) override;
 
@@ -23,7 +23,7 @@ public:
     };
     std::vector<Change> changes();
 
-private:
+  private:
     std::mutex mutex_;
     std::map<int, int> bits_;
     std::vector<Change> changes_;

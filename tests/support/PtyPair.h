@@ -8,7 +8,7 @@
 // slave path as its serial device. The slave stays open here too, so the master never sees a
 // hang-up while the code under test reopens it.
 class PtyPair {
-public:
+  public:
     PtyPair();
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
@@ -16,6 +16,7 @@ public:
 
     const std::string& path() const { return path_; }
     int master() const { return master_; }
+    int slave() const { return slave_; }
     // Closes the slave kept by the test, so closing the master hangs the line up.
     void releaseSlave();
     void closeMaster();
@@ -24,7 +25,7 @@ public:
     // Reads until count bytes have arrived or timeoutMs passed without a byte.
     std::vector<uint8_t> read(size_t count, int timeoutMs = 2000) const;
 
-private:
+  private:
     int master_ = -1;
     int slave_ = -1;
     std::string path_;

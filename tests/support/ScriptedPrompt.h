@@ -8,7 +8,7 @@
 
 // Answers prompts from a script and records every message, for tests.
 class ScriptedPrompt : public Prompt {
-public:
+  public:
     PromptAnswer message(const std::string& text, const std::string& caption, PromptButtons buttons,
                          PromptIcon icon) override;
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
@@ -19,7 +19,7 @@ public:
     std::vector<std::string> messages;
     std::vector<FileDialogRequest> fileRequests;
 
-private:
+  private:
     std::deque<PromptAnswer> answers_;
     std::deque<std::optional<std::string>> files_;
 };

@@ -1,0 +1,285 @@
+// Start and stop of each side, the live DTR, RTS and Auto controls, and the mirroring of CTS and
+// DSR between two serial sides.
+#include <sys/ioctl.h>
+
+#include "app/TextFormat.h"
+#include "datapath/LineMonitor.h"
+
+namespace {
+
+constexpr const char* kTextNoType =
+    "You have to select at least one communication type (Serial / Ethernet / Virtual)";
+constexpr const char* kTextOneNetworkA =
+    "Only one network connection can be open at the same time !\nComport B is already open - "
+    "Close this one first.";
+constexpr const char* kTextOneNetworkB =
+    "Only one network connection can be open at the same time !\nComport A is already open - "
+    "Close this one first.";
+constexpr const char* kTextPeerNotConnectedA =
+    "Before starting Comport A ensure that Comport B is connected via network !\nOtherwise the "
+    "data, received by Comport A cannot be processed to Comport B !";
+constexpr const char* kTextPeerNotConnectedB =
+    "Before starting Comport B ensure that Comport A is connected via network !\nOtherwise the "
+    "data, received by Comport B cannot be processed to Comport A !";
+constexpr const char* kTextCloseTerminalFirst =
+    "You want to open a network connection.\nClose terminal window first, because network "
+    "connection\nwill not be connected immediately and data cannot be processed !";
+constexpr const char* kTextOpenFailed = "Unable to open the port !!!\nMaybe it is in use !";
+constexpr const char* kTextVirtualFailed =
+    "Unable to open the port !!!\nMaybe it is in use !\n\nEnsure, that drivers for virtual serial "
+    "port are installed and registered!";
+
+constexpr int kQueueSize = 8192;
+
+}  // namespace
+
+void LineMonitor::readSettings() {
+    view_.readSettings(Side::A, settingsA_, baud_[0]);
+    view_.readSettings(Side::B, settingsB_, baud_[1]);
+}
+
+void LineMonitor::WriteSettings(Side s, const PortSettings& newSettings) {
+    settings(s) = newSettings;
+    showBaud(baud_[index(s)], newSettings.baud);
+    view_.showBaudControls(s, baud_[index(s)]);
+}
+
+std::string LineMonitor::buildConnectionName(Side s) const {
+    const PortSettings& ps = s == Side::A ? settingsA_ : settingsB_;
+    std::string name;
+    if (ps.serial) {
+        name = ps.devicePath.empty() ? formatText("COM%d:", ps.portNumber) : ps.devicePath;
+    }
+    if (ps.network) {
+        name = name.empty() ? "Network" : name + " - Network";
+    }
+    if (ps.isVirtual) {
+        name = formatText("VirtualCOM%d:", ps.portNumber);
+    }
+    return name;
+}
+
+// The rules that may refuse a start before any channel is touched.
+bool LineMonitor::startRulesAllow(Side s) {
+    const PortSettings& ps = settings(s);
+    if (!ps.serial && !ps.network && !ps.isVirtual) {
+        view_.prompt().message(kTextNoType);
+        return false;
+    }
+    if (side(otherSide(s)).isNetwork) {
+        bool refused = false;
+        if (ps.network) {
+            view_.prompt().message(s == Side::A ? kTextOneNetworkA : kTextOneNetworkB);
+            refused = true;
+        }
+        if (!networkConnected()) {
+            view_.prompt().message(s == Side::A ? kTextPeerNotConnectedA : kTextPeerNotConnectedB);
+            refused = true;
+        }
+        if (refused) {
+            return false;
+        }
+    }
+    if (s == Side::A && sideB_.isTerminal && ps.network) {
+        view_.prompt().message(kTextCloseTerminalFirst);
+        return false;
+    }
+    return true;
+}
+
+bool LineMonitor::openChannels(Side s) {
+    const PortSettings& ps = settings(s);
+    PortSide& ps_side = side(s);
+    if (ps.network) {
+        if (!openNetwork(s)) {
+            return false;
+        }
+        ps_side.isNetwork = true;
+    }
+    if (ps.serial) {
+        if (!openSerial(s)) {
+            view_.prompt().message(kTextOpenFailed);
+            return false;
+        }
+    }
+    if (ps.isVirtual) {
+        if (!openVirtual(s)) {
+            view_.prompt().message(kTextVirtualFailed);
+            return false;
+        }
+        ps_side.isVirtual = true;
+    }
+    return true;
+}
+
+bool LineMonitor::openSerial(Side s) {
+    PortSettings& ps = settings(s);
+    PortSide& ps_side = side(s);
+    std::string error;
+    if (!ps_side.port.Open(ps.device(), ps.baud, ps.parityLetter(), ps.dataBitCount(),
+                           ps.stopBitCount(), error, false, false, kQueueSize)) {
+        return false;
+    }
+    ps_side.port.SetLines(true, ps.dtr, false, false);
+    ps_side.port.SetLines(false, false, true, ps.rts);
+    ps_side.port.StartEventThread(
+        this, [this, s](SerialPort&, unsigned events) { onSerialEvent(s, events); });
+    ps_side.isSerial = true;
+    if (ps.autoHandshake) {
+        ps_side.port.SetFlowControl(true, true, true, true);
+        CtsMirror();
+        DsrMirror();
+    } else {
+        ps_side.port.SetFlowControl(true, false, true, false);
+    }
+    return true;
+}
+
+void LineMonitor::closeChannels(Side s) {
+    PortSide& ps_side = side(s);
+    if (ps_side.isNetwork) {
+        closeNetwork();
+        ps_side.isNetwork = false;
+    }
+    if (ps_side.isSerial) {
+        ps_side.port.Close();
+        ps_side.isSerial = false;
+    }
+    if (ps_side.isVirtual) {
+        closeVirtual(s);
+        ps_side.isVirtual = false;
+    }
+}
+
+bool LineMonitor::StartSide(Side s) {
+    PortSide& ps_side = side(s);
+    if (ps_side.started) {
+        return true;
+    }
+    readSettings();
+    connectionName_[index(s)] = buildConnectionName(s);
+    if (!startRulesAllow(s)) {
+        return false;
+    }
+    OnGetIt(s);
+    if (!openChannels(s)) {
+        // Every channel the settings name is closed again, whether or not it had opened.
+        const PortSettings& ps = settings(s);
+        ps_side.started = false;
+        ps_side.isNetwork = ps_side.isNetwork || ps.network;
+        ps_side.isSerial = ps_side.isSerial || ps.serial;
+        ps_side.isVirtual = ps_side.isVirtual || ps.isVirtual;
+        closeChannels(s);
+        return false;
+    }
+    ps_side.started = true;
+    if (s == Side::A) {
+        ps_side.captureCount = 0;
+        idleCount_ = 0;
+    } else {
+        ps_side.isTerminal = false;
+    }
+    view_.sideStateChanged(s);
+    return true;
+}
+
+void LineMonitor::StopSide(Side s) {
+    PortSide& ps_side = side(s);
+    const bool wasStarted = ps_side.started;
+    ps_side.started = false;
+    if (s == Side::B && ps_side.isTerminal) {
+        ps_side.isTerminal = false;
+    } else {
+        closeChannels(s);
+    }
+    if (wasStarted) {
+        view_.sideStateChanged(s);
+    }
+}
+
+LineMonitor::ControlState LineMonitor::controlState(Side s) const {
+    const PortSide& ps_side = s == Side::A ? sideA_ : sideB_;
+    ControlState state;
+    state.settingsEnabled = !ps_side.started;
+    state.startEnabled = !ps_side.started;
+    state.stopEnabled = ps_side.started;
+    state.terminalEnabled = !sideB_.started;
+    state.linesEnabled = !ps_side.started || ps_side.isSerial || ps_side.isTerminal;
+    return state;
+}
+
+void LineMonitor::OnDtrBox(Side s) {
+    readSettings();
+    if (side(s).isSerial) {
+        side(s).port.SetLines(true, settings(s).dtr, false, false);
+    }
+}
+
+void LineMonitor::OnRtsBox(Side s) {
+    readSettings();
+    if (side(s).isSerial) {
+        side(s).port.SetLines(false, false, true, settings(s).rts);
+    }
+}
+
+void LineMonitor::OnAutoBox(Side s) {
+    readSettings();
+    if (!side(s).isSerial) {
+        return;
+    }
+    const bool on = settings(s).autoHandshake;
+    side(s).port.SetFlowControl(true, on, true, on);
+    if (on) {
+        CtsMirror();
+        DsrMirror();
+    }
+}
+
+void LineMonitor::OnGetIt(Side s) {
+    getIt(baud_[index(s)], settings(s).baud);
+    view_.showBaudControls(s, baud_[index(s)]);
+}
+
+void LineMonitor::OnBaudListSelected(Side s, int listIndex) {
+    readSettings();
+    baudListSelected(baud_[index(s)], listIndex, settings(s).baud);
+    view_.showBaudControls(s, baud_[index(s)]);
+}
+
+void LineMonitor::OnNetworkClosed() {
+    for (Side s : {Side::A, Side::B}) {
+        if (settings(s).network && !settings(s).serial && side(s).started) {
+            StopSide(s);
+        }
+    }
+}
+
+void LineMonitor::CtsMirror() {
+    mirror(TIOCM_CTS, ModemLine::Rts);
+}
+
+void LineMonitor::DsrMirror() {
+    mirror(TIOCM_DSR, ModemLine::Dtr);
+}
+
+// Each side's output line follows the other side's input line, while both run serial with Auto.
+void LineMonitor::mirror(int inputLine, ModemLine outputLine) {
+    if (!sideA_.isSerial || !sideB_.isSerial || !settingsA_.autoHandshake ||
+        !settingsB_.autoHandshake) {
+        return;
+    }
+    for (Side from : {Side::A, Side::B}) {
+        bool cts = false, dsr = false, ring = false, rlsd = false;
+        if (!side(from).port.GetModemStatus(cts, dsr, ring, rlsd)) {
+            continue;
+        }
+        const bool level = inputLine == TIOCM_CTS ? cts : dsr;
+        const Side to = otherSide(from);
+        if (outputLine == ModemLine::Rts) {
+            side(to).port.SetLines(false, false, true, level);
+        } else {
+            side(to).port.SetLines(true, level, false, false);
+        }
+        view_.setLineBox(to, outputLine, level);
+    }
+}
