@@ -292,7 +292,10 @@ bool SerialPort::StartEventThread(QObject* owner, SerialEventHandler handler) {
     stop_ = false;
     ended_ = false;
     acked_ = false;
-    thread_ = std::thread([this] { eventLoop(); });
+    // The line levels are taken here, so a change right after the start is seen as one.
+    int lines = 0;
+    const bool watchLines = lines_.getLines(fd_, lines);
+    thread_ = std::thread([this, watchLines, lines] { eventLoop(watchLines, lines); });
     threadRunning_ = true;
     return true;
 }
@@ -319,9 +322,7 @@ bool SerialPort::StopEventThread() {
     return endedInTime;
 }
 
-void SerialPort::eventLoop() {
-    int lastLines = 0;
-    const bool watchLines = lines_.getLines(fd_, lastLines);
+void SerialPort::eventLoop(bool watchLines, int lastLines) {
     pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     for (;;) {
         const int r = ::poll(fds, 2, watchLines ? kLinePollMs : -1);

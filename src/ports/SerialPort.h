@@ -71,7 +71,7 @@ class SerialPort {
     int currentBaud() const;
 
   private:
-    void eventLoop();
+    void eventLoop(bool watchLines, int lastLines);
     bool handOver(unsigned events);
     void deliverEvents();
 

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <map>
+
+#include "datapath/LineMonitor.h"
+#include "ports/TtyLine.h"
+#include "support/FakeTtyBackend.h"
+#include "support/PtyPair.h"
+#include "support/ScriptedPrompt.h"
+#include "support/WaitUntil.h"
+
+namespace {
+
+// Stands in for the main window: its controls are plain values that "read settings" copies.
+class WindowView : public MonitorView {
+  public:
+    Prompt& prompt() override { return prompt_; }
+    void showBlock(Side, const uint8_t*, int) override {}
+    void sideStateChanged(Side) override {}
+    void readSettings(Side side, PortSettings& settings, BaudControls& baud) override {
+        settings = window[side == Side::A ? 0 : 1];
+        baud.editText = baudEdit[side == Side::A ? 0 : 1];
+    }
+    void showBaudControls(Side side, const BaudControls& baud) override {
+        baudEdit[side == Side::A ? 0 : 1] = baud.editText;
+        baudList[side == Side::A ? 0 : 1] = baud.listIndex;
+    }
+    void setLineBox(Side side, ModemLine line, bool on) override { boxes[{side, line}] = on; }
+
+    ScriptedPrompt prompt_;
+    PortSettings window[2];
+    std::string baudEdit[2] = {"9600", "9600"};
+    int baudList[2] = {5, 5};
+    std::map<std::pair<Side, ModemLine>, bool> boxes;
+};
+
+class StartStopTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        view.window[0].devicePath = farA.path();
+        view.window[1].devicePath = farB.path();
+        view.window[1].portNumber = 2;
+    }
+    PortSettings& windowA() { return view.window[0]; }
+    const std::vector<std::string>& messages() { return view.prompt_.messages; }
+
+    PtyPair farA, farB;
+    FakeTtyBackend lines;
+    WindowView view;
+    LineMonitor monitor{view, lines};
+};
+
+TEST_F(StartStopTest, NoTypeSelectedOpensNothing) {
+    windowA().serial = false;
+    EXPECT_FALSE(monitor.StartSide(Side::A));
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0],
+              "You have to select at least one communication type (Serial / Ethernet / Virtual)");
+    EXPECT_EQ(monitor.side(Side::A).port.fd(), -1);
+    EXPECT_FALSE(monitor.side(Side::A).started);
+}
+
+TEST_F(StartStopTest, TypedRateIsTakenAtStartAndStoredPrefixRateOpensAsIs) {
+    view.baudEdit[0] = "250000";
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    EXPECT_EQ(monitor.settings(Side::A).baud, 250000);
+    EXPECT_EQ(getTtySpeed(farA.slave()), 250000);
+    EXPECT_EQ(view.baudList[0], 0) << "\"special\"";
+
+    PortSettings stored = view.window[1];
+    stored.baud = 960;
+    monitor.WriteSettings(Side::B, stored);
+    EXPECT_EQ(view.baudList[1], 5) << "960 selects \"9600\" by prefix";
+    EXPECT_EQ(view.baudEdit[1], "960");
+    view.window[1].baud = 960;
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    EXPECT_EQ(getTtySpeed(farB.slave()), 960);
+    EXPECT_EQ(view.baudList[1], 0);
+}
+
+TEST_F(StartStopTest, RateBelowTheDriverMinimumPassesGetItButFailsTheOpen) {
+    view.baudEdit[0] = "50";
+    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_EQ(monitor.settings(Side::A).baud, 50);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0], "Unable to open the port !!!\nMaybe it is in use !");
+    EXPECT_FALSE(monitor.side(Side::A).isSerial);
+}
+
+TEST_F(StartStopTest, ControlStatesFollowStartAndStop) {
+    auto a = monitor.controlState(Side::A);
+    EXPECT_TRUE(a.settingsEnabled && a.startEnabled && !a.stopEnabled && a.linesEnabled);
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    a = monitor.controlState(Side::A);
+    EXPECT_TRUE(!a.settingsEnabled && !a.startEnabled && a.stopEnabled && a.linesEnabled);
+    EXPECT_TRUE(monitor.controlState(Side::B).terminalEnabled);
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    EXPECT_FALSE(monitor.controlState(Side::B).terminalEnabled);
+    monitor.StopSide(Side::B);
+    EXPECT_TRUE(monitor.controlState(Side::B).terminalEnabled);
+    monitor.StopSide(Side::A);
+    a = monitor.controlState(Side::A);
+    EXPECT_TRUE(a.settingsEnabled && a.startEnabled && !a.stopEnabled);
+}
+
+TEST_F(StartStopTest, ConnectionNamesNameTheDeviceInUse) {
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    EXPECT_EQ(monitor.connectionName(Side::A), farA.path());
+    view.window[1].devicePath.clear();
+    view.window[1].portNumber = 200;  // /dev/ttyS199 does not exist
+    EXPECT_FALSE(monitor.StartSide(Side::B));
+    EXPECT_EQ(monitor.connectionName(Side::B), "COM200:");
+}
+
+TEST_F(StartStopTest, DtrRtsAndAutoActOnARunningSerialSide) {
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    const int fd = monitor.side(Side::A).port.fd();
+    windowA().dtr = true;
+    monitor.OnDtrBox(Side::A);
+    EXPECT_EQ(lines.lines(fd) & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR);
+    windowA().rts = true;
+    windowA().dtr = false;
+    monitor.OnRtsBox(Side::A);
+    EXPECT_EQ(lines.lines(fd) & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR | TIOCM_RTS)
+        << "the RTS box changes RTS only";
+    EXPECT_TRUE(monitor.settings(Side::A).rts);
+}
+
+TEST_F(StartStopTest, CtsAndDsrOfOneSideDriveRtsAndDtrOfTheOther) {
+    windowA().autoHandshake = true;
+    view.window[1].autoHandshake = true;
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    const int fdA = monitor.side(Side::A).port.fd();
+    const int fdB = monitor.side(Side::B).port.fd();
+
+    lines.setInputLines(fdA, TIOCM_CTS, true);
+    ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdB) & TIOCM_RTS) != 0; }));
+    EXPECT_TRUE((view.boxes[{Side::B, ModemLine::Rts}]));
+    EXPECT_FALSE((view.boxes[{Side::A, ModemLine::Rts}])) << "B's CTS is low";
+
+    lines.setInputLines(fdB, TIOCM_DSR, true);
+    ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdA) & TIOCM_DTR) != 0; }));
+    EXPECT_TRUE((view.boxes[{Side::A, ModemLine::Dtr}]));
+
+    lines.setInputLines(fdA, TIOCM_CTS, false);
+    ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdB) & TIOCM_RTS) == 0; }));
+    EXPECT_FALSE((view.boxes[{Side::B, ModemLine::Rts}]));
+}
+
+TEST_F(StartStopTest, NoMirrorUnlessBothSidesRunSerialWithAuto) {
+    windowA().autoHandshake = true;
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    const int fdB = monitor.side(Side::B).port.fd();
+    lines.setInputLines(monitor.side(Side::A).port.fd(), TIOCM_CTS, true);
+    monitor.CtsMirror();
+    EXPECT_EQ(lines.lines(fdB) & TIOCM_RTS, 0);
+    EXPECT_TRUE(view.boxes.empty());
+}
+
+}  // namespace
