@@ -2,13 +2,12 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
+
+#include "ports/PortSettingsBox.h"
+#include "ports/SerialDeviceWatcher.h"
 
 namespace {
 
@@ -27,47 +26,35 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     traffic_->setMaximumBlockCount(2000);
     traffic_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* sides = new QHBoxLayout;
-    sides->addWidget(buildSideBox(Side::A));
-    sides->addWidget(buildSideBox(Side::B));
+    for (Side side : {Side::A, Side::B}) {
+        boxes_[index(side)] = new PortSettingsBox(side, *monitor_, this);
+        sides->addWidget(boxes_[index(side)]);
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(traffic_, 1);
     layout->addLayout(sides);
-    resize(900, 600);
+
+    for (Side side : {Side::A, Side::B}) {
+        boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
+        sideStateChanged(side);
+    }
+    devices_ = new SerialDeviceWatcher("/sys", "/dev", this);
+    connect(devices_, &SerialDeviceWatcher::devicesChanged, this,
+            &CPortaVigilantDlg::refreshDevices);
+    refreshDevices();
+    resize(900, 640);
 }
 
 CPortaVigilantDlg::~CPortaVigilantDlg() = default;
 
-QWidget* CPortaVigilantDlg::buildSideBox(Side side) {
-    auto* box = new QGroupBox(side == Side::A ? "Comport A" : "Comport B", this);
-    SideControls& c = controls_[index(side)];
-    const PortSettings& settings = monitor_->settings(side);
-    c.device = new QLineEdit(QString::fromStdString(settings.device()), box);
-    c.baud = new QLineEdit(QString::number(settings.baud), box);
-    c.start = new QPushButton("Start", box);
-    c.stop = new QPushButton("Stop", box);
-    c.stop->setEnabled(false);
-    auto* row = new QHBoxLayout(box);
-    row->addWidget(new QLabel("Device", box));
-    row->addWidget(c.device, 1);
-    row->addWidget(new QLabel("Baud", box));
-    row->addWidget(c.baud);
-    row->addWidget(c.start);
-    row->addWidget(c.stop);
-    connect(c.start, &QPushButton::clicked, this, [this, side] { startClicked(side); });
-    connect(c.stop, &QPushButton::clicked, this, [this, side] { monitor_->StopSide(side); });
-    return box;
-}
-
-void CPortaVigilantDlg::startClicked(Side side) {
-    SideControls& c = controls_[index(side)];
-    PortSettings& settings = monitor_->settings(side);
-    settings.devicePath = c.device->text().toStdString();
-    bool ok = false;
-    const int baud = c.baud->text().toInt(&ok);
-    if (ok) {
-        settings.baud = baud;
+void CPortaVigilantDlg::refreshDevices() {
+    std::vector<std::pair<std::string, std::string>> list;
+    for (const SerialDeviceInfo& device : devices_->devices()) {
+        list.emplace_back(device.path, device.description);
     }
-    monitor_->StartSide(side);
+    for (PortSettingsBox* box : boxes_) {
+        box->setDevices(list);
+    }
 }
 
 void CPortaVigilantDlg::showBlock(Side side, const uint8_t* bytes, int count) {
@@ -81,12 +68,25 @@ void CPortaVigilantDlg::showBlock(Side side, const uint8_t* bytes, int count) {
 }
 
 void CPortaVigilantDlg::sideStateChanged(Side side) {
-    SideControls& c = controls_[index(side)];
-    const bool started = monitor_->side(side).started;
-    c.start->setEnabled(!started);
-    c.stop->setEnabled(started);
-    c.device->setEnabled(!started);
-    c.baud->setEnabled(!started);
+    boxes_[index(side)]->applyControlState(monitor_->controlState(side));
+    if (side == Side::A) {
+        // Side B's Terminal button follows side B only, but refresh both for simplicity.
+        boxes_[1]->applyControlState(monitor_->controlState(Side::B));
+    }
+}
+
+void CPortaVigilantDlg::readSettings(Side side, PortSettings& settings, BaudControls& baud) {
+    boxes_[index(side)]->readInto(settings, baud);
+}
+
+void CPortaVigilantDlg::showBaudControls(Side side, const BaudControls& baud) {
+    if (boxes_[index(side)] != nullptr) {
+        boxes_[index(side)]->showBaud(baud);
+    }
+}
+
+void CPortaVigilantDlg::setLineBox(Side side, ModemLine line, bool on) {
+    boxes_[index(side)]->setLineBox(line, on);
 }
 
 int runMainWindow() {

@@ -6,9 +6,9 @@
 #include "app/QtPrompt.h"
 #include "datapath/LineMonitor.h"
 
-class QLineEdit;
+class PortSettingsBox;
 class QPlainTextEdit;
-class QPushButton;
+class SerialDeviceWatcher;
 
 // The main window. It shows the traffic and hands every user action to LineMonitor.
 class CPortaVigilantDlg : public QWidget, public MonitorView {
@@ -19,25 +19,22 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     ~CPortaVigilantDlg() override;
 
     LineMonitor& monitor() { return *monitor_; }
+    PortSettingsBox& settingsBox(Side side) { return *boxes_[side == Side::A ? 0 : 1]; }
 
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* bytes, int count) override;
     void sideStateChanged(Side side) override;
+    void readSettings(Side side, PortSettings& settings, BaudControls& baud) override;
+    void showBaudControls(Side side, const BaudControls& baud) override;
+    void setLineBox(Side side, ModemLine line, bool on) override;
 
   private:
-    struct SideControls {
-        QLineEdit* device = nullptr;
-        QLineEdit* baud = nullptr;
-        QPushButton* start = nullptr;
-        QPushButton* stop = nullptr;
-    };
-
-    QWidget* buildSideBox(Side side);
-    void startClicked(Side side);
+    void refreshDevices();
 
     QtPrompt prompt_;
     std::unique_ptr<LineMonitor> monitor_;
-    SideControls controls_[2];
+    PortSettingsBox* boxes_[2] = {};
+    SerialDeviceWatcher* devices_ = nullptr;
     QPlainTextEdit* traffic_ = nullptr;
 };
 

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QGroupBox>
+#include <string>
+#include <vector>
+
+#include "datapath/LineMonitor.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+// The group box "Comport A" or "Comport B": the settings controls of one side, its Start and
+// Stop buttons (and "Terminal" for side B). Every action goes to LineMonitor.
+class PortSettingsBox : public QGroupBox {
+    Q_OBJECT
+
+  public:
+    PortSettingsBox(Side side, LineMonitor& monitor, QWidget* parent = nullptr);
+
+    // "Read settings" and "write settings" of this side.
+    void readInto(PortSettings& settings, BaudControls& baud) const;
+    void write(const PortSettings& settings, const BaudControls& baud);
+    void showBaud(const BaudControls& baud);
+    void setLineBox(ModemLine line, bool on);
+    void applyControlState(const LineMonitor::ControlState& state);
+    // Detected devices: {path, description}; listed before the COM numbers.
+    void setDevices(const std::vector<std::pair<std::string, std::string>>& devices);
+
+    QPushButton* startButton() const { return start_; }
+    QPushButton* stopButton() const { return stop_; }
+    QPushButton* terminalButton() const { return terminal_; }
+    QComboBox* portList() const { return portList_; }
+    QComboBox* baudList() const { return baudList_; }
+    QLineEdit* baudEdit() const { return baudEdit_; }
+    QCheckBox* typeBox(int index) const { return typeBoxes_[index]; }  // Serial, Network, Virtual
+    QCheckBox* lineBox(int index) const { return lineBoxes_[index]; }  // DTR, RTS, Auto
+
+  signals:
+    void terminalClicked();
+
+  private:
+    QWidget* buildTypeRow();
+    QWidget* buildFormatRow();
+    QWidget* buildLineRow();
+    void connectHandlers();
+    void selectPort(const PortSettings& settings);
+
+    Side side_;
+    LineMonitor& monitor_;
+    QComboBox* portList_ = nullptr;
+    QComboBox* baudList_ = nullptr;
+    QLineEdit* baudEdit_ = nullptr;
+    QPushButton* getIt_ = nullptr;
+    QButtonGroup* parity_ = nullptr;
+    QButtonGroup* dataBits_ = nullptr;
+    QButtonGroup* stopBits_ = nullptr;
+    QCheckBox* typeBoxes_[3] = {};
+    QCheckBox* lineBoxes_[3] = {};
+    QPushButton* start_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QPushButton* terminal_ = nullptr;
+    bool writing_ = false;
+};
