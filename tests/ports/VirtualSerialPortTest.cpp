@@ -229,12 +229,50 @@ TEST_F(VirtualPort, BytesForNobodyAreDroppedAndCountedNeverDeliveredLater) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !port.peerConnected(); }, kWaitMs));
     EXPECT_EQ(port.droppedCount(), 5 + 6) << "left unread when the program closed";
 
+    {
+        // More than the pty holds: the rest waits in our queue when the program goes.
+        Peer peer;
+        startPlainPeer(peer, port);
+        const auto bulk = randomBytes(64 << 10, 3);
+        EXPECT_EQ(port.WriteBytes(bulk.data(), int(bulk.size())), int(bulk.size()));
+        EXPECT_GT(port.queuedCount(), 0u);
+        peer.send("quit");
+        ASSERT_TRUE(peer.finish());
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !port.peerConnected(); }, kWaitMs));
+    EXPECT_EQ(port.queuedCount(), 0u);
+    // The kernel reports only part of what its pty buffers held, so the count is a lower bound.
+    EXPECT_GE(port.droppedCount(), 5 + 6 + (48 << 10));
+
     Peer next;
     startPlainPeer(next, port);
     const auto latest = bytesOf("new");
     EXPECT_EQ(port.WriteBytes(latest.data(), 3), 3);
     next.send("read 64 300");
     EXPECT_EQ(next.line(), "got " + hexOf(latest));
+}
+
+TEST_F(VirtualPort, AReceiverThatSkipsANotificationIsAskedAgain) {
+    CVirtualSerialPort port(prompt, dir());
+    ASSERT_TRUE(port.OpenPort("COM8")) << port.lastError();
+    int notifications = 0;
+    std::vector<uint8_t> received;
+    QObject::connect(&port, &CVirtualSerialPort::OnDataAvailable, &port, [&](int count) {
+        if (++notifications % 2 == 1) {
+            return;  // busy elsewhere, e.g. its buffer is full
+        }
+        uint8_t capture[64];
+        const int taken = port.ReadBytes(capture, std::min(count, int(sizeof capture)));
+        received.insert(received.end(), capture, capture + taken);
+    });
+    Peer peer;
+    startPlainPeer(peer, port);
+    const auto data = randomBytes(200, 4);
+    peer.send("write " + hexOf(data));
+    EXPECT_EQ(peer.line(), "written");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() >= data.size(); }, kWaitMs))
+        << received.size() << " after " << notifications << " notifications";
+    EXPECT_EQ(hexOf(received), hexOf(data));
 }
 
 TEST_F(VirtualPort, InUseBoxNamesTheProgramAndRepeatsUntilItHasClosed) {
