@@ -264,6 +264,7 @@ TEST_F(FileNeuTest, FullDiskAndTooManyFilesAreNamed) {
     EXPECT_EQ(prompt_.messages[0], accessError("Speichermedium voll", "/dev/full"));
     file_.Close();
 
+    const std::string p = writeRaw("some", "x");
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit low = saved;
@@ -273,7 +274,6 @@ TEST_F(FileNeuTest, FullDiskAndTooManyFilesAreNamed) {
     for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) {
         held.push_back(fd);
     }
-    const std::string p = writeRaw("some", "x");
     prompt_.messages.clear();
     EXPECT_FALSE(file_.Open(p, CFileNeu::modeRead));
     for (int fd : held) {
