@@ -56,7 +56,7 @@ class CFileNeu {
     void setShowMessages(bool on) { showMessages_ = on; }
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
-    // Cause of the last reported error (none after a clean operation is not implied).
+    // Cause of the last error met; later successful operations do not reset it.
     Cause lastCause() const { return lastCause_; }
 
     bool Open(const std::string& path, unsigned flags);
