@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+#include "datapath/SymbolTables.h"
+
+class Prompt;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Edits 64 entries of the Hex or the ASCII symbol table at a time. The tables belong to the
+// caller and change only on "OK"; the dialog object keeps its block and mode between showings.
+class CDefineCharValueDialog : public QDialog {
+    Q_OBJECT
+
+  public:
+    static constexpr int kHelpContext = 109;
+
+    CDefineCharValueDialog(SymbolTables& tables, Prompt& prompt, QWidget* parent = nullptr);
+
+    // Which block and table the next showing edits.
+    void Configure(int firstByte, bool asciiMode);
+    int firstByte() const { return firstByte_; }
+    bool asciiMode() const { return asciiMode_; }
+
+    QLineEdit* fieldEdit(int k) const { return edits_[static_cast<size_t>(k)]; }
+    QLabel* fieldLabel(int k) const { return labels_[static_cast<size_t>(k)]; }
+    QPushButton* setDefaultButton() const { return setDefaultButton_; }
+    QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+
+  signals:
+    void helpRequested(int context);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void onSetDefault();
+    void onOk();
+    void showFields();
+
+    SymbolTables& tables_;
+    Prompt& prompt_;
+    int firstByte_ = 0;
+    bool asciiMode_ = false;
+    SymbolBlock fields_;
+    std::array<QLabel*, kSymbolBlockSize> labels_{};
+    std::array<QLineEdit*, kSymbolBlockSize> edits_{};
+    QPushButton* setDefaultButton_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+};

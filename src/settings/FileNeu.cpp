@@ -1,0 +1,417 @@
+#include "settings/FileNeu.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <limits>
+
+#include "app/Prompt.h"
+#include "app/TextFormat.h"
+
+namespace {
+
+constexpr const char* kTextAccessError = "'%s' beim Zugriff auf die Datei '%s'";
+constexpr const char* kTextOutOfRange =
+    "Der Wert '%s' liegt außerhalb des Wertebereiches !\nMinimum = %d   Maximum = %d\n"
+    "Eingelesener Wert = %d gesetzt auf %d !";
+
+constexpr std::array<const char*, 15> kCauseTexts = {
+    "Kein Fehler",
+    "Unbekannter Fehler",
+    "Datei nicht gefunden",
+    "Ungültiger Pfad",
+    "Zu viele offene Dateien",
+    "Zugriff verweigert",
+    "Ungültiger File-Handler",
+    "Aktuelles Verzeichnis kann nicht gelöscht werden",
+    "Keine weiteren Directory-Einträge möglich",
+    "File-Pointer kann nicht gesetzt werden",
+    "Hardware Fehler",
+    "SHARE-Verletzung",
+    "Gelockte Datei erneut gelockt",
+    "Speichermedium voll",
+    "Datei-Ende erreicht",
+};
+
+// Bytes per read call of the line readers on seekable files; what is read past the line end is
+// given back by seeking, so the file position is always just behind the line.
+constexpr size_t kLineChunk = 512;
+
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Linux says ENOENT both for a missing file and for a missing folder on its way; the user is
+// better served by telling the two apart.
+bool parentMissing(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return false;
+    }
+    return !isDirectory(slash == 0 ? std::string("/") : path.substr(0, slash));
+}
+
+// atoi without its undefined behaviour: leading white space, a sign, digits; clamped to int32.
+int32_t parseDecimal(const std::string& line) {
+    size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || (line[i] >= '\t' && line[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
+        negative = line[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    for (; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+        value = std::min(kLimit, value * 10 + (line[i] - '0'));
+    }
+    if (negative) {
+        value = -value;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+CFileNeu::CFileNeu(Prompt* prompt) : prompt_(prompt) {}
+
+CFileNeu::~CFileNeu() {
+    Close();
+}
+
+const char* CFileNeu::causeText(int cause) {
+    if (cause < 0 || cause >= static_cast<int>(kCauseTexts.size())) {
+        return "";
+    }
+    return kCauseTexts[static_cast<size_t>(cause)];
+}
+
+CFileNeu::Cause CFileNeu::causeOfErrno(int error) {
+    switch (error) {
+        case 0:
+            return none;
+        case ENOENT:
+            return fileNotFound;
+        case ENOTDIR:
+        case ENAMETOOLONG:
+        case ELOOP:
+        case EXDEV:
+            return badPath;
+        case EMFILE:
+        case ENFILE:
+            return tooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case EEXIST:
+            return accessDenied;
+        case EBADF:
+            return invalidFile;
+        case EMLINK:
+            return directoryFull;
+        case ESPIPE:
+            return badSeek;
+        case EIO:
+        case ENXIO:
+        case ENODEV:
+            return hardIO;
+        case EBUSY:
+        case ETXTBSY:
+            return sharingViolation;
+        case EDEADLK:
+        case ENOLCK:
+            return lockViolation;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return diskFull;
+        default:
+            return genericException;
+    }
+}
+
+void CFileNeu::showMessage(const std::string& text) {
+    if (showMessages_ && prompt_ != nullptr) {
+        prompt_->message(text, {}, PromptButtons::Ok, PromptIcon::Error);
+    }
+}
+
+void CFileNeu::ReportError(Cause cause, const std::string& path) {
+    lastCause_ = cause;
+    showMessage(formatText(kTextAccessError, causeText(cause), path.c_str()));
+}
+
+bool CFileNeu::Open(const std::string& path, unsigned flags) {
+    Close();
+    path_ = path;
+    int oflags = O_CLOEXEC | O_NOCTTY;
+    switch (flags & 0x3) {
+        case modeWrite:
+            oflags |= O_WRONLY;
+            break;
+        case modeReadWrite:
+            oflags |= O_RDWR;
+            break;
+        default:
+            oflags |= O_RDONLY;
+            break;
+    }
+    if (flags & modeCreate) {
+        oflags |= O_CREAT;
+        if (!(flags & modeNoTruncate)) {
+            oflags |= O_TRUNC;
+        }
+    }
+    // Non-blocking only for the open itself: a FIFO without a peer must not hang the caller.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), oflags | O_NONBLOCK, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        ReportError(error == ENOENT && parentMissing(path) ? badPath : causeOfErrno(error), path);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        // A folder opens for reading here, but is no file to work on.
+        ::close(fd);
+        ReportError(accessDenied, path);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    fd_ = fd;
+    return true;
+}
+
+void CFileNeu::Close() {
+    if (!isOpen()) {
+        return;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    // No retry on EINTR: the descriptor is released either way on Linux.
+    if (::close(fd) != 0 && errno != EINTR) {
+        reportErrno(errno);
+    }
+}
+
+void CFileNeu::SeekToBegin() {
+    if (isOpen() && ::lseek(fd_, 0, SEEK_SET) < 0) {
+        reportErrno(errno);
+    }
+}
+
+void CFileNeu::SeekToEnd() {
+    if (isOpen() && ::lseek(fd_, 0, SEEK_END) < 0) {
+        reportErrno(errno);
+    }
+}
+
+int64_t CFileNeu::GetLength64() {
+    if (!isOpen()) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        reportErrno(errno);
+        return -1;
+    }
+    return st.st_size;
+}
+
+int32_t CFileNeu::GetLength() {
+    const int64_t length = GetLength64();
+    if (length < 0) {
+        return -1;
+    }
+    return static_cast<int32_t>(static_cast<uint32_t>(length));
+}
+
+bool CFileNeu::Exists(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        return true;
+    }
+    // Not being there is the answer, not an error.
+    if (errno != ENOENT && errno != ENOTDIR) {
+        ReportError(causeOfErrno(errno), path);
+    }
+    return false;
+}
+
+size_t CFileNeu::Read(void* buffer, size_t count) {
+    if (!isOpen()) {
+        return 0;
+    }
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(fd_, out + done, count - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            reportErrno(errno);
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+bool CFileNeu::Write(const void* buffer, size_t count) {
+    if (!isOpen()) {
+        return false;
+    }
+    const auto* in = static_cast<const char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd_, in + done, count - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            reportErrno(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CFileNeu::WriteString(const std::string& text) {
+    return Write(text.data(), text.size());
+}
+
+bool CFileNeu::WriteLine(const std::string& text) {
+    // One write call, so a line is never left half written without its end by a later failure.
+    return WriteString(text + kLineEnd);
+}
+
+bool CFileNeu::WriteInt(int32_t value) {
+    return WriteLine(std::to_string(value));
+}
+
+bool CFileNeu::WriteFlag(bool value) {
+    return WriteLine(value ? "1" : "0");
+}
+
+std::string CFileNeu::ReadRawLine(bool anyLineFeed) {
+    std::string line;
+    if (!isOpen()) {
+        return line;
+    }
+    const bool seekable = ::lseek(fd_, 0, SEEK_CUR) >= 0;
+    std::array<char, kLineChunk> chunk{};
+    bool lastWasCr = false;
+    bool lastDropped = false;
+    for (;;) {
+        ssize_t n;
+        do {
+            n = ::read(fd_, chunk.data(), seekable ? chunk.size() : 1);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            reportErrno(errno);
+            return line;
+        }
+        if (n == 0) {
+            return line;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            const char c = chunk[static_cast<size_t>(i)];
+            if (c == '\n' && (anyLineFeed || lastWasCr)) {
+                if (lastWasCr && lastDropped) {
+                    line.push_back('\r');
+                }
+                line.push_back('\n');
+                const ssize_t unused = n - i - 1;
+                if (unused > 0 && ::lseek(fd_, -unused, SEEK_CUR) < 0) {
+                    reportErrno(errno);
+                }
+                return line;
+            }
+            lastDropped = line.size() >= kMaxLineLength;
+            if (!lastDropped) {
+                line.push_back(c);
+            }
+            lastWasCr = c == '\r';
+        }
+    }
+}
+
+bool CFileNeu::ReadTextLine(std::string& text) {
+    if (!isOpen()) {
+        return false;
+    }
+    std::string line = ReadRawLine(true);
+    // Only a read that found nothing is the end: a lone LF is an empty line, and a last line of
+    // one character without line end is still a line.
+    if (line.empty()) {
+        return false;
+    }
+    if (line.back() == '\n') {
+        line.pop_back();
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    text = std::move(line);
+    return true;
+}
+
+bool CFileNeu::ReadInt(int32_t& value) {
+    if (!isOpen()) {
+        return false;
+    }
+    const std::string line = ReadRawLine(false);
+    if (line.empty()) {
+        return false;
+    }
+    value = parseDecimal(line);
+    return true;
+}
+
+bool CFileNeu::ReadIntChecked(int32_t& value, int32_t min, int32_t max, int32_t replacement,
+                              const std::string& name, bool report) {
+    int32_t read = 0;
+    if (!ReadInt(read)) {
+        return false;
+    }
+    if (read < min || read > max) {
+        if (report) {
+            showMessage(formatText(kTextOutOfRange, name.c_str(), min, max, read, replacement));
+        }
+        read = replacement;
+    }
+    value = read;
+    return true;
+}
+
+bool CFileNeu::ReadFlag(bool& value) {
+    if (!isOpen()) {
+        return false;
+    }
+    std::string line = ReadRawLine(false);
+    // A last line may lack its line end; the value is the same.
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, kLineEnd) == 0) {
+        line.resize(line.size() - 2);
+    }
+    if (line == "0" || line == "1") {
+        value = line == "1";
+        return true;
+    }
+    return false;
+}

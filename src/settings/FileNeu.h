@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class Prompt;
+
+// The program's one file class: a POSIX file whose every operation returns a failure value
+// instead of raising, and shows a German text naming the cause and the file. On top of it the
+// line readers and writers of the program's text files (CR LF line ends, "0"/"1" flags, decimal
+// lines). Bytes go through untranslated in both directions.
+//
+// Messages go to the prompt given (none: errors are only returned). One thread at a time.
+class CFileNeu {
+  public:
+    // Open flags, with the values of the classic file class so stored flags keep their meaning.
+    // Share and text/binary flags are accepted and ignored: files are always binary.
+    static constexpr unsigned modeRead = 0x0000;
+    static constexpr unsigned modeWrite = 0x0001;
+    static constexpr unsigned modeReadWrite = 0x0002;
+    static constexpr unsigned modeCreate = 0x1000;
+    static constexpr unsigned modeNoTruncate = 0x2000;
+
+    // Cause codes of a file error; each has its text (causeText).
+    enum Cause {
+        none = 0,
+        genericException = 1,
+        fileNotFound = 2,
+        badPath = 3,
+        tooManyOpenFiles = 4,
+        accessDenied = 5,
+        invalidFile = 6,
+        removeCurrentDir = 7,
+        directoryFull = 8,
+        badSeek = 9,
+        hardIO = 10,
+        sharingViolation = 11,
+        lockViolation = 12,
+        diskFull = 13,
+        endOfFile = 14,
+    };
+
+    static constexpr const char* kLineEnd = "\r\n";
+    // Lines longer than this keep their first kMaxLineLength bytes (and their line end), so a
+    // file without line ends cannot exhaust memory.
+    static constexpr size_t kMaxLineLength = size_t{16} << 20;
+
+    explicit CFileNeu(Prompt* prompt = nullptr);
+    ~CFileNeu();
+    CFileNeu(const CFileNeu&) = delete;
+    CFileNeu& operator=(const CFileNeu&) = delete;
+
+    void setPrompt(Prompt* prompt) { prompt_ = prompt; }
+    bool showMessages() const { return showMessages_; }
+    void setShowMessages(bool on) { showMessages_ = on; }
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+    // Cause of the last error met; later successful operations do not reset it.
+    Cause lastCause() const { return lastCause_; }
+
+    bool Open(const std::string& path, unsigned flags);
+    void Close();
+    void SeekToBegin();
+    void SeekToEnd();
+    // Length in its low 32 bits, -1 if not open or on error.
+    int32_t GetLength();
+    // The full length, -1 if not open or on error.
+    int64_t GetLength64();
+    bool Exists(const std::string& path);
+    size_t Read(void* buffer, size_t count);
+    bool Write(const void* buffer, size_t count);
+
+    bool WriteString(const std::string& text);
+    bool WriteLine(const std::string& text);
+    bool WriteInt(int32_t value);
+    bool WriteFlag(bool value);
+
+    // One line with its line end; with anyLineFeed every LF ends it, otherwise only CR LF does.
+    std::string ReadRawLine(bool anyLineFeed);
+    // The readers store into their argument only when they return true.
+    bool ReadTextLine(std::string& text);
+    bool ReadInt(int32_t& value);
+    bool ReadIntChecked(int32_t& value, int32_t min, int32_t max, int32_t replacement,
+                        const std::string& name, bool report);
+    bool ReadFlag(bool& value);
+
+    static const char* causeText(int cause);
+    static Cause causeOfErrno(int error);
+
+  private:
+    void ReportError(Cause cause, const std::string& path);
+    void reportErrno(int error) { ReportError(causeOfErrno(error), path_); }
+    void showMessage(const std::string& text);
+
+    Prompt* prompt_;
+    int fd_ = -1;
+    bool showMessages_ = true;
+    std::string path_;
+    Cause lastCause_ = none;
+};
