@@ -176,17 +176,4 @@ TEST(DataFrameReader, HoldsAReadyPayloadUntilReleased) {
     EXPECT_EQ(reader.payload()[0], 'b');
 }
 
-TEST(DataFrameRoundTrip, EncodedBlocksReadBackUnchanged) {
-    Bytes stream;
-    std::vector<Bytes> blocks;
-    for (int length : {1, 3, 10240, 500, 10239}) {
-        blocks.push_back(pattern(length, length));
-        DataFrame::Buffer frame{};
-        const int size = DataFrame::encode(blocks.back().data(), length, frame);
-        stream.insert(stream.end(), frame.begin(), frame.begin() + size);
-    }
-    DataFrameReader reader;
-    EXPECT_EQ(readInPieces(reader, stream, {1000}), blocks);
-}
-
 }  // namespace
