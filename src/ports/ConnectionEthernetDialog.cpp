@@ -1,0 +1,138 @@
+#include "ports/ConnectionEthernetDialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/Prompt.h"
+
+namespace {
+
+constexpr const char* kTextTitle = "Connections -> network";
+constexpr const char* kTextServer = "This is the server";
+constexpr const char* kTextClient = "This is the client";
+constexpr const char* kTextPort = "Port";
+constexpr const char* kTextAddress = "IP adress server";
+constexpr const char* kTextListen = "Listen address (empty: all)";
+constexpr const char* kTextHelp = "Help";
+constexpr const char* kTextCancel = "Cancel";
+constexpr const char* kTextOk = "OK";
+
+QPushButton* makeButton(const char* text, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    // Enter in an edit must not close the dialog behind the user's back.
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+CConnectionEthernetDialog::CConnectionEthernetDialog(Prompt& prompt, QWidget* parent)
+    : QDialog(parent), prompt_(prompt) {
+    setWindowTitle(kTextTitle);
+    serverRadio_ = new QRadioButton(kTextServer, this);
+    serverRadio_->setObjectName("serverRadio");
+    clientRadio_ = new QRadioButton(kTextClient, this);
+    clientRadio_->setObjectName("clientRadio");
+    portEdit_ = new QLineEdit(this);
+    portEdit_->setObjectName("portEdit");
+    addressEdit_ = new QLineEdit(this);
+    addressEdit_->setObjectName("addressEdit");
+    listenEdit_ = new QLineEdit(this);
+    listenEdit_->setObjectName("listenEdit");
+
+    auto* help = makeButton(kTextHelp, this);
+    help->setObjectName("helpButton");
+    auto* cancel = makeButton(kTextCancel, this);
+    cancel->setObjectName("cancelButton");
+    auto* ok = makeButton(kTextOk, this);
+    ok->setObjectName("okButton");
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(help, QDialogButtonBox::HelpRole);
+    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    buttons->addButton(ok, QDialogButtonBox::ActionRole);
+
+    auto* form = new QFormLayout;
+    form->addRow(kTextPort, portEdit_);
+    form->addRow(kTextAddress, addressEdit_);
+    form->addRow(kTextListen, listenEdit_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(serverRadio_);
+    layout->addWidget(clientRadio_);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    connect(serverRadio_, &QRadioButton::clicked, this,
+            &CConnectionEthernetDialog::updateAddressEnabled);
+    connect(clientRadio_, &QRadioButton::clicked, this,
+            &CConnectionEthernetDialog::updateAddressEnabled);
+    connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ok, &QPushButton::clicked, this, &CConnectionEthernetDialog::okClicked);
+    loadControls();
+}
+
+void CConnectionEthernetDialog::setSettings(const NetworkSettings& settings) {
+    isServer_ = settings.isServer;
+    address_ = settings.serverAddress;
+    portText_ = std::to_string(settings.port);
+    listenAddress_ = settings.listenAddress;
+}
+
+NetworkSettings CConnectionEthernetDialog::settings() const {
+    NetworkSettings settings;
+    settings.isServer = isServer_;
+    settings.serverAddress = address_;
+    settings.port = portValue(portText_);
+    settings.listenAddress = listenAddress_;
+    return settings;
+}
+
+void CConnectionEthernetDialog::showEvent(QShowEvent* event) {
+    loadControls();
+    QDialog::showEvent(event);
+}
+
+void CConnectionEthernetDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        emit helpRequested(kHelpContext);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CConnectionEthernetDialog::loadControls() {
+    portEdit_->setText(QString::fromStdString(portText_));
+    addressEdit_->setText(QString::fromStdString(address_));
+    listenEdit_->setText(QString::fromStdString(listenAddress_));
+    serverRadio_->setChecked(isServer_);
+    clientRadio_->setChecked(!isServer_);
+    updateAddressEnabled();
+}
+
+// The server address matters only to a client, the listen address only to a server.
+void CConnectionEthernetDialog::updateAddressEnabled() {
+    const bool server = serverRadio_->isChecked();
+    addressEdit_->setEnabled(!server);
+    listenEdit_->setEnabled(server);
+}
+
+void CConnectionEthernetDialog::okClicked() {
+    const bool isServer = serverRadio_->isChecked();
+    const std::string address = addressEdit_->text().toStdString();
+    const std::string portText = portEdit_->text().toStdString();
+    const std::string listenAddress = listenEdit_->text().trimmed().toStdString();
+    if (const char* message = CheckNetworkInput(isServer, address, portText, listenAddress)) {
+        prompt_.message(message);
+        return;
+    }
+    isServer_ = isServer;
+    address_ = address;
+    portText_ = portText;
+    listenAddress_ = listenAddress;
+    accept();
+}
