@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr const char* kTextNetworkMissing = "Comport %c: network connections are not available.";
 constexpr const char* kTextDeviceLost =
     "Comport %c: the device '%s' failed or was removed.\nComport %c has been stopped.";
 
@@ -18,33 +17,32 @@ constexpr int kIdleLimit = 50;
 }  // namespace
 
 LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
-    : QObject(parent), view_(view), sideA_(lines), sideB_(lines) {
+    : QObject(parent), view_(view), sideA_(lines), sideB_(lines), link_(view.prompt()) {
     settingsB_.portNumber = 2;
     showBaud(baud_[0], settingsA_.baud);
     showBaud(baud_[1], settingsB_.baud);
+    setVirtualDirectory({});
+    connect(&link_, &CSocketBaseClass::dataReceived, this, &LineMonitor::onNetworkReceive);
+    connect(&link_, &CSocketClass::closedByClient, this, &LineMonitor::OnNetworkClosed);
+    connect(&link_, &CSocketClass::closedByServer, this, &LineMonitor::OnNetworkClosed);
+}
+
+void LineMonitor::setVirtualDirectory(const std::string& directory) {
+    for (Side s : {Side::A, Side::B}) {
+        auto& port = side(s).virtualPort;
+        if (port && port->isOpen()) {
+            continue;
+        }
+        port = std::make_unique<CVirtualSerialPort>(view_.prompt(), directory);
+        connect(port.get(), &CVirtualSerialPort::OnDataAvailable, this,
+                [this, s](int count) { onVirtualReceive(s, count); });
+    }
 }
 
 LineMonitor::~LineMonitor() {
     StopSide(Side::A);
     StopSide(Side::B);
 }
-
-bool LineMonitor::openNetwork(Side s) {
-    view_.prompt().message(formatText(kTextNetworkMissing, sideLetter(s)));
-    return false;
-}
-
-void LineMonitor::closeNetwork() {}
-
-bool LineMonitor::networkConnected() const {
-    return false;
-}
-
-bool LineMonitor::openVirtual(Side) {
-    return false;
-}
-
-void LineMonitor::closeVirtual(Side) {}
 
 void LineMonitor::onSerialEvent(Side s, unsigned events) {
     if ((events & (SerialEvent::RxChar | SerialEvent::Lost)) != 0) {
@@ -86,23 +84,65 @@ void LineMonitor::receiveSideA() {
         }
         return;
     }
-    // Held bytes fill the buffer only while eXchange waits for the rest of a match; when no room
-    // is left they go out as they are, and what does not fit stays queued in the driver.
-    if (sideA_.captureCount == PortSide::kCaptureSize) {
-        ProcessBlockA();
-    }
-    const int room = PortSide::kCaptureSize - sideA_.captureCount;
     int n = 0;
-    if (!port.Read(std::min(waiting, room), n, kReadTimeoutMs) || n <= 0) {
+    if (!port.Read(waiting, n, kReadTimeoutMs) || n <= 0) {
         return;
     }
     rxPerSecond_ += n;
     echo(sideA_, port.rxBuffer(), n);
-    std::memcpy(sideA_.captureBuffer.data() + sideA_.captureCount, port.rxBuffer(),
-                static_cast<size_t>(n));
-    sideA_.captureCount += n;
     idleCount_ = 0;
-    ExchangePass();
+    appendToSideA(port.rxBuffer(), n);
+}
+
+// New bytes go behind those that eXchange holds back. Bytes held back can fill the buffer only
+// while a match waits for its end; then they go out as they are, so nothing is ever dropped.
+void LineMonitor::appendToSideA(const uint8_t* data, int count) {
+    while (count > 0) {
+        if (sideA_.captureCount == PortSide::kCaptureSize) {
+            ProcessBlockA();
+        }
+        const int part = std::min(count, PortSide::kCaptureSize - sideA_.captureCount);
+        std::memcpy(sideA_.captureBuffer.data() + sideA_.captureCount, data,
+                    static_cast<size_t>(part));
+        sideA_.captureCount += part;
+        data += part;
+        count -= part;
+        ExchangePass();
+    }
+}
+
+void LineMonitor::onNetworkReceive(const uint8_t* data, int count) {
+    if (sideA_.isNetwork) {
+        appendToSideA(data, count);
+    } else if (sideB_.isNetwork) {
+        std::memcpy(sideB_.captureBuffer.data(), data, static_cast<size_t>(count));
+        sideB_.captureCount = count;
+        ProcessBlockB();
+    }
+}
+
+void LineMonitor::onVirtualReceive(Side s, int count) {
+    CVirtualSerialPort& port = *side(s).virtualPort;
+    PortSide& ps_side = side(s);
+    if (!ps_side.started || !ps_side.isVirtual) {
+        // A port left open after its side stopped: its bytes have nowhere to go.
+        uint8_t discard[4096];
+        while (port.ReadBytes(discard, sizeof discard) > 0) {
+        }
+        return;
+    }
+    if (s == Side::A) {
+        uint8_t* buffer = scratch_.data();
+        const int n = port.ReadBytes(buffer, std::min(count, PortSide::kCaptureSize));
+        appendToSideA(buffer, n);
+    } else {
+        const int n =
+            port.ReadBytes(sideB_.captureBuffer.data(), std::min(count, PortSide::kCaptureSize));
+        if (n > 0) {
+            sideB_.captureCount = n;
+            ProcessBlockB();
+        }
+    }
 }
 
 void LineMonitor::receiveSideB() {
@@ -151,9 +191,15 @@ void LineMonitor::forward(Side target, const uint8_t* data, int count) {
     if (!to.started || count <= 0) {
         return;
     }
+    if (to.isNetwork) {
+        link_.SendBlock(data, count);
+    }
     if (to.isSerial) {
         std::string ignored;
         to.port.Write(data, count, ignored);
+    }
+    if (to.isVirtual) {
+        to.virtualPort->WriteBytes(data, count);
     }
 }
 

@@ -7,7 +7,9 @@
 
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
+#include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
+#include "ports/SocketClass.h"
 
 // The non-widget half of the main window: both sides with their channels, the receive path,
 // forwarding and the display step. Runs on the main thread, with or without a window.
@@ -21,6 +23,11 @@ class LineMonitor : public QObject {
 
     PortSide& side(Side s) { return s == Side::A ? sideA_ : sideB_; }
     PortSettings& settings(Side s) { return s == Side::A ? settingsA_ : settingsB_; }
+    NetworkSettings& networkSettings() { return networkSettings_; }
+    CSocketClass& link() { return link_; }
+    // Where virtual ports are published; empty means the default directory. Only while no
+    // virtual port is open.
+    void setVirtualDirectory(const std::string& directory);
     // Replaces a side's settings and shows them ("write settings").
     void WriteSettings(Side s, const PortSettings& settings);
 
@@ -69,12 +76,14 @@ class LineMonitor : public QObject {
     void mirror(int inputLine, ModemLine outputLine);
     void onSerialEvent(Side s, unsigned events);
     bool openSerial(Side s);
-    // Channels that join later; until then a side cannot use them.
     bool openNetwork(Side s);
     void closeNetwork();
     bool networkConnected() const;
     bool openVirtual(Side s);
     void closeVirtual(Side s);
+    void onNetworkReceive(const uint8_t* data, int count);
+    void onVirtualReceive(Side s, int count);
+    void appendToSideA(const uint8_t* data, int count);
     void receiveSideA();
     void receiveSideB();
     void ExchangePass();
@@ -85,10 +94,13 @@ class LineMonitor : public QObject {
     MonitorView& view_;
     PortSide sideA_;
     PortSide sideB_;
+    std::array<uint8_t, PortSide::kCaptureSize> scratch_{};
     PortSettings settingsA_;
     PortSettings settingsB_;
     BaudControls baud_[2];
     std::string connectionName_[2];
+    NetworkSettings networkSettings_;
+    CSocketClass link_;
     int idleCount_ = 0;
     int rxPerSecond_ = 0;
     bool outputEnabled_ = true;

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "ports/SerialPort.h"
+#include "ports/VirtualSerialPort.h"
 
 enum class Side { A, B };
 
@@ -27,6 +29,7 @@ struct PortSide {
     bool isTerminal = false;  // side B only
     bool localEcho = false;
     SerialPort port;
+    std::unique_ptr<CVirtualSerialPort> virtualPort;
     std::array<uint8_t, kCaptureSize> captureBuffer{};
     int captureCount = 0;
     long long totalShown = 0;

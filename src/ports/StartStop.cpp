@@ -135,6 +135,27 @@ bool LineMonitor::openSerial(Side s) {
     return true;
 }
 
+bool LineMonitor::openNetwork(Side) {
+    link_.EnableMessages(true);
+    return link_.Open(networkSettings_);
+}
+
+void LineMonitor::closeNetwork() {
+    link_.Close();
+}
+
+bool LineMonitor::networkConnected() const {
+    return link_.IsConnected();
+}
+
+bool LineMonitor::openVirtual(Side s) {
+    return side(s).virtualPort->OpenPort(formatText("COM%d", settings(s).portNumber));
+}
+
+void LineMonitor::closeVirtual(Side s) {
+    side(s).virtualPort->ClosePort();
+}
+
 void LineMonitor::closeChannels(Side s) {
     PortSide& ps_side = side(s);
     if (ps_side.isNetwork) {

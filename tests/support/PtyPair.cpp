@@ -57,19 +57,23 @@ void PtyPair::write(const std::vector<uint8_t>& bytes) const {
 
 std::vector<uint8_t> PtyPair::read(size_t count, int timeoutMs) const {
     std::vector<uint8_t> out;
+    readFd(master_, out, count, timeoutMs);
+    return out;
+}
+
+void PtyPair::readFd(int fd, std::vector<uint8_t>& out, size_t count, int timeoutMs) {
     uint8_t buffer[65536];
     while (out.size() < count) {
-        pollfd p{master_, POLLIN, 0};
+        pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, timeoutMs) <= 0) {
             break;
         }
-        const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - out.size()));
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, count - out.size()));
         if (n <= 0) {
             break;
         }
         out.insert(out.end(), buffer, buffer + n);
     }
-    return out;
 }
 
 std::vector<uint8_t> randomBytes(size_t count, unsigned seed) {

@@ -22,6 +22,8 @@ class PtyPair {
     void closeMaster();
 
     void write(const std::vector<uint8_t>& bytes) const;
+    // Reads from any descriptor until count bytes have arrived or timeoutMs passed without one.
+    static void readFd(int fd, std::vector<uint8_t>& out, size_t count, int timeoutMs);
     // Reads until count bytes have arrived or timeoutMs passed without a byte.
     std::vector<uint8_t> read(size_t count, int timeoutMs = 2000) const;
 

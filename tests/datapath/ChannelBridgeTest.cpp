@@ -1,0 +1,203 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <atomic>
+#include <thread>
+
+#include "datapath/LineMonitor.h"
+#include "support/FakeTtyBackend.h"
+#include "support/PtyPair.h"
+#include "support/ScriptedPrompt.h"
+#include "support/WaitUntil.h"
+
+namespace {
+
+class QuietView : public MonitorView {
+  public:
+    Prompt& prompt() override { return prompt_; }
+    void showBlock(Side side, const uint8_t*, int count) override {
+        shown[side == Side::A ? 0 : 1] += count;
+    }
+    void sideStateChanged(Side) override {}
+    ScriptedPrompt prompt_;
+    long long shown[2] = {0, 0};
+};
+
+PortSettings serialOn(const std::string& path) {
+    PortSettings settings;
+    settings.devicePath = path;
+    return settings;
+}
+
+PortSettings networkOnly() {
+    PortSettings settings;
+    settings.serial = false;
+    settings.network = true;
+    return settings;
+}
+
+// Reads count bytes from a far end on a thread while the event loop runs.
+std::vector<uint8_t> collect(int fd, size_t count, int timeoutMs = 10000) {
+    std::vector<uint8_t> got;
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        PtyPair::readFd(fd, got, count, timeoutMs);
+        done = true;
+    });
+    waitUntil([&] { return done.load(); }, timeoutMs + 1000);
+    reader.join();
+    return got;
+}
+
+// Instance 1: side A serial, side B the TCP server. Instance 2: side A the TCP client, side B
+// serial. A line watched across the network, both ways.
+class TcpBridgeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        one.WriteSettings(Side::A, serialOn(farOneA.path()));
+        one.WriteSettings(Side::B, networkOnly());
+        one.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+        ASSERT_TRUE(one.StartSide(Side::A));
+        ASSERT_TRUE(one.StartSide(Side::B));
+        two.WriteSettings(Side::A, networkOnly());
+        two.WriteSettings(Side::B, serialOn(farTwoB.path()));
+        two.networkSettings() = {false, "127.0.0.1", one.link().listenPort(), ""};
+        ASSERT_TRUE(two.StartSide(Side::A)) << viewTwo.prompt_.messages.size();
+        ASSERT_TRUE(two.StartSide(Side::B));
+        ASSERT_TRUE(waitUntil([&] { return one.link().IsConnected(); }));
+    }
+
+    PtyPair farOneA, farTwoB;
+    FakeTtyBackend lines;
+    QuietView viewOne, viewTwo;
+    LineMonitor one{viewOne, lines};
+    LineMonitor two{viewTwo, lines};
+};
+
+TEST_F(TcpBridgeTest, BytesCrossTheLinkBothWays) {
+    const auto forward = randomBytes(100000, 41);
+    std::thread writer([&] { farOneA.write(forward); });
+    EXPECT_TRUE(collect(farTwoB.master(), forward.size()) == forward);
+    writer.join();
+
+    const auto back = randomBytes(30000, 42);
+    std::thread writerBack([&] { farTwoB.write(back); });
+    EXPECT_TRUE(collect(farOneA.master(), back.size()) == back);
+    writerBack.join();
+
+    EXPECT_EQ(viewTwo.shown[0], 100000) << "network bytes are shown as side A's";
+    EXPECT_EQ(one.takeRxPerSecond(), 100000) << "only serial bytes count";
+    EXPECT_TRUE(viewOne.prompt_.messages.empty());
+}
+
+TEST_F(TcpBridgeTest, ClosedLinkStopsNetworkOnlySidesAndKeepsSerialOnes) {
+    two.StopSide(Side::A);
+    ASSERT_TRUE(waitUntil([&] { return !one.side(Side::B).started; }));
+    EXPECT_EQ(viewOne.prompt_.messages, std::vector<std::string>{"Socket closed by Client !"});
+    EXPECT_TRUE(one.side(Side::A).started);
+    EXPECT_TRUE(two.side(Side::B).started);
+}
+
+TEST_F(TcpBridgeTest, OneNetworkSidePerInstance) {
+    one.StopSide(Side::A);
+    one.WriteSettings(Side::A, networkOnly());
+    EXPECT_FALSE(one.StartSide(Side::A));
+    EXPECT_EQ(viewOne.prompt_.messages,
+              std::vector<std::string>{
+                  "Only one network connection can be open at the same time !\nComport B is "
+                  "already open - Close this one first."});
+    EXPECT_FALSE(one.side(Side::A).started);
+}
+
+TEST(TcpStart, PortInUseOpensTheLinkFirstAndClosesItAgain) {
+    PtyPair far;
+    FakeTtyBackend lines;
+    QuietView view;
+    LineMonitor monitor{view, lines};
+    SerialPort holder;
+    std::string error;
+    ASSERT_TRUE(holder.Open(far.path(), 9600, "N", 8, 1, error));
+    PortSettings both = serialOn(far.path());
+    both.network = true;
+    monitor.WriteSettings(Side::A, both);
+    monitor.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_EQ(view.prompt_.messages,
+              std::vector<std::string>{"Unable to open the port !!!\nMaybe it is in use !"});
+    EXPECT_NE(monitor.link().listenPort(), 0) << "the link was opened first";
+    EXPECT_FALSE(monitor.link().isListening()) << "and closed again";
+    EXPECT_FALSE(monitor.side(Side::A).isNetwork);
+}
+
+TEST(TcpStart, PeerSideMustBeConnectedBeforeTheOtherSideStarts) {
+    FakeTtyBackend lines;
+    QuietView view;
+    LineMonitor monitor{view, lines};
+    PtyPair far;
+    monitor.WriteSettings(Side::B, networkOnly());
+    monitor.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    PortSettings both = serialOn(far.path());
+    both.network = true;
+    monitor.WriteSettings(Side::A, both);
+    EXPECT_FALSE(monitor.StartSide(Side::A));
+    ASSERT_EQ(view.prompt_.messages.size(), 2u);
+    EXPECT_EQ(view.prompt_.messages[1],
+              "Before starting Comport A ensure that Comport B is connected via network !\n"
+              "Otherwise the data, received by Comport A cannot be processed to Comport B !");
+}
+
+// Side A a virtual port that another program opens, side B a serial port.
+TEST(VirtualBridge, AnotherProgramTalksThroughTheMonitor) {
+    QTemporaryDir dir;
+    FakeTtyBackend lines;
+    QuietView view;
+    LineMonitor monitor{view, lines};
+    monitor.setVirtualDirectory((dir.path() + "/ports").toStdString());
+    PtyPair farB;
+    PortSettings virtualA;
+    virtualA.serial = false;
+    virtualA.isVirtual = true;
+    virtualA.portNumber = 5;
+    monitor.WriteSettings(Side::A, virtualA);
+    monitor.WriteSettings(Side::B, serialOn(farB.path()));
+    ASSERT_TRUE(monitor.StartSide(Side::A)) << view.prompt_.messages.size();
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    EXPECT_EQ(monitor.connectionName(Side::A), "VirtualCOM5:");
+
+    const std::string link = (dir.path() + "/ports/COM5").toStdString();
+    const int program = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(program, 0);
+    termios tio{};
+    ::tcgetattr(program, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(program, TCSANOW, &tio);
+
+    const auto request = randomBytes(1 << 20, 51);
+    std::thread writer([&] {
+        size_t done = 0;
+        while (done < request.size()) {
+            const ssize_t n = ::write(program, request.data() + done, request.size() - done);
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+            }
+        }
+    });
+    EXPECT_TRUE(collect(farB.master(), request.size(), 20000) == request);
+    writer.join();
+
+    const auto reply = randomBytes(1 << 20, 52);
+    std::thread writerB([&] { farB.write(reply); });
+    EXPECT_TRUE(collect(program, reply.size(), 20000) == reply);
+    writerB.join();
+    ::close(program);
+
+    monitor.StopSide(Side::A);
+    EXPECT_FALSE(monitor.side(Side::A).isVirtual);
+    EXPECT_TRUE(view.prompt_.messages.empty());
+}
+
+}  // namespace
