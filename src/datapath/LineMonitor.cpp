@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/CommandIds.h"
 #include "app/TextFormat.h"
 
 namespace {
@@ -11,6 +12,7 @@ constexpr const char* kTextDeviceLost =
     "Comport %c: the device '%s' failed or was removed.\nComport %c has been stopped.";
 
 constexpr int kReadTimeoutMs = 1;
+constexpr int kRatePeriodMs = 1000;
 // Held bytes go out on the 52nd receive notification in a row that brings nothing new.
 constexpr int kIdleLimit = 50;
 
@@ -25,6 +27,22 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     connect(&link_, &CSocketBaseClass::dataReceived, this, &LineMonitor::onNetworkReceive);
     connect(&link_, &CSocketClass::closedByClient, this, &LineMonitor::OnNetworkClosed);
     connect(&link_, &CSocketClass::closedByServer, this, &LineMonitor::OnNetworkClosed);
+    connect(&rateTimer_, &QTimer::timeout, this, &LineMonitor::OnRateTimer);
+    rateTimer_.start(kRatePeriodMs);
+    registerCommands();
+}
+
+void LineMonitor::registerCommands() {
+    const auto toggleEcho = [this](Side s, int id) {
+        side(s).localEcho = !side(s).localEcho;
+        view_.setMenuCheck(id, side(s).localEcho);
+    };
+    commands_.add(Command::LocalEchoA, [=] { toggleEcho(Side::A, Command::LocalEchoA); });
+    commands_.add(Command::LocalEchoB, [=] { toggleEcho(Side::B, Command::LocalEchoB); });
+}
+
+void LineMonitor::OnRateTimer() {
+    view_.showRate(rateDisplay_.tick(takeRxPerSecond(), outputEnabled_));
 }
 
 void LineMonitor::setVirtualDirectory(const std::string& directory) {

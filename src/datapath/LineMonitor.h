@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <memory>
 
+#include "app/CommandTable.h"
+#include "app/RateDisplay.h"
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
 #include "ports/NetworkSettings.h"
@@ -63,6 +66,9 @@ class LineMonitor : public QObject {
 
     // Bytes read from the serial ports since the last call.
     int takeRxPerSecond();
+    // Characters per second, once a second.
+    void OnRateTimer();
+    CommandTable& commands() { return commands_; }
     bool outputEnabled() const { return outputEnabled_; }
     void setOutputEnabled(bool on) { outputEnabled_ = on; }
 
@@ -101,6 +107,11 @@ class LineMonitor : public QObject {
     std::string connectionName_[2];
     NetworkSettings networkSettings_;
     CSocketClass link_;
+    void registerCommands();
+
+    CommandTable commands_;
+    RateDisplay rateDisplay_;
+    QTimer rateTimer_;
     int idleCount_ = 0;
     int rxPerSecond_ = 0;
     bool outputEnabled_ = true;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/Prompt.h"
+#include "app/RateDisplay.h"
 #include "datapath/PortSide.h"
 #include "ports/BaudChoice.h"
 #include "ports/PortSettings.h"
@@ -26,4 +27,8 @@ class MonitorView {
     virtual void showBaudControls(Side /*side*/, const BaudControls& /*baud*/) {}
     // A line mirror switched a line: its check box follows; the settings take it at the next read.
     virtual void setLineBox(Side /*side*/, ModemLine /*line*/, bool /*on*/) {}
+    // The once-a-second characters-per-second field and status line.
+    virtual void showRate(const RateDisplay::Tick& /*tick*/) {}
+    // The check mark of a toggled menu item.
+    virtual void setMenuCheck(int /*commandId*/, bool /*on*/) {}
 };

@@ -22,7 +22,9 @@ class QuietView : public MonitorView {
         shown[side == Side::A ? 0 : 1] += count;
     }
     void sideStateChanged(Side) override {}
+    void showRate(const RateDisplay::Tick& tick) override { rated += std::stoll(tick.rateText); }
     ScriptedPrompt prompt_;
+    long long rated = 0;
     long long shown[2] = {0, 0};
 };
 
@@ -89,7 +91,8 @@ TEST_F(TcpBridgeTest, BytesCrossTheLinkBothWays) {
     writerBack.join();
 
     EXPECT_EQ(viewTwo.shown[0], 100000) << "network bytes are shown as side A's";
-    EXPECT_EQ(one.takeRxPerSecond(), 100000) << "only serial bytes count";
+    EXPECT_EQ(viewOne.rated + one.takeRxPerSecond(), 100000) << "only serial bytes count";
+    EXPECT_EQ(viewTwo.rated + two.takeRxPerSecond(), 30000);
     EXPECT_TRUE(viewOne.prompt_.messages.empty());
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/CommandIds.h"
 #include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
@@ -22,10 +23,14 @@ class RecordingView : public MonitorView {
                                               data + count);
     }
     void sideStateChanged(Side side) override { stateChanges.push_back(side); }
+    void showRate(const RateDisplay::Tick& tick) override { rated += std::stoll(tick.rateText); }
+    void setMenuCheck(int id, bool on) override { checks.emplace_back(id, on); }
 
     ScriptedPrompt prompt_;
     std::vector<uint8_t> shown[2];
     std::vector<Side> stateChanges;
+    long long rated = 0;  // characters per second shown so far
+    std::vector<std::pair<int, bool>> checks;
 };
 
 // Two pseudo-terminals as the two serial devices; the test holds their far ends.
@@ -72,7 +77,7 @@ TEST_F(BridgeTest, BytesPassBothWaysUnchangedAndAreShownInTheirSide) {
     EXPECT_EQ(view.shown[1], toA);
     EXPECT_EQ(monitor.side(Side::A).totalShown, 3000);
     EXPECT_EQ(monitor.side(Side::B).totalShown, 2000);
-    EXPECT_EQ(monitor.takeRxPerSecond(), 5000);
+    EXPECT_EQ(view.rated + monitor.takeRxPerSecond(), 5000);
     EXPECT_EQ(monitor.takeRxPerSecond(), 0);
     EXPECT_TRUE(view.prompt_.messages.empty());
 }
@@ -114,7 +119,9 @@ TEST_F(BridgeTest, StoppedSideIsNeitherReadNorWrittenButTheOtherStillShows) {
 }
 
 TEST_F(BridgeTest, LocalEchoReturnsTheBytesToTheirOwnSide) {
-    monitor.side(Side::A).localEcho = true;
+    ASSERT_TRUE(monitor.commands().dispatch(Command::LocalEchoA));
+    EXPECT_TRUE(monitor.side(Side::A).localEcho);
+    EXPECT_EQ(view.checks, (std::vector<std::pair<int, bool>>{{Command::LocalEchoA, true}}));
     startBoth();
     farA.write(bytesOf("ping"));
     EXPECT_EQ(collect(farA, 4), bytesOf("ping"));
