@@ -1,11 +1,18 @@
 #include "app/PortaVigilantDlg.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "app/CommandIds.h"
+#include "app/MainMenu.h"
+#include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
 #include "ports/SerialDeviceWatcher.h"
 
@@ -31,8 +38,13 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
         sides->addWidget(boxes_[index(side)]);
     }
     auto* layout = new QVBoxLayout(this);
+    auto* bar = new QMenuBar(this);
+    layout->setMenuBar(bar);
     layout->addWidget(traffic_, 1);
+    layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
+    registerCommands();
+    menu_ = new MainMenu(bar, monitor_->commands());
 
     for (Side side : {Side::A, Side::B}) {
         boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
@@ -46,6 +58,58 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
 }
 
 CPortaVigilantDlg::~CPortaVigilantDlg() = default;
+
+QWidget* CPortaVigilantDlg::buildStatusRow() {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    rate_ = new QLabel("0 c/s", row);
+    rate_->setMinimumWidth(90);
+    status_ = new QLineEdit(row);
+    status_->setReadOnly(true);
+    status_->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(rate_);
+    layout->addWidget(status_, 1);
+    return row;
+}
+
+void CPortaVigilantDlg::registerCommands() {
+    CommandTable& commands = monitor_->commands();
+    commands.add(Command::FileClose, [this] { close(); });
+    commands.add(Command::NetworkSettings, [this] { openNetworkSettings(); });
+}
+
+void CPortaVigilantDlg::openNetworkSettings() {
+    if (const char* refusal = CheckNetworkConfigAllowed(monitor_->side(Side::A).isNetwork,
+                                                        monitor_->side(Side::B).isNetwork)) {
+        prompt().message(refusal);
+        return;
+    }
+    CConnectionEthernetDialog dialog(prompt_, this);
+    dialog.setSettings(monitor_->networkSettings());
+    if (dialog.exec() == QDialog::Accepted) {
+        monitor_->networkSettings() = dialog.settings();
+    }
+}
+
+// Closing stops both sides before the window goes.
+void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
+    monitor_->StopSide(Side::A);
+    monitor_->StopSide(Side::B);
+    event->accept();
+}
+
+void CPortaVigilantDlg::showRate(const RateDisplay::Tick& tick) {
+    rate_->setText(QString::fromStdString(tick.rateText));
+    rate_->setStyleSheet(tick.high ? "color: red" : "color: green");
+    if (tick.setStatus) {
+        status_->setText(QString::fromStdString(tick.statusText));
+    }
+}
+
+void CPortaVigilantDlg::setMenuCheck(int commandId, bool on) {
+    menu_->setChecked(commandId, on);
+}
 
 void CPortaVigilantDlg::refreshDevices() {
     std::vector<std::pair<std::string, std::string>> list;

@@ -6,7 +6,10 @@
 #include "app/QtPrompt.h"
 #include "datapath/LineMonitor.h"
 
+class MainMenu;
 class PortSettingsBox;
+class QLabel;
+class QLineEdit;
 class QPlainTextEdit;
 class SerialDeviceWatcher;
 
@@ -27,15 +30,30 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void readSettings(Side side, PortSettings& settings, BaudControls& baud) override;
     void showBaudControls(Side side, const BaudControls& baud) override;
     void setLineBox(Side side, ModemLine line, bool on) override;
+    void showRate(const RateDisplay::Tick& tick) override;
+    void setMenuCheck(int commandId, bool on) override;
+
+    MainMenu& menu() { return *menu_; }
+    QLabel* rateField() const { return rate_; }
+    QLineEdit* statusLine() const { return status_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void refreshDevices();
+    void registerCommands();
+    void openNetworkSettings();
+    QWidget* buildStatusRow();
 
     QtPrompt prompt_;
     std::unique_ptr<LineMonitor> monitor_;
     PortSettingsBox* boxes_[2] = {};
     SerialDeviceWatcher* devices_ = nullptr;
     QPlainTextEdit* traffic_ = nullptr;
+    MainMenu* menu_ = nullptr;
+    QLabel* rate_ = nullptr;
+    QLineEdit* status_ = nullptr;
 };
 
 // Shows the main window and runs the event loop until it closes.
