@@ -71,6 +71,26 @@ const std::vector<Option>& optionTable() {
              o.durationSeconds = d;
              return std::string();
          }},
+        {"--start", "a|b|ab|none", "which sides to start (default ab)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v != "a" && v != "b" && v != "ab" && v != "none") {
+                 return std::string("expects a, b, ab or none");
+             }
+             o.startA = v.find('a') != std::string::npos && v != "none";
+             o.startB = v.find('b') != std::string::npos;
+             return std::string();
+         }},
+        {"--virtual-dir", "DIR", "folder where virtual ports are published",
+         [](HeadlessOptions& o, const std::string& v) {
+             o.virtualDirectory = v;
+             return std::string();
+         }},
+        {"--demo", nullptr, "no hardware needed: sides A and B as virtual ports COM1 and COM2",
+         [](HeadlessOptions& o, const std::string&) {
+             o.demo = true;
+             o.headless = true;
+             return std::string();
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;
@@ -128,8 +148,10 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
         }
     }
     const HeadlessOptions& o = parsed.options;
-    if (o.headless && !o.help && !o.version && (o.deviceA.empty() || o.deviceB.empty())) {
-        parsed.error = "--headless needs --device-a and --device-b";
+    const bool needsA = o.startA && o.deviceA.empty();
+    const bool needsB = o.startB && o.deviceB.empty();
+    if (o.headless && !o.demo && !o.help && !o.version && (needsA || needsB)) {
+        parsed.error = "--headless needs a device for each side it starts (--device-a, --device-b)";
     }
     return parsed;
 }

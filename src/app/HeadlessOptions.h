@@ -17,6 +17,10 @@ struct HeadlessOptions {
     int dataBits = 8;
     int stopBits = 1;
     double durationSeconds = 0;  // 0: until SIGINT or SIGTERM
+    bool startA = true;
+    bool startB = true;
+    std::string virtualDirectory;  // empty: the default virtual port directory
+    bool demo = false;             // both sides virtual ports COM1 and COM2
 };
 
 struct ParsedOptions {

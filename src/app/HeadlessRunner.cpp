@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cmath>
+#include <cstdio>
 
 #include "app/ConsolePrompt.h"
 #include "datapath/LineMonitor.h"
@@ -58,17 +59,54 @@ PortSettings lineSettings(const HeadlessOptions& options, const std::string& dev
     return settings;
 }
 
+PortSettings virtualSettings(int number) {
+    PortSettings settings;
+    settings.serial = false;
+    settings.isVirtual = true;
+    settings.portNumber = number;
+    return settings;
+}
+
+void printDemoHelp(LineMonitor& monitor) {
+    const std::string a = monitor.side(Side::A).virtualPort->linkPath();
+    const std::string b = monitor.side(Side::B).virtualPort->linkPath();
+    std::printf(
+        "PortaVigilant demo: Comport A is the virtual port %s, Comport B is %s.\n"
+        "Open each from another terminal; what one sends, the other receives:\n"
+        "  picocom -b 115200 %s\n"
+        "  screen %s 115200\n"
+        "  python3 -c \"import serial; p = serial.Serial('%s'); p.write(b'hello\\r\\n')\"\n"
+        "Stop with Ctrl-C.\n",
+        a.c_str(), b.c_str(), a.c_str(), b.c_str(), a.c_str());
+    std::fflush(stdout);
+}
+
+bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
+    if (options.demo) {
+        monitor.WriteSettings(Side::A, virtualSettings(1));
+        monitor.WriteSettings(Side::B, virtualSettings(2));
+    } else {
+        monitor.WriteSettings(Side::A, lineSettings(options, options.deviceA));
+        monitor.WriteSettings(Side::B, lineSettings(options, options.deviceB));
+    }
+    const bool startA = options.demo || options.startA;
+    const bool startB = options.demo || options.startB;
+    return (!startA || monitor.StartSide(Side::A)) && (!startB || monitor.StartSide(Side::B));
+}
+
 }  // namespace
 
 int runHeadless(const HeadlessOptions& options) {
     ConsoleView view;
     LineMonitor monitor(view);
-    monitor.WriteSettings(Side::A, lineSettings(options, options.deviceA));
-    monitor.WriteSettings(Side::B, lineSettings(options, options.deviceB));
-    if (!monitor.StartSide(Side::A) || !monitor.StartSide(Side::B)) {
+    monitor.setVirtualDirectory(options.virtualDirectory);
+    if (!startSides(monitor, options)) {
         monitor.StopSide(Side::A);
         monitor.StopSide(Side::B);
         return kExitSideFailed;
+    }
+    if (options.demo) {
+        printDemoHelp(monitor);
     }
     quitOnSignals();
     if (options.durationSeconds > 0) {

@@ -35,7 +35,9 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"--headless", "--device-a"}, "--device-a needs PATH"},
-        {{"--headless", "--device-a", "a"}, "--headless needs --device-a and --device-b"},
+        {{"--headless", "--device-a", "a"},
+         "--headless needs a device for each side it starts (--device-a, --device-b)"},
+        {{"--start", "c"}, "--start expects a, b, ab or none"},
         {{"--baud", "fast"}, "--baud expects a whole number from 1 to 100000000"},
         {{"--baud", "0"}, "--baud expects a whole number from 1 to 100000000"},
         {{"--parity", "X"}, "--parity expects N, E or O"},
@@ -51,10 +53,36 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
     EXPECT_EQ(parseHeadlessOptions({"--headless", "--help"}).error, "");
 }
 
+TEST(HeadlessOptions, StartChoosesTheSidesThatNeedADevice) {
+    const struct {
+        const char* start;
+        bool a, b;
+    } cases[] = {
+        {"a", true, false}, {"b", false, true}, {"ab", true, true}, {"none", false, false}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--headless", "--start", c.start};
+        if (c.a) {
+            args.insert(args.end(), {"--device-a", "x"});
+        }
+        if (c.b) {
+            args.insert(args.end(), {"--device-b", "y"});
+        }
+        const ParsedOptions parsed = parseHeadlessOptions(args);
+        ASSERT_EQ(parsed.error, "") << c.start;
+        EXPECT_EQ(parsed.options.startA, c.a) << c.start;
+        EXPECT_EQ(parsed.options.startB, c.b) << c.start;
+    }
+    const ParsedOptions demo = parseHeadlessOptions({"--demo", "--virtual-dir", "/tmp/x"});
+    ASSERT_EQ(demo.error, "");
+    EXPECT_TRUE(demo.options.headless);
+    EXPECT_EQ(demo.options.virtualDirectory, "/tmp/x");
+}
+
 TEST(HeadlessOptions, UsageListsEveryOption) {
     const std::string usage = headlessUsage();
     for (const char* name : {"--headless", "--device-a", "--device-b", "--baud", "--parity",
-                             "--data-bits", "--stop-bits", "--duration", "--help", "--version"}) {
+                             "--data-bits", "--stop-bits", "--duration", "--start", "--virtual-dir",
+                             "--demo", "--help", "--version"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }

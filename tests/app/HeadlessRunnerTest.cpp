@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <csignal>
@@ -8,8 +14,20 @@
 
 #include "ports/TtyLine.h"
 #include "support/PtyPair.h"
+#include "support/WaitUntil.h"
 
 namespace {
+
+int openRaw(const QString& path) {
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        termios tio{};
+        ::tcgetattr(fd, &tio);
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
 
 struct Outcome {
     int exitCode = -1;
@@ -85,6 +103,37 @@ TEST(HeadlessRunner, DurationEndsTheRunAndAVanishedDeviceIsReported) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.stdErr.contains(QString::fromStdString(pathA))) << run.stdErr.toStdString();
     EXPECT_EQ(run.stdErr.count('\n'), 1) << "one message, one line";
+}
+
+// The demo needs no hardware: two virtual ports that any program can open, bridged.
+TEST(HeadlessRunner, DemoBridgesTwoVirtualPortsAndSaysHowToOpenThem) {
+    QTemporaryDir dir;
+    const QString ports = dir.path() + "/ports";
+    QProcess* process = launch({"--demo", "--virtual-dir", ports});
+    QString intro;
+    ASSERT_TRUE(waitUntil([&] {
+        intro += QString::fromUtf8(process->readAllStandardOutput());
+        return intro.contains("Ctrl-C");
+    }));
+    EXPECT_TRUE(intro.contains("picocom -b 115200 " + ports + "/COM1")) << intro.toStdString();
+    EXPECT_TRUE(intro.contains(ports + "/COM2"));
+
+    const int com1 = openRaw(ports + "/COM1");
+    const int com2 = openRaw(ports + "/COM2");
+    ASSERT_GE(com1, 0);
+    ASSERT_GE(com2, 0);
+    const auto hello = bytesOf("hello\r\n");
+    ASSERT_EQ(::write(com1, hello.data(), hello.size()), static_cast<ssize_t>(hello.size()));
+    std::vector<uint8_t> got;
+    PtyPair::readFd(com2, got, hello.size(), 5000);
+    EXPECT_EQ(got, hello);
+    ::close(com1);
+    ::close(com2);
+
+    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(ports + "/COM1")) << "the ports are removed at the end";
 }
 
 }  // namespace
