@@ -30,6 +30,7 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     connect(&rateTimer_, &QTimer::timeout, this, &LineMonitor::OnRateTimer);
     rateTimer_.start(kRatePeriodMs);
     registerCommands();
+    initTrigger();
 }
 
 void LineMonitor::registerCommands() {
@@ -189,12 +190,15 @@ void LineMonitor::ExchangePass() {
 }
 
 void LineMonitor::ProcessBlockA() {
+    TriggerResult trigger;
     if (sideA_.captureCount > 0) {
         forward(Side::B, sideA_.captureBuffer.data(), sideA_.captureCount);
+        trigger = checkTrigger(sideA_.captureBuffer.data(), sideA_.captureCount);
         DisplayBlock(Side::A, sideA_.captureBuffer.data(), sideA_.captureCount);
         sideA_.captureCount = 0;
         idleCount_ = 0;
     }
+    finishTrigger(trigger);
 }
 
 void LineMonitor::ProcessBlockB() {

@@ -10,6 +10,7 @@
 #include "app/RateDisplay.h"
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
+#include "manipulation/Trigger.h"
 #include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
 #include "ports/SocketClass.h"
@@ -72,6 +73,16 @@ class LineMonitor : public QObject {
     bool outputEnabled() const { return outputEnabled_; }
     void setOutputEnabled(bool on) { outputEnabled_ = on; }
 
+    // Trigger on the bytes of side A.
+    Trigger& trigger() { return trigger_; }
+    // The definition dialog's "OK": the new settings, and the status tells whether it is armed.
+    void DefineTrigger(const TriggerSettings& settings);
+    // "Waiting ..." when the trigger is armed, else "Inactive".
+    void ShowTriggerState();
+    // Timer 2: the end of a trigger pulse.
+    void OnTriggerTimer();
+    const QTimer& triggerTimer() const { return triggerTimer_; }
+
   private:
     static int index(Side s) { return s == Side::A ? 0 : 1; }
     void readSettings();
@@ -96,6 +107,9 @@ class LineMonitor : public QObject {
     void forward(Side target, const uint8_t* data, int count);
     void DisplayBlock(Side s, const uint8_t* data, int count);
     void echo(PortSide& side, const uint8_t* data, int count);
+    void initTrigger();
+    TriggerResult checkTrigger(const uint8_t* data, int count);
+    void finishTrigger(const TriggerResult& result);
 
     MonitorView& view_;
     PortSide sideA_;
@@ -115,4 +129,7 @@ class LineMonitor : public QObject {
     int idleCount_ = 0;
     int rxPerSecond_ = 0;
     bool outputEnabled_ = true;
+    Trigger trigger_;
+    QTimer triggerTimer_;
+    TriggerOutput pulse_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "app/Prompt.h"
 #include "app/RateDisplay.h"
@@ -31,4 +32,11 @@ class MonitorView {
     virtual void showRate(const RateDisplay::Tick& /*tick*/) {}
     // The check mark of a toggled menu item.
     virtual void setMenuCheck(int /*commandId*/, bool /*on*/) {}
+    // The trigger status control: "Inactive", "Waiting ..." or "Triggered !!!".
+    virtual void showTriggerStatus(const std::string& /*text*/) {}
+    // Colours a trigger match in both panes: patternLength bytes that end bytesBehind bytes
+    // before the end of what was shown last.
+    virtual void markTriggerMatch(int /*patternLength*/, int /*bytesBehind*/) {}
+    // The engine switched the display output; the output button's caption follows.
+    virtual void setOutputButtonCaption(const std::string& /*caption*/) {}
 };

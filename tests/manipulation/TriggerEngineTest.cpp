@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <QElapsedTimer>
+#include <mutex>
+
+#include "datapath/LineMonitor.h"
+#include "support/FakeTtyBackend.h"
+#include "support/PtyPair.h"
+#include "support/ScriptedPrompt.h"
+#include "support/WaitUntil.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Line changes with the time they were made, so pulse lengths are measured where they happen.
+class TimedTtyBackend : public FakeTtyBackend {
+  public:
+    TimedTtyBackend() { clock.start(); }
+    bool setLines(int fd, int bits, bool on) override {
+        std::lock_guard lock(mutex_);
+        stamps.push_back(clock.nsecsElapsed() / 1000000.0);
+        return FakeTtyBackend::setLines(fd, bits, on);
+    }
+    double stamp(size_t k) {
+        std::lock_guard lock(mutex_);
+        return stamps.at(k);
+    }
+
+    QElapsedTimer clock;
+
+  private:
+    std::mutex mutex_;
+    std::vector<double> stamps;
+};
+
+class TriggerView : public MonitorView {
+  public:
+    Prompt& prompt() override { return prompt_; }
+    void showBlock(Side side, const uint8_t* data, int count) override {
+        auto& to = shown[side == Side::A ? 0 : 1];
+        to.insert(to.end(), data, data + count);
+    }
+    void sideStateChanged(Side) override {}
+    void setLineBox(Side, ModemLine, bool) override { ++lineBoxCalls; }
+    void showTriggerStatus(const std::string& text) override { statuses.push_back(text); }
+    void markTriggerMatch(int patternLength, int bytesBehind) override {
+        marks.emplace_back(patternLength, bytesBehind);
+    }
+    void setOutputButtonCaption(const std::string& caption) override {
+        captions.push_back(caption);
+    }
+
+    ScriptedPrompt prompt_;
+    Bytes shown[2];
+    std::vector<std::string> statuses;
+    std::vector<std::pair<int, int>> marks;
+    std::vector<std::string> captions;
+    int lineBoxCalls = 0;
+};
+
+TriggerSettings armed(const Bytes& pattern, int postscaler, bool autoDeactivate = true) {
+    TriggerSettings s;
+    s.active = true;
+    s.patternLength = static_cast<int32_t>(pattern.size());
+    std::copy(pattern.begin(), pattern.end(), s.pattern.begin());
+    s.postscaler = postscaler;
+    s.autoDeactivate = autoDeactivate;
+    return s;
+}
+
+TriggerSettings pulsing(bool dtr, bool high, int durationMs = 100) {
+    TriggerSettings s = armed({0x0D, 0x0A}, 1000);
+    s.outputActive = true;
+    s.lineDtr = dtr;
+    s.lineRts = !dtr;
+    s.levelHigh = high;
+    s.durationMs = durationMs;
+    return s;
+}
+
+// Side A on a pseudo-terminal whose far end the test writes to.
+class TriggerEngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        monitor.settings(Side::A).devicePath = farA.path();
+        monitor.settings(Side::B).devicePath = farB.path();
+    }
+    void start(const TriggerSettings& settings) {
+        monitor.DefineTrigger(settings);
+        ASSERT_TRUE(monitor.StartSide(Side::A));
+        fdA = monitor.side(Side::A).port.fd();
+        linesAtStart = lines.changes().size();
+        view.statuses.clear();
+    }
+    // One block on side A, processed before this returns.
+    void sendA(const Bytes& block) {
+        const long long before = monitor.side(Side::A).totalShown;
+        farA.write(block);
+        ASSERT_TRUE(waitUntil([&] {
+            return monitor.side(Side::A).totalShown ==
+                   before + static_cast<long long>(block.size());
+        }));
+    }
+    std::vector<FakeTtyBackend::Change> pulseChanges() {
+        const auto all = lines.changes();
+        return {all.begin() + static_cast<std::ptrdiff_t>(linesAtStart), all.end()};
+    }
+
+    PtyPair farA;
+    PtyPair farB;
+    TimedTtyBackend lines;
+    TriggerView view;
+    LineMonitor monitor{view, lines};
+    int fdA = -1;
+    size_t linesAtStart = 0;
+};
+
+TEST_F(TriggerEngineTest, DefinitionShowsWhetherTheTriggerIsArmed) {
+    monitor.DefineTrigger(armed({0x41}, 0));
+    monitor.DefineTrigger(armed({}, 0));
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"Waiting ...", "Inactive"}));
+}
+
+TEST_F(TriggerEngineTest, PostscalerRunsOverThreeBlocksThenSwitchesTheOutputOff) {
+    start(armed({0x0D, 0x0A}, 5));
+    sendA({0x41, 0x0D, 0x0A, 0x42, 0x43});
+    EXPECT_EQ(view.statuses, std::vector<std::string>{"Triggered !!!"});
+    EXPECT_EQ(view.marks, (std::vector<std::pair<int, int>>{{2, 2}}));
+    sendA({0x44, 0x45});
+    EXPECT_EQ(view.statuses.size(), 1u);
+    EXPECT_EQ(monitor.trigger().counter(), 4);
+    EXPECT_TRUE(monitor.outputEnabled());
+
+    sendA({0x46});
+    EXPECT_EQ(view.statuses.back(), "Waiting ...");
+    EXPECT_EQ(view.shown[0].back(), 0x46) << "the block that re-arms is still shown";
+    EXPECT_FALSE(monitor.outputEnabled());
+    EXPECT_EQ(view.captions, std::vector<std::string>{"Enable"});
+
+    // The trigger goes on checking with the output off, but nothing is shown or marked.
+    sendA({0x0D, 0x0A});
+    EXPECT_EQ(view.statuses.back(), "Triggered !!!");
+    EXPECT_EQ(view.shown[0].size(), 8u);
+    EXPECT_EQ(view.marks.size(), 1u);
+}
+
+TEST_F(TriggerEngineTest, PatternSplitAcrossBlocksIsMarkedInTheSecond) {
+    start(armed({0x0D, 0x0A}, 100));
+    sendA({0x41, 0x0D});
+    EXPECT_TRUE(view.marks.empty());
+    sendA({0x0A, 0x42});
+    EXPECT_EQ(view.statuses, std::vector<std::string>{"Triggered !!!"});
+    EXPECT_EQ(view.marks, (std::vector<std::pair<int, int>>{{2, 1}}));
+}
+
+TEST_F(TriggerEngineTest, PostscalerZeroSwitchesTheOutputOffBeforeAnyMatch) {
+    start(armed({0x0D, 0x0A}, 0));
+    sendA({0x41});
+    EXPECT_EQ(view.statuses, std::vector<std::string>{"Waiting ..."});
+    EXPECT_FALSE(monitor.outputEnabled());
+    EXPECT_EQ(view.shown[0], Bytes{0x41});
+    sendA({0x42});
+    EXPECT_EQ(view.shown[0], Bytes{0x41});
+    EXPECT_EQ(monitor.side(Side::A).totalShown, 2);
+}
+
+TEST_F(TriggerEngineTest, BytesOfSideBNeverFire) {
+    start(pulsing(true, true));
+    ASSERT_TRUE(monitor.StartSide(Side::B));
+    linesAtStart = lines.changes().size();
+    farB.write({0x0D, 0x0A, 0x0D});
+    ASSERT_TRUE(waitUntil([&] { return view.shown[1].size() == 3; }));
+    EXPECT_TRUE(view.statuses.empty());
+    EXPECT_TRUE(view.marks.empty());
+    EXPECT_TRUE(pulseChanges().empty());
+    EXPECT_FALSE(monitor.triggerTimer().isActive());
+    EXPECT_EQ(monitor.trigger().heldLength(), 0);
+}
+
+// The pulse puts the selected line at its level and, after the duration, at the opposite level,
+// whatever it was before; the other line and the window's line boxes stay as they are.
+TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
+    struct Case {
+        bool dtr;
+        bool high;
+        bool lineOnBefore;
+    };
+    const Case cases[] = {{true, true, false}, {false, false, false}, {true, false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.dtr ? "DTR " : "RTS ") + (c.high ? "High" : "Low"));
+        const int bit = c.dtr ? TIOCM_DTR : TIOCM_RTS;
+        monitor.StopSide(Side::A);
+        PortSettings& a = monitor.settings(Side::A);
+        a.dtr = c.dtr ? c.lineOnBefore : !c.lineOnBefore;
+        a.rts = c.dtr ? !c.lineOnBefore : c.lineOnBefore;
+        const PortSettings before = a;
+        start(pulsing(c.dtr, c.high));
+        const int otherBits = lines.lines(fdA) & ~bit;
+
+        sendA({0x0D, 0x0A});
+        EXPECT_EQ(monitor.triggerTimer().interval(), 100);
+        ASSERT_TRUE(waitUntil([&] { return pulseChanges().size() == 2; }));
+        const auto changes = pulseChanges();
+        EXPECT_EQ(changes[0].bit, bit);
+        EXPECT_EQ(changes[0].on, c.high);
+        EXPECT_EQ(changes[1].bit, bit);
+        EXPECT_EQ(changes[1].on, !c.high);
+        EXPECT_GE(lines.stamp(linesAtStart + 1) - lines.stamp(linesAtStart), 100.0);
+        EXPECT_FALSE(monitor.triggerTimer().isActive());
+        EXPECT_EQ((lines.lines(fdA) & bit) != 0, !c.high);
+        EXPECT_EQ(lines.lines(fdA) & ~bit, otherBits);
+        EXPECT_EQ(monitor.settings(Side::A).dtr, before.dtr);
+        EXPECT_EQ(monitor.settings(Side::A).rts, before.rts);
+        EXPECT_EQ(view.lineBoxCalls, 0);
+    }
+}
+
+// A long pulse, so a busy machine cannot end it before the second match arrives.
+TEST_F(TriggerEngineTest, SecondMatchDuringAPulseLengthensIt) {
+    start(pulsing(true, true, 300));
+    sendA({0x0D, 0x0A});
+    ASSERT_EQ(pulseChanges().size(), 1u);
+    const double firstOn = lines.stamp(linesAtStart);
+    ASSERT_TRUE(waitUntil([&] { return lines.clock.elapsed() >= firstOn + 50; }));
+    ASSERT_EQ(pulseChanges().size(), 1u) << "the pulse ended before 50 ms";
+    sendA({0x0D, 0x0A});
+    ASSERT_TRUE(waitUntil([&] { return pulseChanges().size() == 3; }));
+    const auto changes = pulseChanges();
+    EXPECT_TRUE(changes[1].on) << "the second match sets the pulse level again";
+    EXPECT_FALSE(changes[2].on);
+    const double secondOn = lines.stamp(linesAtStart + 1);
+    EXPECT_GE(secondOn - firstOn, 50.0);
+    EXPECT_GE(lines.stamp(linesAtStart + 2) - secondOn, 300.0);
+}
+
+// A side A that is no open serial port gets no pulse, but the timer runs all the same.
+TEST_F(TriggerEngineTest, PulseWithoutAnOpenPortOnlyRunsTheTimer) {
+    monitor.DefineTrigger(pulsing(false, true, 30));
+    PortSide& a = monitor.side(Side::A);
+    a.captureBuffer[0] = 0x0D;
+    a.captureBuffer[1] = 0x0A;
+    a.captureCount = 2;
+    monitor.ProcessBlockA();
+    EXPECT_EQ(view.statuses.back(), "Triggered !!!");
+    EXPECT_TRUE(monitor.triggerTimer().isActive());
+    ASSERT_TRUE(waitUntil([&] { return !monitor.triggerTimer().isActive(); }));
+    EXPECT_TRUE(lines.changes().empty());
+}
+
+}  // namespace
