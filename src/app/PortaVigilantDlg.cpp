@@ -12,6 +12,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MainMenu.h"
+#include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
 #include "ports/SerialDeviceWatcher.h"
@@ -54,6 +55,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     connect(devices_, &SerialDeviceWatcher::devicesChanged, this,
             &CPortaVigilantDlg::refreshDevices);
     refreshDevices();
+    monitor_->ShowTriggerState();
     resize(900, 640);
 }
 
@@ -68,6 +70,9 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     status_ = new QLineEdit(row);
     status_->setReadOnly(true);
     status_->setFocusPolicy(Qt::NoFocus);
+    trigger_ = new QLabel(row);
+    layout->addWidget(new QLabel("Trigger :", row));
+    layout->addWidget(trigger_);
     layout->addWidget(rate_);
     layout->addWidget(status_, 1);
     return row;
@@ -77,6 +82,20 @@ void CPortaVigilantDlg::registerCommands() {
     CommandTable& commands = monitor_->commands();
     commands.add(Command::FileClose, [this] { close(); });
     commands.add(Command::NetworkSettings, [this] { openNetworkSettings(); });
+    commands.add(Command::TriggerDefine, [this] { openTriggerDefine(); });
+}
+
+void CPortaVigilantDlg::openTriggerDefine() {
+    CTriggerDefineDialog dialog(prompt_, this);
+    dialog.setSettings(monitor_->trigger().settings());
+    if (dialog.exec() == QDialog::Accepted) {
+        monitor_->DefineTrigger(dialog.settings());
+    }
+    monitor_->ShowTriggerState();
+}
+
+void CPortaVigilantDlg::showTriggerStatus(const std::string& text) {
+    trigger_->setText(QString::fromStdString(text));
 }
 
 void CPortaVigilantDlg::openNetworkSettings() {

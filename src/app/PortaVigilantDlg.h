@@ -32,10 +32,12 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void setLineBox(Side side, ModemLine line, bool on) override;
     void showRate(const RateDisplay::Tick& tick) override;
     void setMenuCheck(int commandId, bool on) override;
+    void showTriggerStatus(const std::string& text) override;
 
     MainMenu& menu() { return *menu_; }
     QLabel* rateField() const { return rate_; }
     QLineEdit* statusLine() const { return status_; }
+    QLabel* triggerStatus() const { return trigger_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -44,6 +46,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void refreshDevices();
     void registerCommands();
     void openNetworkSettings();
+    void openTriggerDefine();
     QWidget* buildStatusRow();
 
     QtPrompt prompt_;
@@ -54,6 +57,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     MainMenu* menu_ = nullptr;
     QLabel* rate_ = nullptr;
     QLineEdit* status_ = nullptr;
+    QLabel* trigger_ = nullptr;
 };
 
 // Shows the main window and runs the event loop until it closes.

@@ -58,6 +58,8 @@ TEST(MainWindow, MenuItemsAreEnabledExactlyWhenTheirCommandHasAHandler) {
     }
     EXPECT_TRUE(commands.has(Command::FileClose));
     EXPECT_TRUE(commands.has(Command::NetworkSettings));
+    EXPECT_TRUE(commands.has(Command::TriggerDefine));
+    EXPECT_EQ(window.triggerStatus()->text(), "Inactive");
 }
 
 TEST(MainWindow, ToggledItemsFollowTheirFlag) {
