@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/CommandIds.h"
@@ -152,10 +153,9 @@ void CPortaVigilantDlg::showBlock(Side side, const uint8_t* bytes, int count) {
 
 void CPortaVigilantDlg::sideStateChanged(Side side) {
     boxes_[index(side)]->applyControlState(monitor_->controlState(side));
-    if (side == Side::A) {
-        // Side B's Terminal button follows side B only, but refresh both for simplicity.
-        boxes_[1]->applyControlState(monitor_->controlState(Side::B));
-    }
+    // This build has no terminal window yet, so side B cannot be served by one.
+    boxes_[1]->terminalButton()->setEnabled(false);
+    boxes_[1]->terminalButton()->setToolTip("The terminal window is not part of this version");
 }
 
 void CPortaVigilantDlg::readSettings(Side side, PortSettings& settings, BaudControls& baud) {

@@ -38,6 +38,9 @@ class LineMonitor : public QObject {
     // Start and stop of each side, and the live line controls of a running serial side.
     bool StartSide(Side s);
     void StopSide(Side s);
+    // Side B served by the terminal window, and that window closing.
+    bool StartTerminal();
+    void OnTerminalClosed() { StopSide(Side::B); }
     void OnDtrBox(Side s);
     void OnRtsBox(Side s);
     void OnAutoBox(Side s);

@@ -28,6 +28,9 @@ class MonitorView {
     virtual void showBaudControls(Side /*side*/, const BaudControls& /*baud*/) {}
     // A line mirror switched a line: its check box follows; the settings take it at the next read.
     virtual void setLineBox(Side /*side*/, ModemLine /*line*/, bool /*on*/) {}
+    // The terminal window standing in for side B; false when the front end has none.
+    virtual bool openTerminalWindow() { return false; }
+    virtual void closeTerminalWindow() {}
     // The once-a-second characters-per-second field and status line.
     virtual void showRate(const RateDisplay::Tick& /*tick*/) {}
     // The check mark of a toggled menu item.

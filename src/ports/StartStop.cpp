@@ -24,6 +24,9 @@ constexpr const char* kTextPeerNotConnectedB =
 constexpr const char* kTextCloseTerminalFirst =
     "You want to open a network connection.\nClose terminal window first, because network "
     "connection\nwill not be connected immediately and data cannot be processed !";
+constexpr const char* kTextTerminalPeerNotConnected =
+    "Before opening terminal window ensure that Comport A is connected via network !\nOtherwise "
+    "the data, received by the terminal window cannot be processed to Comport A !";
 constexpr const char* kTextOpenFailed = "Unable to open the port !!!\nMaybe it is in use !";
 constexpr const char* kTextVirtualFailed =
     "Unable to open the port !!!\nMaybe it is in use !\n\nEnsure, that drivers for virtual serial "
@@ -204,11 +207,30 @@ bool LineMonitor::StartSide(Side s) {
     return true;
 }
 
+bool LineMonitor::StartTerminal() {
+    if (sideB_.started) {
+        return false;
+    }
+    if (sideA_.isNetwork && !networkConnected()) {
+        view_.prompt().message(kTextTerminalPeerNotConnected);
+        return false;
+    }
+    connectionName_[1] = "Terminal";
+    if (!view_.openTerminalWindow()) {
+        return false;
+    }
+    sideB_.isTerminal = true;
+    sideB_.started = true;
+    view_.sideStateChanged(Side::B);
+    return true;
+}
+
 void LineMonitor::StopSide(Side s) {
     PortSide& ps_side = side(s);
     const bool wasStarted = ps_side.started;
     ps_side.started = false;
     if (s == Side::B && ps_side.isTerminal) {
+        view_.closeTerminalWindow();
         ps_side.isTerminal = false;
     } else {
         closeChannels(s);

