@@ -1,0 +1,54 @@
+#include "app/AboutDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/ProgramIcon.h"
+
+namespace {
+
+TEST(AboutDlgTest, ShowsIconNameAndVersion) {
+    CAboutDlg about;
+    EXPECT_EQ(about.windowTitle(), "About PortaVigilant");
+    auto* version = about.findChild<QLabel*>("versionLine");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->text(), "PortaVigilant Version 6.01");
+    auto* icon = about.findChild<QLabel*>("programIcon");
+    ASSERT_NE(icon, nullptr);
+    EXPECT_FALSE(icon->pixmap().isNull());
+}
+
+TEST(AboutDlgTest, F1AsksForItsTopicAndOkCloses) {
+    CAboutDlg about;
+    QSignalSpy help(&about, &CAboutDlg::helpRequested);
+    about.show();
+    auto* ok = about.findChild<QPushButton*>("okButton");
+    ASSERT_NE(ok, nullptr);
+    ok->setFocus();
+
+    // F1 reaches the box from whichever control has the focus, and leaves it open.
+    QTest::keyClick(ok, Qt::Key_F1);
+    ASSERT_EQ(help.count(), 1);
+    EXPECT_EQ(help.at(0).at(0).toInt(), 102);
+    EXPECT_TRUE(about.isVisible());
+
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(ProgramIconTest, HasCrispSmallSizesThatAreNotBlank) {
+    const QIcon icon = programIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (int size : {16, 32, 48}) {
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+        const QImage image = icon.pixmap(size, size).toImage();
+        EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255) << size;
+    }
+}
+
+}  // namespace
