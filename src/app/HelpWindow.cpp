@@ -43,7 +43,7 @@ static void registerHelpResources() {
     std::call_once(once, [] { Q_INIT_RESOURCE(help); });
 }
 
-HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
     registerHelpResources();
     setWindowTitle(kTextTitle);
     setWindowIcon(programIcon());

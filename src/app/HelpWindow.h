@@ -15,7 +15,10 @@ class HelpWindow : public QWidget {
   public:
     static constexpr int kMainWindowContext = 101;
 
-    explicit HelpWindow(QWidget* parent = nullptr);
+    // Always a top-level window of its own: as the child of another window it would be
+    // blocked by every modal dialog over that window, the very dialogs whose Help it shows.
+    // The owner keeps it (e.g. in a std::unique_ptr) and deletes it on closing.
+    HelpWindow();
 
     // Shows the topic of the context number (the contents for a number without a topic) and
     // brings the window to the front.

@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextBrowser>
 
+#include "app/HelpWindow.h"
 #include "app/ProgramIcon.h"
 
 namespace {
@@ -49,6 +51,32 @@ TEST(ProgramIconTest, HasCrispSmallSizesThatAreNotBlank) {
         const QImage image = icon.pixmap(size, size).toImage();
         EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255) << size;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// While the About box is up, the help window it opened must still take clicks, as a help
+// viewer beside a modal box does. The click goes through the window system, where blocking
+// happens.
+TEST(AboutDlgTest, HelpWindowTakesInputWhileTheBoxIsUp) {
+    QWidget mainWindow;
+    mainWindow.show();
+    HelpWindow help;
+    CAboutDlg about(&mainWindow);
+    QObject::connect(&about, &CAboutDlg::helpRequested, &help, &HelpWindow::showTopic);
+    about.show();
+    ASSERT_TRUE(about.isModal());
+    QTest::keyClick(&about, Qt::Key_F1);
+    ASSERT_EQ(help.browser()->source(), HelpWindow::topicUrl(CAboutDlg::kHelpContext));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
+
+    auto* contents = help.findChild<QPushButton*>("contentsButton");
+    ASSERT_NE(contents, nullptr);
+    QTest::mouseClick(help.windowHandle(), Qt::LeftButton, {},
+                      contents->mapTo(&help, contents->rect().center()));
+    EXPECT_EQ(help.browser()->source(), HelpWindow::contentsUrl());
 }
 
 }  // namespace
