@@ -9,7 +9,6 @@
 #include <QTextBrowser>
 
 #include "app/HelpWindow.h"
-#include "app/ProgramIcon.h"
 
 namespace {
 
@@ -41,16 +40,6 @@ TEST(AboutDlgTest, F1AsksForItsTopicAndOkCloses) {
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
-}
-
-TEST(ProgramIconTest, HasCrispSmallSizesThatAreNotBlank) {
-    const QIcon icon = programIcon();
-    ASSERT_FALSE(icon.isNull());
-    for (int size : {16, 32, 48}) {
-        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
-        const QImage image = icon.pixmap(size, size).toImage();
-        EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255) << size;
-    }
 }
 
 }  // namespace
