@@ -14,6 +14,7 @@
 
 #include "app/AboutDlg.h"
 #include "datapath/DefineCharValueDialog.h"
+#include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 
 namespace {
@@ -88,6 +89,7 @@ TEST(HelpWindowTest, DialogContextsHaveTheirOwnTopics) {
         {CAboutDlg::kHelpContext, "About PortaVigilant"},
         {CConnectionEthernetDialog::kHelpContext, "Network connection"},
         {CDefineCharValueDialog::kHelpContext, "Symbol sets"},
+        {CTriggerDefineDialog::kHelpContext, "Trigger"},
         {HelpWindow::kMainWindowContext, "The main window"},
     };
     HelpWindow help;
