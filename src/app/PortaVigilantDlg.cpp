@@ -9,10 +9,15 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "app/AboutDlg.h"
 #include "app/CommandIds.h"
+#include "app/HelpWindow.h"
 #include "app/MainMenu.h"
+#include "app/ProgramIcon.h"
+#include "app/Startbildschirm.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
@@ -27,8 +32,15 @@ int index(Side side) {
 }  // namespace
 
 CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
-    : QWidget(parent), prompt_(this), monitor_(std::make_unique<LineMonitor>(*this)) {
+    : QWidget(parent),
+      prompt_(this),
+      monitor_(std::make_unique<LineMonitor>(*this)),
+      help_(std::make_unique<HelpWindow>()) {
     setWindowTitle("PortaVigilant");
+    setWindowIcon(programIcon());
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    connect(f1, &QShortcut::activated, this,
+            [this] { help_->showTopic(HelpWindow::kMainWindowContext); });
     traffic_ = new QPlainTextEdit(this);
     traffic_->setReadOnly(true);
     traffic_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -84,12 +96,27 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::FileClose, [this] { close(); });
     commands.add(Command::NetworkSettings, [this] { openNetworkSettings(); });
     commands.add(Command::TriggerDefine, [this] { openTriggerDefine(); });
+    commands.add(Command::Help, [this] { help_->showTopic(HelpWindow::kMainWindowContext); });
+    commands.add(Command::About, [this] { openAbout(); });
+}
+
+template <typename Dialog>
+int CPortaVigilantDlg::runDialog(Dialog& dialog) {
+    connect(&dialog, &Dialog::helpRequested, help_.get(), &HelpWindow::showTopic);
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
+}
+
+void CPortaVigilantDlg::openAbout() {
+    CAboutDlg about(this);
+    connect(&about, &CAboutDlg::helpRequested, help_.get(), &HelpWindow::showTopic);
+    about.exec();
 }
 
 void CPortaVigilantDlg::openTriggerDefine() {
     CTriggerDefineDialog dialog(prompt_, this);
     dialog.setSettings(monitor_->trigger().settings());
-    if (dialog.exec() == QDialog::Accepted) {
+    if (runDialog(dialog) == QDialog::Accepted) {
         monitor_->DefineTrigger(dialog.settings());
     }
     monitor_->ShowTriggerState();
@@ -107,7 +134,7 @@ void CPortaVigilantDlg::openNetworkSettings() {
     }
     CConnectionEthernetDialog dialog(prompt_, this);
     dialog.setSettings(monitor_->networkSettings());
-    if (dialog.exec() == QDialog::Accepted) {
+    if (runDialog(dialog) == QDialog::Accepted) {
         monitor_->networkSettings() = dialog.settings();
     }
 }
@@ -116,6 +143,7 @@ void CPortaVigilantDlg::openNetworkSettings() {
 void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
     monitor_->StopSide(Side::A);
     monitor_->StopSide(Side::B);
+    help_->close();
     event->accept();
 }
 
@@ -173,7 +201,15 @@ void CPortaVigilantDlg::setLineBox(Side side, ModemLine line, bool on) {
 }
 
 int runMainWindow() {
+    QApplication::setWindowIcon(programIcon());
+    CStartbildschirm splash;
+    splash.show();
+    QCoreApplication::processEvents();
     CPortaVigilantDlg window;
     window.show();
+    window.raise();
+    window.activateWindow();
+    // The splash closes at its next one-second tick, never before the window is ready.
+    splash.mainWindowReady();
     return QApplication::exec();
 }

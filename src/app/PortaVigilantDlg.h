@@ -6,8 +6,10 @@
 #include "app/QtPrompt.h"
 #include "datapath/LineMonitor.h"
 
+class HelpWindow;
 class MainMenu;
 class PortSettingsBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -38,6 +40,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* rateField() const { return rate_; }
     QLineEdit* statusLine() const { return status_; }
     QLabel* triggerStatus() const { return trigger_; }
+    HelpWindow& help() { return *help_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -47,6 +50,10 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void registerCommands();
     void openNetworkSettings();
     void openTriggerDefine();
+    void openAbout();
+    // Runs a settings dialog whose Help button and F1 open the help window, which stays usable.
+    template <typename Dialog>
+    int runDialog(Dialog& dialog);
     QWidget* buildStatusRow();
 
     QtPrompt prompt_;
@@ -58,6 +65,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* rate_ = nullptr;
     QLineEdit* status_ = nullptr;
     QLabel* trigger_ = nullptr;
+    std::unique_ptr<HelpWindow> help_;
 };
 
 // Shows the main window and runs the event loop until it closes.

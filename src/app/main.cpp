@@ -7,6 +7,7 @@
 #include "app/HeadlessOptions.h"
 #include "app/HeadlessRunner.h"
 #include "app/PortaVigilantDlg.h"
+#include "app/Version.h"
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -21,7 +22,7 @@ int main(int argc, char* argv[]) {
         return kExitOk;
     }
     if (parsed.options.version) {
-        std::puts("PortaVigilant 6.01");
+        std::printf("PortaVigilant %s\n", kVersion);
         return kExitOk;
     }
     if (parsed.options.headless) {

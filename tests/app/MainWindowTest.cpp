@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "app/CommandIds.h"
+#include "app/HelpWindow.h"
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
 #include "ports/PortSettingsBox.h"
@@ -59,7 +60,18 @@ TEST(MainWindow, MenuItemsAreEnabledExactlyWhenTheirCommandHasAHandler) {
     EXPECT_TRUE(commands.has(Command::FileClose));
     EXPECT_TRUE(commands.has(Command::NetworkSettings));
     EXPECT_TRUE(commands.has(Command::TriggerDefine));
+    EXPECT_TRUE(commands.has(Command::Help));
+    EXPECT_TRUE(commands.has(Command::About));
     EXPECT_EQ(window.triggerStatus()->text(), "Inactive");
+}
+
+TEST(MainWindow, HelpCommandOpensTheMainWindowTopic) {
+    CPortaVigilantDlg window;
+    ASSERT_TRUE(window.monitor().commands().dispatch(Command::Help));
+    EXPECT_TRUE(window.help().isVisible());
+    EXPECT_TRUE(window.help().windowTitle().startsWith("PortaVigilant Help"));
+    window.close();
+    EXPECT_FALSE(window.help().isVisible()) << "help closes with the main window";
 }
 
 TEST(MainWindow, ToggledItemsFollowTheirFlag) {
