@@ -22,9 +22,14 @@ class LogWriter {
         CFileNeu::modeCreate | CFileNeu::modeNoTruncate | CFileNeu::modeWrite;
 
     explicit LogWriter(Prompt* prompt = nullptr, LogClock& clock = systemLogClock());
+    // A pending row is written, not lost, when the owner goes away while logging.
+    ~LogWriter() { Stop(); }
+    LogWriter(const LogWriter&) = delete;
+    LogWriter& operator=(const LogWriter&) = delete;
 
     void setPrompt(Prompt* prompt) { file_.setPrompt(prompt); }
     void setClock(LogClock& clock) { clock_ = &clock; }
+    LogClock& clock() const { return *clock_; }
     // The text after "by " in the header's "created" line; the login name by default.
     void setOwnerName(std::string name) { ownerName_ = std::move(name); }
     const std::string& ownerName() const { return ownerName_; }
