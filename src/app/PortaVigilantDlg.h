@@ -6,6 +6,7 @@
 #include "app/QtPrompt.h"
 #include "datapath/LineMonitor.h"
 
+class CLoggingConfigureDialog;
 class MainMenu;
 class PortSettingsBox;
 class QLabel;
@@ -33,11 +34,14 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void showRate(const RateDisplay::Tick& tick) override;
     void setMenuCheck(int commandId, bool on) override;
     void showTriggerStatus(const std::string& text) override;
+    void loggingStateChanged() override;
 
     MainMenu& menu() { return *menu_; }
     QLabel* rateField() const { return rate_; }
     QLineEdit* statusLine() const { return status_; }
     QLabel* triggerStatus() const { return trigger_; }
+    QLabel* loggingIndicator() const { return loggingIndicator_; }
+    CLoggingConfigureDialog& loggingDialog() { return *loggingDialog_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,6 +62,9 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* rate_ = nullptr;
     QLineEdit* status_ = nullptr;
     QLabel* trigger_ = nullptr;
+    QLabel* loggingIndicator_ = nullptr;
+    CLoggingConfigureDialog* loggingDialog_ = nullptr;
+    QTimer* blinkTimer_ = nullptr;
 };
 
 // Shows the main window and runs the event loop until it closes.

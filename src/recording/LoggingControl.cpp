@@ -1,5 +1,6 @@
 // The Logging menu of the main window, run by the engine so that the window, the headless front
 // end and the tests share it.
+#include "app/CommandIds.h"
 #include "app/Prompt.h"
 #include "datapath/LineMonitor.h"
 
@@ -15,6 +16,8 @@ constexpr const char* kLogDefaultExtension = "*.log";
 void LineMonitor::initLogging() {
     logWriter_.setPrompt(&view_.prompt());
     ApplyLogSettings(logSettings_);
+    commands_.add(Command::LoggingStart, [this] { OnLoggingStart(); });
+    commands_.add(Command::LoggingStop, [this] { OnLoggingStop(); });
 }
 
 void LineMonitor::ApplyLogSettings(const LogSettings& settings) {
