@@ -91,6 +91,14 @@ const std::vector<Option>& optionTable() {
              o.headless = true;
              return std::string();
          }},
+        {"--log", "FILE", "write both directions to the log file FILE (emptied first)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.logFile = v;
+             return std::string();
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;

@@ -21,6 +21,7 @@ struct HeadlessOptions {
     bool startB = true;
     std::string virtualDirectory;  // empty: the default virtual port directory
     bool demo = false;             // both sides virtual ports COM1 and COM2
+    std::string logFile;           // empty: no logging
 };
 
 struct ParsedOptions {
@@ -34,3 +35,4 @@ std::string headlessUsage();
 constexpr int kExitOk = 0;
 constexpr int kExitSideFailed = 1;
 constexpr int kExitBadArguments = 2;
+constexpr int kExitLogFailed = 3;

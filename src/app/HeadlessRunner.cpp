@@ -100,7 +100,11 @@ int runHeadless(const HeadlessOptions& options) {
     ConsoleView view;
     LineMonitor monitor(view);
     monitor.setVirtualDirectory(options.virtualDirectory);
+    if (!options.logFile.empty() && !monitor.StartLogging(options.logFile)) {
+        return kExitLogFailed;
+    }
     if (!startSides(monitor, options)) {
+        monitor.OnLoggingStop();
         monitor.StopSide(Side::A);
         monitor.StopSide(Side::B);
         return kExitSideFailed;
@@ -114,6 +118,8 @@ int runHeadless(const HeadlessOptions& options) {
                            [] { QCoreApplication::quit(); });
     }
     QCoreApplication::exec();
+    // The closing order of the main window: logging first, so its last row is written.
+    monitor.OnLoggingStop();
     monitor.StopSide(Side::A);
     monitor.StopSide(Side::B);
     return kExitOk;

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
@@ -22,8 +23,12 @@
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
 #include "ports/SerialDeviceWatcher.h"
+#include "recording/LoggingConfigureDialog.h"
 
 namespace {
+
+constexpr const char* kTextLoggingIndicator = "Logging activ !";
+constexpr int kBlinkPeriodMs = 500;
 
 int index(Side side) {
     return side == Side::A ? 0 : 1;
@@ -57,8 +62,14 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     layout->addWidget(traffic_, 1);
     layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
+    loggingDialog_ = new CLoggingConfigureDialog(prompt_, this);
+    loggingDialog_->Fill(monitor_->logSettings());
     registerCommands();
     menu_ = new MainMenu(bar, monitor_->commands());
+    // Timer 1: the indicators blink; the engine ignores ticks while no side runs.
+    blinkTimer_ = new QTimer(this);
+    connect(blinkTimer_, &QTimer::timeout, this, [this] { monitor_->OnLoggingBlinkTick(); });
+    blinkTimer_->start(kBlinkPeriodMs);
 
     for (Side side : {Side::A, Side::B}) {
         boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
@@ -88,6 +99,10 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     layout->addWidget(trigger_);
     layout->addWidget(rate_);
     layout->addWidget(status_, 1);
+    loggingIndicator_ = new QLabel(kTextLoggingIndicator, row);
+    loggingIndicator_->setStyleSheet("color: red");
+    loggingIndicator_->hide();
+    layout->addWidget(loggingIndicator_);
     return row;
 }
 
@@ -98,6 +113,8 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::TriggerDefine, [this] { openTriggerDefine(); });
     commands.add(Command::Help, [this] { help_->showTopic(HelpWindow::kMainWindowContext); });
     commands.add(Command::About, [this] { openAbout(); });
+    commands.add(Command::LoggingConfigure,
+                 [this] { configureLogging(*loggingDialog_, *monitor_); });
 }
 
 template <typename Dialog>
@@ -126,6 +143,15 @@ void CPortaVigilantDlg::showTriggerStatus(const std::string& text) {
     trigger_->setText(QString::fromStdString(text));
 }
 
+void CPortaVigilantDlg::loggingStateChanged() {
+    const LineMonitor::LoggingMenuState state = monitor_->loggingMenuState();
+    if (menu_ != nullptr) {
+        menu_->setEnabledByRule(Command::LoggingStart, state.startEnabled);
+        menu_->setEnabledByRule(Command::LoggingStop, state.stopEnabled);
+    }
+    loggingIndicator_->setVisible(monitor_->loggingIndicatorShown());
+}
+
 void CPortaVigilantDlg::openNetworkSettings() {
     if (const char* refusal = CheckNetworkConfigAllowed(monitor_->side(Side::A).isNetwork,
                                                         monitor_->side(Side::B).isNetwork)) {
@@ -141,6 +167,7 @@ void CPortaVigilantDlg::openNetworkSettings() {
 
 // Closing stops both sides before the window goes.
 void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
+    monitor_->OnLoggingStop();
     monitor_->StopSide(Side::A);
     monitor_->StopSide(Side::B);
     help_->close();

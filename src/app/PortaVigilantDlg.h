@@ -7,6 +7,7 @@
 #include "datapath/LineMonitor.h"
 
 class HelpWindow;
+class CLoggingConfigureDialog;
 class MainMenu;
 class PortSettingsBox;
 class QDialog;
@@ -35,12 +36,15 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void showRate(const RateDisplay::Tick& tick) override;
     void setMenuCheck(int commandId, bool on) override;
     void showTriggerStatus(const std::string& text) override;
+    void loggingStateChanged() override;
 
     MainMenu& menu() { return *menu_; }
     QLabel* rateField() const { return rate_; }
     QLineEdit* statusLine() const { return status_; }
     QLabel* triggerStatus() const { return trigger_; }
     HelpWindow& help() { return *help_; }
+    QLabel* loggingIndicator() const { return loggingIndicator_; }
+    CLoggingConfigureDialog& loggingDialog() { return *loggingDialog_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -66,6 +70,9 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLineEdit* status_ = nullptr;
     QLabel* trigger_ = nullptr;
     std::unique_ptr<HelpWindow> help_;
+    QLabel* loggingIndicator_ = nullptr;
+    CLoggingConfigureDialog* loggingDialog_ = nullptr;
+    QTimer* blinkTimer_ = nullptr;
 };
 
 // Shows the main window and runs the event loop until it closes.

@@ -31,6 +31,7 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     rateTimer_.start(kRatePeriodMs);
     registerCommands();
     initTrigger();
+    initLogging();
 }
 
 void LineMonitor::registerCommands() {
@@ -231,6 +232,7 @@ void LineMonitor::DisplayBlock(Side s, const uint8_t* data, int count) {
     }
     if (outputEnabled_) {
         view_.showBlock(s, data, count);
+        logBlock(s, data, count);
     }
     side(s).totalShown += count;
 }

@@ -14,6 +14,7 @@
 #include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
 #include "ports/SocketClass.h"
+#include "recording/LogWriter.h"
 
 // The non-widget half of the main window: both sides with their channels, the receive path,
 // forwarding and the display step. Runs on the main thread, with or without a window.
@@ -85,6 +86,26 @@ class LineMonitor : public QObject {
     // Timer 2: the end of a trigger pulse.
     void OnTriggerTimer();
     const QTimer& triggerTimer() const { return triggerTimer_; }
+    // Logging menu: "Start" (40011), "Stop" (40041), the settings "Configure..." (40013) hands
+    // over, the menu states and the indicator (LoggingControl.cpp).
+    struct LoggingMenuState {
+        bool startEnabled = true;
+        bool stopEnabled = false;
+    };
+    bool OnLoggingStart();
+    bool StartLogging(const std::string& path);
+    void OnLoggingStop();
+    void ApplyLogSettings(const LogSettings& settings);
+    const LogSettings& logSettings() const { return logSettings_; }
+    bool loggingActive() const { return loggingActive_; }
+    LoggingMenuState loggingMenuState() const;
+    // Timer 1's share: the indicator blinks while logging.
+    void OnLoggingBlinkTick();
+    bool loggingIndicatorShown() const { return loggingBlink_; }
+    LogWriter& logWriter() { return logWriter_; }
+    // The identifier the log header names.
+    void setIdentifier(const std::string& text) { identifier_ = text; }
+    const std::string& identifier() const { return identifier_; }
 
   private:
     static int index(Side s) { return s == Side::A ? 0 : 1; }
@@ -113,6 +134,8 @@ class LineMonitor : public QObject {
     void initTrigger();
     TriggerResult checkTrigger(const uint8_t* data, int count);
     void finishTrigger(const TriggerResult& result);
+    void initLogging();
+    void logBlock(Side s, const uint8_t* data, int count);
 
     MonitorView& view_;
     PortSide sideA_;
@@ -135,4 +158,9 @@ class LineMonitor : public QObject {
     Trigger trigger_;
     QTimer triggerTimer_;
     TriggerOutput pulse_;
+    LogWriter logWriter_;
+    LogSettings logSettings_;
+    bool loggingActive_ = false;
+    bool loggingBlink_ = false;
+    std::string identifier_;
 };

@@ -42,4 +42,7 @@ class MonitorView {
     virtual void markTriggerMatch(int /*patternLength*/, int /*bytesBehind*/) {}
     // The engine switched the display output; the output button's caption follows.
     virtual void setOutputButtonCaption(const std::string& /*caption*/) {}
+    // Logging started or stopped, or its indicator blinked: the view reads the logging menu
+    // state and the indicator from the engine.
+    virtual void loggingStateChanged() {}
 };

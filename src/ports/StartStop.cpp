@@ -182,6 +182,11 @@ bool LineMonitor::StartSide(Side s) {
     }
     readSettings();
     connectionName_[index(s)] = buildConnectionName(s);
+    if (s == Side::A) {
+        logWriter_.SetConnectionNameA(connectionName_[0]);
+    } else {
+        logWriter_.SetConnectionNameB(connectionName_[1]);
+    }
     if (!startRulesAllow(s)) {
         return false;
     }

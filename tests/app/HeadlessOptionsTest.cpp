@@ -5,9 +5,10 @@
 namespace {
 
 TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
-    const ParsedOptions parsed = parseHeadlessOptions(
-        {"--headless", "--device-a", "/dev/ttyUSB0", "--device-b=/dev/ttyUSB1", "--baud", "250000",
-         "--parity=e", "--data-bits", "7", "--stop-bits", "2", "--duration", "1.5"});
+    const ParsedOptions parsed =
+        parseHeadlessOptions({"--headless", "--device-a", "/dev/ttyUSB0", "--device-b=/dev/ttyUSB1",
+                              "--baud", "250000", "--parity=e", "--data-bits", "7", "--stop-bits",
+                              "2", "--duration", "1.5", "--log", "run.log"});
     ASSERT_EQ(parsed.error, "");
     const HeadlessOptions& o = parsed.options;
     EXPECT_TRUE(o.headless);
@@ -18,6 +19,7 @@ TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_EQ(o.dataBits, 7);
     EXPECT_EQ(o.stopBits, 2);
     EXPECT_DOUBLE_EQ(o.durationSeconds, 1.5);
+    EXPECT_EQ(o.logFile, "run.log");
 }
 
 TEST(HeadlessOptions, DefaultsAreEightNoneOneAt9600) {
@@ -46,6 +48,7 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         {{"--duration", "-1"}, "--duration expects a positive number of seconds"},
         {{"--duration", "5s"}, "--duration expects a positive number of seconds"},
         {{"--help=yes"}, "--help takes no value"},
+        {{"--log="}, "--log needs a file name"},
     };
     for (const auto& [args, error] : cases) {
         EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
@@ -82,7 +85,7 @@ TEST(HeadlessOptions, UsageListsEveryOption) {
     const std::string usage = headlessUsage();
     for (const char* name : {"--headless", "--device-a", "--device-b", "--baud", "--parity",
                              "--data-bits", "--stop-bits", "--duration", "--start", "--virtual-dir",
-                             "--demo", "--help", "--version"}) {
+                             "--demo", "--log", "--help", "--version"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }

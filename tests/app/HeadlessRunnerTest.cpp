@@ -4,8 +4,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
@@ -134,6 +137,53 @@ TEST(HeadlessRunner, DemoBridgesTwoVirtualPortsAndSaysHowToOpenThem) {
     const Outcome run = finish(process);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_FALSE(QFileInfo::exists(ports + "/COM1")) << "the ports are removed at the end";
+}
+
+TEST(HeadlessRunner, LogsBothDirectionsAndClosesTheLogOnSigint) {
+    PtyPair a, b;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString logPath = dir.filePath("run.log");
+    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
+                                "--device-b", QString::fromStdString(b.path()), "--log", logPath});
+    a.write(bytesOf("AT\r"));
+    EXPECT_EQ(b.read(3, 5000), bytesOf("AT\r"));
+    b.write(bytesOf("OK"));
+    EXPECT_EQ(a.read(2, 5000), bytesOf("OK"));
+    // B's row is still pending in the writer: only a proper stop writes it.
+    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stdErr, "");
+
+    QFile file(logPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString log = QString::fromLatin1(file.readAll());
+    log.replace(QRegularExpression("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d"), "<time>");
+    log.replace(QRegularExpression(" by [^\r]*\r"), " by <user>\r");
+    const auto row = [](QString ascii, const QString& hex) {
+        return ascii.leftJustified(58, ' ') + hex + "\r\n";
+    };
+    const QString expected =
+        "Logfile PortaVigilant Version 6.01\r\n"
+        "More information can be found at : the README.md of the PortaVigilant sources\r\n"
+        "created : <time> by <user>\r\n"
+        "Remember to use a non-proportional characterset to view correctly !\r\n\r\n"
+        "<time>     Comport A ('" +
+        QString::fromStdString(a.path()) + "')\r\n" + row("AT\x7F", "41 54 CR") +
+        "<time>     Comport B ('" + QString::fromStdString(b.path()) + "')\r\n" +
+        row("OK", "4F 4B");
+    EXPECT_EQ(log.toStdString(), expected.toStdString());
+}
+
+TEST(HeadlessRunner, ALogThatCannotBeCreatedExitsWithThree) {
+    PtyPair a, b;
+    const Outcome run =
+        finish(launch({"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
+                       QString::fromStdString(b.path()), "--log", "/nonexistent/dir/run.log"}));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.stdErr.endsWith("Unable to create file, sorry !\n"))
+        << run.stdErr.toStdString();
 }
 
 }  // namespace

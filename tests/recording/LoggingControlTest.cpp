@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/Version.h"
+#include "datapath/LineMonitor.h"
+#include "recording/FakeLogClock.h"
+#include "support/FakeTtyBackend.h"
+#include "support/PtyPair.h"
+#include "support/ScriptedPrompt.h"
+#include "support/WaitUntil.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LoggingView : public MonitorView {
+  public:
+    Prompt& prompt() override { return prompt_; }
+    void showBlock(Side, const uint8_t*, int) override {}
+    void sideStateChanged(Side) override {}
+    void loggingStateChanged() override { ++loggingChanges; }
+
+    ScriptedPrompt prompt_;
+    int loggingChanges = 0;
+};
+
+class LoggingControlTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pv-logctl-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        clock_.setLocal(2026, 12, 7, 9, 19, 2, 45);
+        monitor.logWriter().setClock(clock_);
+        monitor.logWriter().setOwnerName("tester");
+        monitor.settings(Side::A).devicePath = farA.path();
+        monitor.settings(Side::B).devicePath = farB.path();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string path() const { return (dir_ / "run.log").string(); }
+    std::string contents() const {
+        std::ifstream in(path(), std::ios::binary);
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    static std::string header() {
+        return std::string("Logfile PortaVigilant Version ") + kVersion +
+               "\r\nMore information can be found at : " + kProductWebPage +
+               "\r\ncreated : 07.12.2026 09:19:02 by tester\r\n"
+               "Remember to use a non-proportional characterset to view correctly !\r\n\r\n";
+    }
+    void startBoth() {
+        ASSERT_TRUE(monitor.StartSide(Side::A));
+        ASSERT_TRUE(monitor.StartSide(Side::B));
+    }
+    // Sends bytes from a far end and waits until the monitor has passed them on.
+    void send(const PtyPair& far, Side s, const std::string& text) {
+        const long long before = monitor.side(s).totalShown;
+        far.write(bytesOf(text));
+        ASSERT_TRUE(waitUntil([&] {
+            return monitor.side(s).totalShown == before + static_cast<long long>(text.size());
+        }));
+    }
+
+    fs::path dir_;
+    FakeLogClock clock_;
+    PtyPair farA;
+    PtyPair farB;
+    FakeTtyBackend lines;
+    LoggingView view;
+    LineMonitor monitor{view, lines};
+};
+
+TEST_F(LoggingControlTest, StartAsksForAFileWithTheDefaultNameAndCancelChangesNothing) {
+    EXPECT_FALSE(monitor.OnLoggingStart());
+    ASSERT_EQ(view.prompt_.fileRequests.size(), 1u);
+    const FileDialogRequest& request = view.prompt_.fileRequests[0];
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(request.initialPath, "PortaVigilant_261207_0919.log");
+    EXPECT_EQ(request.filter,
+              "Log files (*.log)|*.log|Data files (*.dat)|*.dat|All files (*.*)|*.*||");
+    EXPECT_EQ(request.defaultExtension, "*.log");
+    EXPECT_FALSE(monitor.loggingActive());
+    EXPECT_TRUE(monitor.loggingMenuState().startEnabled);
+    EXPECT_FALSE(monitor.loggingMenuState().stopEnabled);
+    EXPECT_EQ(view.loggingChanges, 0);
+    EXPECT_TRUE(view.prompt_.messages.empty());
+}
+
+TEST_F(LoggingControlTest, MenuStatesAndTheIndicatorFollowStartAndStop) {
+    view.prompt_.setNextFileName(path());
+    ASSERT_TRUE(monitor.OnLoggingStart());
+    EXPECT_TRUE(monitor.loggingActive());
+    EXPECT_FALSE(monitor.loggingMenuState().startEnabled);
+    EXPECT_TRUE(monitor.loggingMenuState().stopEnabled);
+    EXPECT_TRUE(monitor.loggingIndicatorShown());
+    EXPECT_EQ(contents(), header());
+
+    // The indicator blinks only while a side runs.
+    monitor.OnLoggingBlinkTick();
+    EXPECT_TRUE(monitor.loggingIndicatorShown());
+    startBoth();
+    monitor.OnLoggingBlinkTick();
+    EXPECT_FALSE(monitor.loggingIndicatorShown());
+    monitor.OnLoggingBlinkTick();
+    EXPECT_TRUE(monitor.loggingIndicatorShown());
+
+    monitor.OnLoggingStop();
+    EXPECT_FALSE(monitor.loggingActive());
+    EXPECT_TRUE(monitor.loggingMenuState().startEnabled);
+    EXPECT_FALSE(monitor.loggingMenuState().stopEnabled);
+    EXPECT_FALSE(monitor.loggingIndicatorShown());
+    monitor.OnLoggingBlinkTick();
+    EXPECT_FALSE(monitor.loggingIndicatorShown());
+    EXPECT_EQ(view.loggingChanges, 4);
+}
+
+TEST_F(LoggingControlTest, AFileThatCannotBeCreatedIsReportedAndLoggingStaysOff) {
+    view.prompt_.setNextFileName((dir_ / "no" / "such" / "dir.log").string());
+    EXPECT_FALSE(monitor.OnLoggingStart());
+    ASSERT_EQ(view.prompt_.messages.size(), 2u);
+    EXPECT_NE(view.prompt_.messages[0].find("dir.log"), std::string::npos);
+    EXPECT_EQ(view.prompt_.messages[1], "Unable to create file, sorry !");
+    EXPECT_FALSE(monitor.loggingActive());
+    EXPECT_TRUE(monitor.loggingMenuState().startEnabled);
+}
+
+TEST_F(LoggingControlTest, TrafficOfBothSidesIsLoggedWithTheirConnectionNames) {
+    startBoth();
+    ASSERT_TRUE(monitor.StartLogging(path()));
+    send(farA, Side::A, "AT\r");
+    send(farB, Side::B, "OK\r\n");
+    monitor.OnLoggingStop();
+    // Default options: stamp, side and connection name; ASCII symbols from column 0, Hex
+    // symbols from 3 * 16 + 10.
+    const auto row = [](std::string ascii, const std::string& hex) {
+        ascii.resize(58, ' ');
+        return ascii + hex + "\r\n";
+    };
+    EXPECT_EQ(contents(), header() + "07.12.2026 09:19:02     Comport A ('" + farA.path() +
+                              "')\r\n" + row("AT\x7F", "41 54 CR") +
+                              "07.12.2026 09:19:02     Comport B ('" + farB.path() + "')\r\n" +
+                              row("OK\x7F\x7F", "4F 4B CR LF"));
+}
+
+TEST_F(LoggingControlTest, OnlyChosenSidesAreLoggedAndNothingWhileTheOutputIsOff) {
+    LogSettings settings;
+    settings.mode = LogMode::PlainAscii;
+    settings.logB = false;
+    monitor.ApplyLogSettings(settings);
+    startBoth();
+    ASSERT_TRUE(monitor.StartLogging(path()));
+    send(farA, Side::A, "one ");
+    send(farB, Side::B, "not logged ");
+    monitor.setOutputEnabled(false);
+    send(farA, Side::A, "hidden ");
+    monitor.setOutputEnabled(true);
+    settings.logB = true;
+    monitor.ApplyLogSettings(settings);
+    send(farB, Side::B, "two");
+    monitor.OnLoggingStop();
+    send(farA, Side::A, "after stop");
+    EXPECT_EQ(contents(), header() + "one two");
+}
+
+}  // namespace
