@@ -13,6 +13,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MainMenu.h"
+#include "manipulation/ExchangeQuickAccess.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
@@ -39,12 +40,14 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
         boxes_[index(side)] = new PortSettingsBox(side, *monitor_, this);
         sides->addWidget(boxes_[index(side)]);
     }
+    exchangeBox_ = new ExchangeQuickAccess(monitor_->exchange().settings(), prompt_, this);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
     layout->setMenuBar(bar);
     layout->addWidget(traffic_, 1);
     layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
+    layout->addWidget(exchangeBox_);
     registerCommands();
     menu_ = new MainMenu(bar, monitor_->commands());
 
@@ -84,6 +87,7 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::FileClose, [this] { close(); });
     commands.add(Command::NetworkSettings, [this] { openNetworkSettings(); });
     commands.add(Command::TriggerDefine, [this] { openTriggerDefine(); });
+    commands.add(Command::ExchangeDefine, [this] { exchangeBox_->OnExchangeDefine(); });
 }
 
 void CPortaVigilantDlg::openTriggerDefine() {
