@@ -6,6 +6,7 @@
 ExchangeRunner::ExchangeRunner(PortSide& sideA, std::function<void()> processBlockA)
     : sideA_(sideA), processBlockA_(std::move(processBlockA)) {
     holdTimer_.setSingleShot(true);
+    holdTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&holdTimer_, &QTimer::timeout, &holdTimer_, [this] { Release(); });
 }
 
