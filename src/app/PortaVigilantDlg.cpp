@@ -19,6 +19,7 @@
 #include "app/MainMenu.h"
 #include "app/ProgramIcon.h"
 #include "app/Startbildschirm.h"
+#include "manipulation/ExchangeQuickAccess.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
@@ -56,6 +57,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
         boxes_[index(side)] = new PortSettingsBox(side, *monitor_, this);
         sides->addWidget(boxes_[index(side)]);
     }
+    exchangeBox_ = new ExchangeQuickAccess(monitor_->exchange().settings(), prompt_, this);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
     layout->setMenuBar(bar);
@@ -64,6 +66,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     layout->addLayout(sides);
     loggingDialog_ = new CLoggingConfigureDialog(prompt_, this);
     loggingDialog_->Fill(monitor_->logSettings());
+    layout->addWidget(exchangeBox_);
     registerCommands();
     menu_ = new MainMenu(bar, monitor_->commands());
     // Timer 1: the indicators blink; the engine ignores ticks while no side runs.
@@ -115,6 +118,7 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::About, [this] { openAbout(); });
     commands.add(Command::LoggingConfigure,
                  [this] { configureLogging(*loggingDialog_, *monitor_); });
+    commands.add(Command::ExchangeDefine, [this] { exchangeBox_->OnExchangeDefine(); });
 }
 
 template <typename Dialog>

@@ -8,6 +8,7 @@
 
 class HelpWindow;
 class CLoggingConfigureDialog;
+class ExchangeQuickAccess;
 class MainMenu;
 class PortSettingsBox;
 class QDialog;
@@ -26,6 +27,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
 
     LineMonitor& monitor() { return *monitor_; }
     PortSettingsBox& settingsBox(Side side) { return *boxes_[side == Side::A ? 0 : 1]; }
+    ExchangeQuickAccess& exchangeQuickAccess() { return *exchangeBox_; }
 
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* bytes, int count) override;
@@ -64,6 +66,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     std::unique_ptr<LineMonitor> monitor_;
     PortSettingsBox* boxes_[2] = {};
     SerialDeviceWatcher* devices_ = nullptr;
+    ExchangeQuickAccess* exchangeBox_ = nullptr;
     QPlainTextEdit* traffic_ = nullptr;
     MainMenu* menu_ = nullptr;
     QLabel* rate_ = nullptr;

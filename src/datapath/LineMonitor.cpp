@@ -95,9 +95,9 @@ void LineMonitor::receiveSideA() {
     SerialPort& port = sideA_.port;
     const int waiting = port.GetInQueue();
     if (waiting <= 0) {
-        if (sideA_.captureCount > 0) {
+        if (sideA_.captureCount > 0 || exchange_.holding()) {
             if (idleCount_ > kIdleLimit) {
-                ProcessBlockA();
+                exchange_.Release();
             } else {
                 ++idleCount_;
             }
@@ -187,7 +187,7 @@ void LineMonitor::echo(PortSide& ps_side, const uint8_t* data, int count) {
 }
 
 void LineMonitor::ExchangePass() {
-    ProcessBlockA();
+    exchange_.ExchangePass();
 }
 
 void LineMonitor::ProcessBlockA() {

@@ -10,6 +10,7 @@
 #include "app/RateDisplay.h"
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
+#include "manipulation/ExchangeRunner.h"
 #include "manipulation/Trigger.h"
 #include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
@@ -68,6 +69,8 @@ class LineMonitor : public QObject {
     void OnSerialReceive();
     void ProcessBlockA();
     void ProcessBlockB();
+    // eXchange on the A to B direction: the sets, the pass and the bytes it holds back.
+    ExchangeRunner& exchange() { return exchange_; }
 
     // Bytes read from the serial ports since the last call.
     int takeRxPerSecond();
@@ -163,4 +166,5 @@ class LineMonitor : public QObject {
     bool loggingActive_ = false;
     bool loggingBlink_ = false;
     std::string identifier_;
+    ExchangeRunner exchange_{sideA_, [this] { ProcessBlockA(); }};
 };

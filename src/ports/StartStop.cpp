@@ -233,6 +233,10 @@ bool LineMonitor::StartTerminal() {
 void LineMonitor::StopSide(Side s) {
     PortSide& ps_side = side(s);
     const bool wasStarted = ps_side.started;
+    if (s == Side::A && wasStarted) {
+        // Bytes eXchange holds back were received: they still go on, unchanged.
+        exchange_.Release();
+    }
     ps_side.started = false;
     if (s == Side::B && ps_side.isTerminal) {
         view_.closeTerminalWindow();

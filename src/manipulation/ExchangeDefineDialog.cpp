@@ -1,0 +1,196 @@
+#include "manipulation/ExchangeDefineDialog.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+#include <limits>
+
+#include "app/Cp1252.h"
+
+namespace {
+
+constexpr const char* kTextCaption = "eXchange -> Define";
+constexpr const char* kTextGroup = "Parameter set #%1";
+constexpr const char* kTextActivate = "Activate";
+constexpr const char* kTextWildcard = "Enable wild card";
+constexpr const char* kTextAscii = "ASCII";
+constexpr const char* kTextHex = "Hex";
+constexpr const char* kTextSearchFor = "Search for :";
+constexpr const char* kTextReplaceWith = "Replace with :";
+constexpr const char* kTextAddEnter = "Add Enter";
+constexpr const char* kTextBlanksHint = "Blanks may be used!";
+constexpr const char* kTextWildcardHint = "Use \"3F\" as wild card in case of Hex mode !";
+constexpr const char* kTextHelp = "Help";
+constexpr const char* kTextCancel = "Cancel";
+constexpr const char* kTextOk = "OK";
+constexpr const char* kFieldFont = "Courier New";
+
+// Control ids of sets 1, 2, 3.
+struct SetIds {
+    int activate, wildcard, ascii, hex, search, enterSearch, replace, enterReplace, hint;
+};
+constexpr SetIds kIds[kExchangeSetCount] = {
+    {1047, 1062, 1048, 1049, 1045, 1060, 1046, 1068, 1185},
+    {1050, 1064, 1051, 1052, 1053, 1066, 1054, 1069, 1186},
+    {1055, 1065, 1056, 1057, 1058, 1067, 1059, 1070, 1187},
+};
+
+QString toQString(const std::string& bytes) {
+    const std::u16string text = cp1252ToUtf16(bytes);
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+std::string toBytes(const QString& text) {
+    return utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                             static_cast<size_t>(text.size())));
+}
+
+template <typename W>
+W* withId(W* widget, int id) {
+    widget->setProperty("controlId", id);
+    return widget;
+}
+
+QPushButton* makeButton(const char* text, int id, QWidget* parent) {
+    auto* button = withId(new QPushButton(QString::fromUtf8(text), parent), id);
+    // Enter in a field must not close the dialog, so no button takes it.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+}  // namespace
+
+CExchangeDefineDialog::CExchangeDefineDialog(ExchangeSettings& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
+    setWindowTitle(QString::fromUtf8(kTextCaption));
+    auto* layout = new QVBoxLayout(this);
+    for (int k = 1; k <= kExchangeSetCount; ++k) {
+        layout->addWidget(buildSet(k));
+    }
+
+    QFont fieldFont = font();
+    fieldFont.setFamily(kFieldFont);
+    for (SetControls& set : sets_) {
+        set.search->setFont(fieldFont);
+        set.replace->setFont(fieldFont);
+    }
+
+    auto* helpButton = makeButton(kTextHelp, 1044, this);
+    cancelButton_ = makeButton(kTextCancel, 1043, this);
+    okButton_ = makeButton(kTextOk, 1042, this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(new QLabel(QString::fromUtf8(kTextWildcardHint), this));
+    buttons->addStretch();
+    buttons->addWidget(helpButton);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(okButton_);
+    layout->addLayout(buttons);
+
+    connect(okButton_, &QPushButton::clicked, this, &CExchangeDefineDialog::onOk);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(helpButton, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
+}
+
+QWidget* CExchangeDefineDialog::buildSet(int k) {
+    const SetIds& ids = kIds[k - 1];
+    SetControls& c = sets_[static_cast<size_t>(k - 1)];
+    auto* group = new QGroupBox(QString::fromUtf8(kTextGroup).arg(k), this);
+    c.activate = withId(new QCheckBox(QString::fromUtf8(kTextActivate), group), ids.activate);
+    c.wildcard = withId(new QCheckBox(QString::fromUtf8(kTextWildcard), group), ids.wildcard);
+    c.ascii = withId(new QRadioButton(QString::fromUtf8(kTextAscii), group), ids.ascii);
+    c.hex = withId(new QRadioButton(QString::fromUtf8(kTextHex), group), ids.hex);
+    c.search = withId(new QLineEdit(group), ids.search);
+    c.enterSearch = withId(new QCheckBox(QString::fromUtf8(kTextAddEnter), group), ids.enterSearch);
+    c.replace = withId(new QLineEdit(group), ids.replace);
+    c.enterReplace =
+        withId(new QCheckBox(QString::fromUtf8(kTextAddEnter), group), ids.enterReplace);
+    c.blanksHint = withId(new QLabel(QString::fromUtf8(kTextBlanksHint), group), ids.hint);
+    c.blanksHint->hide();
+    for (QLineEdit* edit : {c.search, c.replace}) {
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(40, QChar('M'))));
+    }
+    auto* mode = new QButtonGroup(group);
+    mode->addButton(c.ascii);
+    mode->addButton(c.hex);
+
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(c.activate, 0, 0);
+    grid->addWidget(c.wildcard, 1, 0);
+    grid->addWidget(c.ascii, 2, 0);
+    grid->addWidget(c.hex, 3, 0);
+    grid->addWidget(c.blanksHint, 4, 0);
+    grid->addWidget(new QLabel(QString::fromUtf8(kTextSearchFor), group), 0, 1);
+    grid->addWidget(c.search, 1, 1);
+    grid->addWidget(c.enterSearch, 1, 2);
+    grid->addWidget(new QLabel(QString::fromUtf8(kTextReplaceWith), group), 2, 1);
+    grid->addWidget(c.replace, 3, 1);
+    grid->addWidget(c.enterReplace, 3, 2);
+    grid->setColumnStretch(1, 1);
+
+    connect(c.activate, &QCheckBox::clicked, this, &CExchangeDefineDialog::followActivate);
+    connect(c.ascii, &QRadioButton::clicked, this, [this, k] { followMode(k); });
+    connect(c.hex, &QRadioButton::clicked, this, [this, k] { followMode(k); });
+    return group;
+}
+
+void CExchangeDefineDialog::showEvent(QShowEvent* event) {
+    for (int k = 1; k <= kExchangeSetCount; ++k) {
+        const SetControls& c = controls(k);
+        const ExchangeSetFields fields = fieldsOfExchangeSet(settings_.set(k));
+        c.activate->setChecked(fields.active);
+        c.wildcard->setChecked(fields.wildcard);
+        c.enterSearch->setChecked(fields.addEnterSearch);
+        c.enterReplace->setChecked(fields.addEnterReplace);
+        (fields.asciiInput ? c.ascii : c.hex)->setChecked(true);
+        c.search->setText(toQString(fields.searchText));
+        c.replace->setText(toQString(fields.replaceText));
+        c.search->setCursorPosition(0);
+        c.replace->setCursorPosition(0);
+        followMode(k);
+    }
+    followActivate();
+    QDialog::showEvent(event);
+}
+
+void CExchangeDefineDialog::followActivate() {
+    for (const SetControls& c : sets_) {
+        c.search->setEnabled(c.activate->isChecked());
+        c.replace->setEnabled(c.activate->isChecked());
+    }
+}
+
+// The texts stay as typed; they are read in the chosen mode on "OK".
+void CExchangeDefineDialog::followMode(int k) {
+    const SetControls& c = controls(k);
+    c.blanksHint->setVisible(c.hex->isChecked());
+}
+
+void CExchangeDefineDialog::onOk() {
+    for (int k = 1; k <= kExchangeSetCount; ++k) {
+        const SetControls& c = controls(k);
+        ExchangeSetFields fields;
+        fields.active = c.activate->isChecked();
+        fields.wildcard = c.wildcard->isChecked();
+        fields.asciiInput = c.ascii->isChecked();
+        fields.addEnterSearch = c.enterSearch->isChecked();
+        fields.addEnterReplace = c.enterReplace->isChecked();
+        fields.searchText = toBytes(c.search->text());
+        fields.replaceText = toBytes(c.replace->text());
+        settings_.storeSet(k, exchangeSetOfFields(fields));
+    }
+    settings_.RebuildPassCopies();
+    accept();
+}
