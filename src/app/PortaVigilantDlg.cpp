@@ -2,17 +2,16 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/CommandIds.h"
 #include "app/MainMenu.h"
+#include "datapath/DisplayPanes.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
@@ -29,11 +28,7 @@ int index(Side side) {
 CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     : QWidget(parent), prompt_(this), monitor_(std::make_unique<LineMonitor>(*this)) {
     setWindowTitle("PortaVigilant");
-    traffic_ = new QPlainTextEdit(this);
-    traffic_->setReadOnly(true);
-    traffic_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    traffic_->setMaximumBlockCount(2000);
-    traffic_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    panes_ = new DisplayPanes(*monitor_, this);
     auto* sides = new QHBoxLayout;
     for (Side side : {Side::A, Side::B}) {
         boxes_[index(side)] = new PortSettingsBox(side, *monitor_, this);
@@ -42,7 +37,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
     layout->setMenuBar(bar);
-    layout->addWidget(traffic_, 1);
+    layout->addWidget(panes_, 1);
     layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
     registerCommands();
@@ -141,15 +136,8 @@ void CPortaVigilantDlg::refreshDevices() {
     }
 }
 
-void CPortaVigilantDlg::showBlock(Side side, const uint8_t* bytes, int count) {
-    QString hex;
-    hex.reserve(count * 3 + 2);
-    hex += side == Side::A ? "A: " : "B: ";
-    for (int i = 0; i < count; ++i) {
-        hex += QString::asprintf("%02X ", bytes[i]);
-    }
-    traffic_->appendPlainText(hex);
-}
+// The display step writes to the panes' models itself; they show it at frame rate.
+void CPortaVigilantDlg::showBlock(Side, const uint8_t*, int) {}
 
 void CPortaVigilantDlg::sideStateChanged(Side side) {
     boxes_[index(side)]->applyControlState(monitor_->controlState(side));

@@ -6,11 +6,11 @@
 #include "app/QtPrompt.h"
 #include "datapath/LineMonitor.h"
 
+class DisplayPanes;
 class MainMenu;
 class PortSettingsBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class SerialDeviceWatcher;
 
 // The main window. It shows the traffic and hands every user action to LineMonitor.
@@ -23,6 +23,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
 
     LineMonitor& monitor() { return *monitor_; }
     PortSettingsBox& settingsBox(Side side) { return *boxes_[side == Side::A ? 0 : 1]; }
+    DisplayPanes& panes() { return *panes_; }
 
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* bytes, int count) override;
@@ -53,7 +54,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     std::unique_ptr<LineMonitor> monitor_;
     PortSettingsBox* boxes_[2] = {};
     SerialDeviceWatcher* devices_ = nullptr;
-    QPlainTextEdit* traffic_ = nullptr;
+    DisplayPanes* panes_ = nullptr;
     MainMenu* menu_ = nullptr;
     QLabel* rate_ = nullptr;
     QLineEdit* status_ = nullptr;
