@@ -21,6 +21,7 @@ struct HeadlessOptions {
     bool startB = true;
     std::string virtualDirectory;  // empty: the default virtual port directory
     bool demo = false;             // both sides virtual ports COM1 and COM2
+    bool monitor = false;          // print the traffic on stdout
 };
 
 struct ParsedOptions {
