@@ -1,7 +1,9 @@
 // End to end with the window's panes on the offscreen platform: a steady stream arrives on side
 // A through a pseudo-terminal while the display is on. Reports whether every byte reached side
 // B unchanged, how long the main thread went without serving its event loop, and memory.
-//   display_e2e_bench [seconds=30] [bytes per second=1000000]
+//   display_e2e_bench [seconds=30] [bytes per second=1000000] [on|off: display output]
+//                     [bytes per row=16]
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -36,6 +38,7 @@ struct Pty {
             std::perror("openpty");
             std::exit(2);
         }
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
         termios tio{};
         ::tcgetattr(slave, &tio);
         ::cfmakeraw(&tio);
@@ -126,6 +129,8 @@ int main(int argc, char** argv) {
     DisplayPanes panes(monitor);
     panes.resize(900, 500);
     panes.show();
+    monitor.setOutputEnabled(!(argc > 3 && std::string(argv[3]) == "off"));
+    monitor.display().setBytesPerRow(argc > 4 ? std::atoi(argv[4]) : 16);
     if (!monitor.StartSide(Side::A) || !monitor.StartSide(Side::B)) {
         return 2;
     }
@@ -163,7 +168,11 @@ int main(int argc, char** argv) {
                 chunk.push_back(streamByte(k));
             }
             size_t done = 0;
-            while (done < chunk.size()) {
+            while (done < chunk.size() && !stop) {
+                pollfd p{a.master, POLLOUT, 0};
+                if (::poll(&p, 1, 100) <= 0) {
+                    continue;
+                }
                 const ssize_t n = ::write(a.master, chunk.data() + done, chunk.size() - done);
                 if (n > 0) {
                     done += static_cast<size_t>(n);
@@ -199,6 +208,7 @@ int main(int argc, char** argv) {
     });
     done.start(50);
     QApplication::exec();
+    const qint64 finishedMs = clock.elapsed();
     stop = true;
     writer.join();
     reader.join();
@@ -207,10 +217,11 @@ int main(int argc, char** argv) {
 
     std::sort(gaps.begin(), gaps.end());
     const qint64 p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
-    std::printf("sent %llu bytes in %.1f s at %.0f B/s; side B got %llu, %llu differ\n",
+    std::printf("%llu bytes due in %.1f s at %.0f B/s; side B got %llu, %llu differ\n",
                 static_cast<unsigned long long>(total), seconds, rate,
                 static_cast<unsigned long long>(received.load()),
                 static_cast<unsigned long long>(wrong.load()));
+    std::printf("all bytes through after %.1f s\n", static_cast<double>(finishedMs) / 1000);
     std::printf(
         "shown: ComA = %lld; main thread: longest gap between %d ms ticks %lld ms, "
         "99th percentile %lld ms\n",

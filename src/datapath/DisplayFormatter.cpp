@@ -24,7 +24,53 @@ void DisplayFormatter::setHistoryLines(int lines) {
     trimRows_ = historyLines_ / 10;
 }
 
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
+// The common case without symbols, written straight into the pieces: every byte takes one
+// character and three, so the room is known before the loop.
+void DisplayFormatter::renderPlain(const uint8_t* bytes, int count, bool recordTrail) {
+    const int64_t asciiStart = asciiBase_ + ascii_->length();
+    const int64_t hexStart = hexBase_ + hex_->length();
+    const auto n = static_cast<size_t>(count);
+    const size_t breaks = (static_cast<size_t>(column_) + n) / static_cast<size_t>(bytesPerRow_);
+    asciiPiece_.resize(n + breaks);
+    hexPiece_.resize(3 * n + breaks);
+    char* const asciiBegin = asciiPiece_.data();
+    char* const hexBegin = hexPiece_.data();
+    char* a = asciiBegin;
+    char* h = hexBegin;
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t byte = bytes[i];
+        if (recordTrail) {
+            trail_[trailTotal_++ % kTrailSize] = {sequence_ + i, asciiStart + (a - asciiBegin),
+                                                  hexStart + (h - hexBegin), 1, 2};
+        }
+        *a++ = byte < 0x20 ? kControlCharGlyph : static_cast<char>(byte);
+        h[0] = kHexDigits[byte >> 4];
+        h[1] = kHexDigits[byte & 0x0F];
+        h[2] = ' ';
+        h += 3;
+        if (++column_ >= bytesPerRow_) {
+            *a++ = '\n';
+            *h++ = '\n';
+            column_ = 0;
+        }
+    }
+    // A row width lowered below the column makes fewer breaks than reserved.
+    asciiPiece_.resize(static_cast<size_t>(a - asciiBegin));
+    hexPiece_.resize(static_cast<size_t>(h - hexBegin));
+    sequence_ += n;
+}
+
 void DisplayFormatter::render(const uint8_t* bytes, int count, bool recordTrail) {
+    if (!useAsciiSymbols && !useHexSymbols) {
+        renderPlain(bytes, count, recordTrail);
+        return;
+    }
     asciiPiece_.clear();
     hexPiece_.clear();
     const int64_t asciiStart = asciiBase_ + ascii_->length();
@@ -66,12 +112,21 @@ void DisplayFormatter::DisplayBlock(PaneFormat side, const uint8_t* bytes, int c
     ascii_->append(asciiPiece_, side);
     hex_->append(hexPiece_, side);
     if (lineCount_ >= historyLines_) {
-        const int rows = trimRows_ * ((lineCount_ - historyLines_) / trimRows_ + 1);
-        asciiBase_ += ascii_->removeLeadingRows(rows);
-        hexBase_ += hex_->removeLeadingRows(rows);
-        lastTrimmedRows_ = rows;
+        trimTo(lineCount_);
+    }
+    // A block of many rows is cut at once: the widget would otherwise have to draw rows that
+    // the next block removes.
+    if (ascii_->lineCount() >= 2 * historyLines_) {
+        trimTo(ascii_->lineCount());
     }
     lineCount_ = ascii_->lineCount();
+}
+
+void DisplayFormatter::trimTo(int lines) {
+    const int rows = trimRows_ * ((lines - historyLines_) / trimRows_ + 1);
+    asciiBase_ += ascii_->removeLeadingRows(rows);
+    hexBase_ += hex_->removeLeadingRows(rows);
+    lastTrimmedRows_ += rows;
 }
 
 void DisplayFormatter::skipBlock(PaneFormat side, int count) {

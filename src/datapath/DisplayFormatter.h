@@ -17,8 +17,9 @@
 // Trimming removes whole rows, the same number from both panes, so the panes stay line-aligned
 // at every row width and with symbols of any length: once an append has brought the panes to
 // historyLines() lines or more, the next append removes trimRows() rows, or as many multiples of
-// it as bring the count below historyLines() again (a block of many rows would otherwise let
-// the panes grow without bound).
+// it as bring the count below historyLines() again (blocks of many rows would otherwise let the
+// panes grow without bound). An append that leaves twice historyLines() lines or more is cut
+// below historyLines() at once.
 class DisplayFormatter {
   public:
     static constexpr int kMinBytesPerRow = 1;
@@ -79,6 +80,9 @@ class DisplayFormatter {
     static constexpr size_t kTrailSize = 16384;
 
     void render(const uint8_t* bytes, int count, bool recordTrail);
+    // Removes whole rows from both panes, a multiple of trimRows(), to below historyLines().
+    void trimTo(int lines);
+    void renderPlain(const uint8_t* bytes, int count, bool recordTrail);
     void markRange(const Shown& first, const Shown& last);
 
     Pane* ascii_ = nullptr;
