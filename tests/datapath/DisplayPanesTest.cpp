@@ -264,16 +264,25 @@ TEST_F(DisplayPanesTest, PanesScrollTogetherAndFollowTheNewestRow) {
 }
 
 TEST_F(DisplayPanesTest, TriggerMatchIsShownInBlue) {
-    receive(farA, "ab\r\ncd");
-    monitor.MarkTriggerMatch(2, 2);
-    panes.refresh();
-    EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAHHAA");
-    EXPECT_EQ(pictureOf(*hexEdit()).formats, "AAAAAAHHHHHAAAAAAA");
+    // The pattern split across two blocks of side A, with side B's bytes shown in between.
+    TriggerSettings settings;
+    settings.active = true;
+    settings.pattern[0] = 0x0D;
+    settings.pattern[1] = 0x0A;
+    settings.patternLength = 2;
+    settings.postscaler = 1000;
+    settings.autoDeactivate = false;
+    monitor.DefineTrigger(settings);
+    receive(farA, "ab\r");
+    receive(farB, "x");
+    receive(farA, "\ncd");
+    EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAHBHAA");
+    EXPECT_EQ(pictureOf(*hexEdit()).formats, "AAAAAAHHABBBHHAAAAAAA");
     // Nothing is marked while the output is off.
     monitor.setOutputEnabled(false);
     monitor.MarkTriggerMatch(6, 0);
     panes.refresh();
-    EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAHHAA");
+    EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAHBHAA");
 }
 
 }  // namespace
