@@ -99,6 +99,11 @@ const std::vector<Option>& optionTable() {
              o.logFile = v;
              return std::string();
          }},
+        {"--monitor", nullptr, "print the traffic on stdout: side, hex and text of each row",
+         [](HeadlessOptions& o, const std::string&) {
+             o.monitor = true;
+             return std::string();
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;

@@ -22,6 +22,7 @@ struct HeadlessOptions {
     std::string virtualDirectory;  // empty: the default virtual port directory
     bool demo = false;             // both sides virtual ports COM1 and COM2
     std::string logFile;           // empty: no logging
+    bool monitor = false;          // print the traffic on stdout
 };
 
 struct ParsedOptions {

@@ -9,7 +9,9 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
+#include "app/ConsoleMonitor.h"
 #include "app/ConsolePrompt.h"
 #include "datapath/LineMonitor.h"
 
@@ -38,14 +40,49 @@ void quitOnSignals() {
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
 }
 
+// A row that stops filling is printed after this pause, so a person sees every byte soon.
+constexpr int kRowFlushMs = 100;
+
 class ConsoleView : public MonitorView {
   public:
+    explicit ConsoleView(bool monitor) : monitor_(monitor) {
+        flushTimer_.setSingleShot(true);
+        QObject::connect(&flushTimer_, &QTimer::timeout, [this] {
+            rows_.flush(lines_);
+            print();
+        });
+    }
     Prompt& prompt() override { return prompt_; }
-    void showBlock(Side, const uint8_t*, int) override {}
+    void showBlock(Side side, const uint8_t* data, int count) override {
+        if (!monitor_) {
+            return;
+        }
+        rows_.feed(side == Side::A, data, count, lines_);
+        print();
+        if (rows_.waiting()) {
+            flushTimer_.start(kRowFlushMs);
+        }
+    }
     void sideStateChanged(Side) override {}
 
   private:
+    void print() {
+        if (lines_.empty()) {
+            return;
+        }
+        // A reader that went away (a closed pipe) ends the printing, not the bridge.
+        if (std::fwrite(lines_.data(), 1, lines_.size(), stdout) != lines_.size() ||
+            std::fflush(stdout) != 0) {
+            monitor_ = false;
+        }
+        lines_.clear();
+    }
+
     ConsolePrompt prompt_;
+    bool monitor_;
+    ConsoleMonitor rows_;
+    std::string lines_;
+    QTimer flushTimer_;
 };
 
 PortSettings lineSettings(const HeadlessOptions& options, const std::string& device) {
@@ -97,7 +134,10 @@ bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
 }  // namespace
 
 int runHeadless(const HeadlessOptions& options) {
-    ConsoleView view;
+    if (options.monitor) {
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+    ConsoleView view(options.monitor);
     LineMonitor monitor(view);
     monitor.setVirtualDirectory(options.virtualDirectory);
     if (!options.logFile.empty() && !monitor.StartLogging(options.logFile)) {

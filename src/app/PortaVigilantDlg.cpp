@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QTimer>
@@ -19,6 +17,7 @@
 #include "app/MainMenu.h"
 #include "app/ProgramIcon.h"
 #include "app/Startbildschirm.h"
+#include "datapath/DisplayPanes.h"
 #include "manipulation/ExchangeQuickAccess.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
@@ -47,11 +46,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
     connect(f1, &QShortcut::activated, this,
             [this] { help_->showTopic(HelpWindow::kMainWindowContext); });
-    traffic_ = new QPlainTextEdit(this);
-    traffic_->setReadOnly(true);
-    traffic_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    traffic_->setMaximumBlockCount(2000);
-    traffic_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    panes_ = new DisplayPanes(*monitor_, this);
     auto* sides = new QHBoxLayout;
     for (Side side : {Side::A, Side::B}) {
         boxes_[index(side)] = new PortSettingsBox(side, *monitor_, this);
@@ -61,7 +56,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
     layout->setMenuBar(bar);
-    layout->addWidget(traffic_, 1);
+    layout->addWidget(panes_, 1);
     layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
     loggingDialog_ = new CLoggingConfigureDialog(prompt_, this);
@@ -200,15 +195,8 @@ void CPortaVigilantDlg::refreshDevices() {
     }
 }
 
-void CPortaVigilantDlg::showBlock(Side side, const uint8_t* bytes, int count) {
-    QString hex;
-    hex.reserve(count * 3 + 2);
-    hex += side == Side::A ? "A: " : "B: ";
-    for (int i = 0; i < count; ++i) {
-        hex += QString::asprintf("%02X ", bytes[i]);
-    }
-    traffic_->appendPlainText(hex);
-}
+// The display step writes to the panes' models itself; they show it at frame rate.
+void CPortaVigilantDlg::showBlock(Side, const uint8_t*, int) {}
 
 void CPortaVigilantDlg::sideStateChanged(Side side) {
     boxes_[index(side)]->applyControlState(monitor_->controlState(side));

@@ -9,12 +9,12 @@
 class HelpWindow;
 class CLoggingConfigureDialog;
 class ExchangeQuickAccess;
+class DisplayPanes;
 class MainMenu;
 class PortSettingsBox;
 class QDialog;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class SerialDeviceWatcher;
 
 // The main window. It shows the traffic and hands every user action to LineMonitor.
@@ -28,6 +28,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     LineMonitor& monitor() { return *monitor_; }
     PortSettingsBox& settingsBox(Side side) { return *boxes_[side == Side::A ? 0 : 1]; }
     ExchangeQuickAccess& exchangeQuickAccess() { return *exchangeBox_; }
+    DisplayPanes& panes() { return *panes_; }
 
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* bytes, int count) override;
@@ -67,7 +68,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     PortSettingsBox* boxes_[2] = {};
     SerialDeviceWatcher* devices_ = nullptr;
     ExchangeQuickAccess* exchangeBox_ = nullptr;
-    QPlainTextEdit* traffic_ = nullptr;
+    DisplayPanes* panes_ = nullptr;
     MainMenu* menu_ = nullptr;
     QLabel* rate_ = nullptr;
     QLineEdit* status_ = nullptr;

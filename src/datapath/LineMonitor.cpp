@@ -230,11 +230,21 @@ void LineMonitor::DisplayBlock(Side s, const uint8_t* data, int count) {
     if (count <= 0) {
         return;
     }
+    const PaneFormat format = s == Side::A ? PaneFormat::SideA : PaneFormat::SideB;
     if (outputEnabled_) {
+        display_.DisplayBlock(format, data, count);
         view_.showBlock(s, data, count);
         logBlock(s, data, count);
+    } else {
+        display_.skipBlock(format, count);
     }
     side(s).totalShown += count;
+}
+
+void LineMonitor::MarkTriggerMatch(int patternBytes, int trailingBytes) {
+    if (outputEnabled_) {
+        display_.MarkTriggerMatch(patternBytes, trailingBytes);
+    }
 }
 
 int LineMonitor::takeRxPerSecond() {

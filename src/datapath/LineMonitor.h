@@ -8,6 +8,7 @@
 
 #include "app/CommandTable.h"
 #include "app/RateDisplay.h"
+#include "datapath/DisplayFormatter.h"
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
 #include "manipulation/ExchangeRunner.h"
@@ -79,6 +80,11 @@ class LineMonitor : public QObject {
     CommandTable& commands() { return commands_; }
     bool outputEnabled() const { return outputEnabled_; }
     void setOutputEnabled(bool on) { outputEnabled_ = on; }
+    // The display step: row width, symbols, and the panes it writes to.
+    DisplayFormatter& display() { return display_; }
+    // Colours a trigger match in both panes, after its block was displayed: the pattern's length
+    // and the bytes of side A behind it. Nothing happens while the output is off.
+    void MarkTriggerMatch(int patternBytes, int trailingBytes);
 
     // Trigger on the bytes of side A.
     Trigger& trigger() { return trigger_; }
@@ -167,4 +173,5 @@ class LineMonitor : public QObject {
     bool loggingBlink_ = false;
     std::string identifier_;
     ExchangeRunner exchange_{sideA_, [this] { ProcessBlockA(); }};
+    DisplayFormatter display_;
 };

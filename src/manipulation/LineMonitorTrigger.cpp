@@ -56,6 +56,7 @@ TriggerResult LineMonitor::checkTrigger(const uint8_t* data, int count) {
 
 void LineMonitor::finishTrigger(const TriggerResult& result) {
     if (result.fired && outputEnabled_) {
+        MarkTriggerMatch(result.patternLength, result.tailCount);
         view_.markTriggerMatch(result.patternLength, result.tailCount);
     }
     if (result.stopOutput) {

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// The traffic as text lines for a terminal: the rows of the panes, with the column shared by
+// both sides as there, each line one side's stretch of a row:
+//
+//   A  48 65 6C 6C 6F 0D 0A                          |Hello..         |
+//   B                       4F 4B 0D 0A              |       OK..     |
+//
+// A stretch is printed when its row is full, when the other side's bytes come next or when
+// flush() is called (the traffic paused); the rest of that row follows later on a line of its
+// own, at its column. Bytes outside 0x20..0x7E show as "." in the text column.
+class ConsoleMonitor {
+  public:
+    static constexpr int kMaxBytesPerRow = 128;
+
+    explicit ConsoleMonitor(int bytesPerRow = 16);
+
+    // Appends the lines that the block completes to out.
+    void feed(bool sideA, const uint8_t* bytes, int count, std::string& out);
+    // Appends the stretch of the current row that is still waiting, if any.
+    void flush(std::string& out);
+    bool waiting() const { return length_ > 0; }
+
+  private:
+    void writeStretch(std::string& out);
+
+    int bytesPerRow_;
+    int column_ = 0;
+    bool sideA_ = true;
+    int start_ = 0;  // column of the waiting stretch's first byte
+    int length_ = 0;
+    std::array<uint8_t, kMaxBytesPerRow> bytes_{};
+};

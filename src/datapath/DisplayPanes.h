@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "datapath/TextPane.h"
+
+class LineMonitor;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The traffic display of the main window: the ASCII and Hex panes with their captions, the
+// colour legends, the totals line, the bytes-per-row edit and the Clear, Copy and output
+// buttons. It hands its two panes to the engine's display step, which writes to their models
+// per block; a frame timer shows what changed, keeps the totals and the output caption current
+// and scrolls to the newest row.
+class DisplayPanes : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kFrameMs = 40;
+
+    explicit DisplayPanes(LineMonitor& monitor, QWidget* parent = nullptr);
+    ~DisplayPanes() override;
+
+    TextPane& asciiPane() { return *ascii_; }
+    TextPane& hexPane() { return *hex_; }
+    QPushButton* clearButton() const { return clearButton_; }
+    QPushButton* copyButton() const { return copyButton_; }
+    QPushButton* outputButton() const { return outputButton_; }
+    QLineEdit* bytesPerRowEdit() const { return bytesPerRowEdit_; }
+    QLabel* totalsLabel() const { return totals_; }
+    QLabel* legend(bool sideA) const { return sideA ? legendA_ : legendB_; }
+
+    void Clear();
+    // The ASCII selection if there is one, else the Hex selection; then neither stays selected.
+    void Copy();
+    void toggleOutput();
+    // Takes the bytes-per-row edit's text, held in 1..128 (focus lost or Enter).
+    void takeBytesPerRow();
+    // One frame: shows what the display step changed, the totals and the output caption.
+    void refresh();
+
+  private:
+    void followScroll(TextPane& moved, TextPane& other);
+
+    LineMonitor& monitor_;
+    // Null once the engine has ended (the main window ends it before its child widgets).
+    QPointer<LineMonitor> monitorAlive_;
+    std::unique_ptr<TextPane> ascii_;
+    std::unique_ptr<TextPane> hex_;
+    QPushButton* clearButton_ = nullptr;
+    QPushButton* copyButton_ = nullptr;
+    QPushButton* outputButton_ = nullptr;
+    QLineEdit* bytesPerRowEdit_ = nullptr;
+    QLabel* totals_ = nullptr;
+    QLabel* legendA_ = nullptr;
+    QLabel* legendB_ = nullptr;
+    QTimer frame_;
+    bool syncing_ = false;
+    long long shownTotals_[2] = {-1, -1};
+};
