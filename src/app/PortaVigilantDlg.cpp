@@ -17,6 +17,7 @@
 #include "app/MainMenu.h"
 #include "app/ProgramIcon.h"
 #include "app/Startbildschirm.h"
+#include "datapath/DefineCharValueDialog.h"
 #include "datapath/DisplayPanes.h"
 #include "manipulation/ExchangeQuickAccess.h"
 #include "manipulation/TriggerDefineDialog.h"
@@ -114,6 +115,25 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::LoggingConfigure,
                  [this] { configureLogging(*loggingDialog_, *monitor_); });
     commands.add(Command::ExchangeDefine, [this] { exchangeBox_->OnExchangeDefine(); });
+    const struct {
+        int id;
+        int firstByte;
+        bool ascii;
+    } symbolCommands[] = {
+        {Command::AsciiSymbols0, 0, true},     {Command::AsciiSymbols64, 64, true},
+        {Command::AsciiSymbols128, 128, true}, {Command::AsciiSymbols192, 192, true},
+        {Command::HexSymbols0, 0, false},      {Command::HexSymbols64, 64, false},
+        {Command::HexSymbols128, 128, false},  {Command::HexSymbols192, 192, false},
+    };
+    for (const auto& c : symbolCommands) {
+        commands.add(c.id, [this, c] { openSymbolDialog(c.firstByte, c.ascii); });
+    }
+}
+
+void CPortaVigilantDlg::openSymbolDialog(int firstByte, bool ascii) {
+    CDefineCharValueDialog dialog(monitor_->display().symbols(), prompt_, this);
+    dialog.Configure(firstByte, ascii);
+    runDialog(dialog);
 }
 
 template <typename Dialog>

@@ -58,6 +58,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void openNetworkSettings();
     void openTriggerDefine();
     void openAbout();
+    void openSymbolDialog(int firstByte, bool ascii);
     // Runs a settings dialog whose Help button and F1 open the help window, which stays usable.
     template <typename Dialog>
     int runDialog(Dialog& dialog);

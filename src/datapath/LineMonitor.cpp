@@ -41,6 +41,14 @@ void LineMonitor::registerCommands() {
     };
     commands_.add(Command::LocalEchoA, [=] { toggleEcho(Side::A, Command::LocalEchoA); });
     commands_.add(Command::LocalEchoB, [=] { toggleEcho(Side::B, Command::LocalEchoB); });
+    commands_.add(Command::UseAsciiSymbols, [this] {
+        display_.useAsciiSymbols = !display_.useAsciiSymbols;
+        view_.setMenuCheck(Command::UseAsciiSymbols, display_.useAsciiSymbols);
+    });
+    commands_.add(Command::UseHexSymbols, [this] {
+        display_.useHexSymbols = !display_.useHexSymbols;
+        view_.setMenuCheck(Command::UseHexSymbols, display_.useHexSymbols);
+    });
 }
 
 void LineMonitor::OnRateTimer() {

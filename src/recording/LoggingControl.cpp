@@ -22,9 +22,11 @@ void LineMonitor::initLogging() {
 
 void LineMonitor::ApplyLogSettings(const LogSettings& settings) {
     logSettings_ = settings;
+    // The log shows the same symbols as the panes.
+    logSettings_.symbols = &display_.symbols();
     sideA_.logEnabled = settings.logA;
     sideB_.logEnabled = settings.logB;
-    logWriter_.ApplySettings(settings);
+    logWriter_.ApplySettings(logSettings_);
 }
 
 bool LineMonitor::OnLoggingStart() {

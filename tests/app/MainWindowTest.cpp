@@ -61,6 +61,11 @@ TEST(MainWindow, MenuItemsAreEnabledExactlyWhenTheirCommandHasAHandler) {
     EXPECT_TRUE(commands.has(Command::NetworkSettings));
     EXPECT_TRUE(commands.has(Command::TriggerDefine));
     EXPECT_TRUE(commands.has(Command::Help));
+    for (int id : {Command::AsciiSymbols0, Command::HexSymbols192, Command::UseAsciiSymbols,
+                   Command::UseHexSymbols, Command::ExchangeDefine, Command::LoggingStart,
+                   Command::LoggingConfigure}) {
+        EXPECT_TRUE(commands.has(id)) << id;
+    }
     EXPECT_TRUE(commands.has(Command::About));
     EXPECT_EQ(window.triggerStatus()->text(), "Inactive");
 }
@@ -83,6 +88,10 @@ TEST(MainWindow, ToggledItemsFollowTheirFlag) {
     echo->trigger();
     EXPECT_FALSE(window.monitor().side(Side::B).localEcho);
     EXPECT_FALSE(echo->isChecked());
+    QAction* symbols = window.menu().action(Command::UseHexSymbols);
+    symbols->trigger();
+    EXPECT_TRUE(window.monitor().display().useHexSymbols);
+    EXPECT_TRUE(symbols->isChecked());
 }
 
 TEST(MainWindow, RateFieldColoursAndWarning) {
