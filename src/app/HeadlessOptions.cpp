@@ -85,10 +85,11 @@ const std::vector<Option>& optionTable() {
              o.virtualDirectory = v;
              return std::string();
          }},
-        {"--demo", nullptr, "no hardware needed: sides A and B as virtual ports COM1 and COM2",
+        {"--demo", nullptr, "no hardware needed: sides A and B as virtual ports COM1 and COM2, monitored",
          [](HeadlessOptions& o, const std::string&) {
              o.demo = true;
              o.headless = true;
+             o.monitor = true;
              return std::string();
          }},
         {"--log", "FILE", "write both directions to the log file FILE (emptied first)",

@@ -78,6 +78,7 @@ TEST(HeadlessOptions, StartChoosesTheSidesThatNeedADevice) {
     const ParsedOptions demo = parseHeadlessOptions({"--demo", "--virtual-dir", "/tmp/x"});
     ASSERT_EQ(demo.error, "");
     EXPECT_TRUE(demo.options.headless);
+    EXPECT_TRUE(demo.options.monitor) << "the demo shows the traffic";
     EXPECT_EQ(demo.options.virtualDirectory, "/tmp/x");
 }
 

@@ -47,7 +47,7 @@ class DemoInterop(unittest.TestCase):
         self.dir = tempfile.TemporaryDirectory()
         self.ports = os.path.join(self.dir.name, "ports")
         self.process = subprocess.Popen([PROGRAM, "--demo", "--virtual-dir", self.ports],
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         self.com1 = os.path.join(self.ports, "COM1")
         self.com2 = os.path.join(self.ports, "COM2")
         self.assertTrue(wait_for(lambda: os.path.exists(self.com1) and os.path.exists(self.com2)))
