@@ -1,4 +1,5 @@
 #include "datapath/DefineCharValueDialog.h"
+#include "app/DialogKit.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,7 +10,6 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "app/Cp1252.h"
 #include "app/Prompt.h"
 #include "app/TextFormat.h"
 
@@ -35,26 +35,6 @@ int labelId(int k) {
         return 1141;
     }
     return k < 8 ? 1133 + k : 1299 + 2 * (k - 8);
-}
-
-QString toQString(const std::string& bytes) {
-    const std::u16string text = cp1252ToUtf16(bytes);
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-std::string toBytes(const QString& text) {
-    return utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                             static_cast<size_t>(text.size())));
-}
-
-QPushButton* makeButton(const char* text, int id, QWidget* parent) {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    // Enter in a field must not close the dialog, so no button takes it.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    button->setProperty("controlId", id);
-    return button;
 }
 
 }  // namespace
@@ -83,10 +63,10 @@ CDefineCharValueDialog::CDefineCharValueDialog(SymbolTables& tables, Prompt& pro
         edits_[static_cast<size_t>(k)] = edit;
     }
 
-    setDefaultButton_ = makeButton(kTextSetDefault, 1125, this);
-    auto* helpButton = makeButton(kTextHelp, 1121, this);
-    cancelButton_ = makeButton(kTextCancel, 1123, this);
-    okButton_ = makeButton(kTextOk, 1124, this);
+    setDefaultButton_ = makeDialogButton(kTextSetDefault, this, 1125);
+    auto* helpButton = makeDialogButton(kTextHelp, this, 1121);
+    cancelButton_ = makeDialogButton(kTextCancel, this, 1123);
+    okButton_ = makeDialogButton(kTextOk, this, 1124);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(setDefaultButton_);
     buttons->addStretch();
@@ -125,7 +105,7 @@ void CDefineCharValueDialog::showEvent(QShowEvent* event) {
 void CDefineCharValueDialog::showFields() {
     for (int k = 0; k < kSymbolBlockSize; ++k) {
         QLineEdit* edit = edits_[static_cast<size_t>(k)];
-        edit->setText(toQString(fields_[static_cast<size_t>(k)]));
+        edit->setText(fromCp1252(fields_[static_cast<size_t>(k)]));
         edit->setCursorPosition(0);
     }
 }
@@ -137,7 +117,7 @@ void CDefineCharValueDialog::onSetDefault() {
 
 void CDefineCharValueDialog::onOk() {
     for (int k = 0; k < kSymbolBlockSize; ++k) {
-        fields_[static_cast<size_t>(k)] = toBytes(edits_[static_cast<size_t>(k)]->text());
+        fields_[static_cast<size_t>(k)] = toCp1252(edits_[static_cast<size_t>(k)]->text());
     }
     if (const auto empty = lastEmptyField(fields_)) {
         prompt_.message(formatText(kTextEmptyField, *empty), {}, PromptButtons::Ok,

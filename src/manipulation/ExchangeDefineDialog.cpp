@@ -1,4 +1,5 @@
 #include "manipulation/ExchangeDefineDialog.h"
+#include "app/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -12,8 +13,6 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <limits>
-
-#include "app/Cp1252.h"
 
 namespace {
 
@@ -43,31 +42,6 @@ constexpr SetIds kIds[kExchangeSetCount] = {
     {1055, 1065, 1056, 1057, 1058, 1067, 1059, 1070, 1187},
 };
 
-QString toQString(const std::string& bytes) {
-    const std::u16string text = cp1252ToUtf16(bytes);
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-std::string toBytes(const QString& text) {
-    return utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                             static_cast<size_t>(text.size())));
-}
-
-template <typename W>
-W* withId(W* widget, int id) {
-    widget->setProperty("controlId", id);
-    return widget;
-}
-
-QPushButton* makeButton(const char* text, int id, QWidget* parent) {
-    auto* button = withId(new QPushButton(QString::fromUtf8(text), parent), id);
-    // Enter in a field must not close the dialog, so no button takes it.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
 }  // namespace
 
 CExchangeDefineDialog::CExchangeDefineDialog(ExchangeSettings& settings, QWidget* parent)
@@ -85,9 +59,9 @@ CExchangeDefineDialog::CExchangeDefineDialog(ExchangeSettings& settings, QWidget
         set.replace->setFont(fieldFont);
     }
 
-    auto* helpButton = makeButton(kTextHelp, 1044, this);
-    cancelButton_ = makeButton(kTextCancel, 1043, this);
-    okButton_ = makeButton(kTextOk, 1042, this);
+    auto* helpButton = makeDialogButton(kTextHelp, this, 1044);
+    cancelButton_ = makeDialogButton(kTextCancel, this, 1043);
+    okButton_ = makeDialogButton(kTextOk, this, 1042);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(new QLabel(QString::fromUtf8(kTextWildcardHint), this));
     buttons->addStretch();
@@ -155,8 +129,8 @@ void CExchangeDefineDialog::showEvent(QShowEvent* event) {
         c.enterSearch->setChecked(fields.addEnterSearch);
         c.enterReplace->setChecked(fields.addEnterReplace);
         (fields.asciiInput ? c.ascii : c.hex)->setChecked(true);
-        c.search->setText(toQString(fields.searchText));
-        c.replace->setText(toQString(fields.replaceText));
+        c.search->setText(fromCp1252(fields.searchText));
+        c.replace->setText(fromCp1252(fields.replaceText));
         c.search->setCursorPosition(0);
         c.replace->setCursorPosition(0);
         followMode(k);
@@ -187,8 +161,8 @@ void CExchangeDefineDialog::onOk() {
         fields.asciiInput = c.ascii->isChecked();
         fields.addEnterSearch = c.enterSearch->isChecked();
         fields.addEnterReplace = c.enterReplace->isChecked();
-        fields.searchText = toBytes(c.search->text());
-        fields.replaceText = toBytes(c.replace->text());
+        fields.searchText = toCp1252(c.search->text());
+        fields.replaceText = toCp1252(c.replace->text());
         settings_.storeSet(k, exchangeSetOfFields(fields));
     }
     settings_.RebuildPassCopies();

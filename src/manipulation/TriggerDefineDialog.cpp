@@ -1,4 +1,5 @@
 #include "manipulation/TriggerDefineDialog.h"
+#include "app/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "app/Cp1252.h"
 #include "app/Prompt.h"
 
 namespace {
@@ -36,31 +36,6 @@ constexpr const char* kTextDuration = "Duration [ms] :";
 constexpr const char* kTextHelp = "Help";
 constexpr const char* kTextCancel = "Cancel";
 constexpr const char* kTextOk = "OK";
-
-QString toQString(const std::string& bytes) {
-    const std::u16string text = cp1252ToUtf16(bytes);
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-std::string toBytes(const QString& text) {
-    return utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                             static_cast<size_t>(text.size())));
-}
-
-template <typename T>
-T* withId(T* widget, int id) {
-    widget->setProperty("controlId", id);
-    return widget;
-}
-
-QPushButton* makeButton(const char* text, int id, QWidget* parent) {
-    auto* button = withId(new QPushButton(text, parent), id);
-    // Enter in a field must not close the dialog, so no button takes it.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 }  // namespace
 
@@ -89,9 +64,9 @@ CTriggerDefineDialog::CTriggerDefineDialog(Prompt& prompt, QWidget* parent)
     low_ = withId(new QRadioButton(kTextLow, levelGroup), 1187);
     duration_ = withId(new QLineEdit(outputGroup), 1106);
 
-    help_ = makeButton(kTextHelp, 1096, this);
-    cancel_ = makeButton(kTextCancel, 1098, this);
-    ok_ = makeButton(kTextOk, 1099, this);
+    help_ = makeDialogButton(kTextHelp, this, 1096);
+    cancel_ = makeDialogButton(kTextCancel, this, 1098);
+    ok_ = makeDialogButton(kTextOk, this, 1099);
 
     auto* inputRow = new QHBoxLayout;
     inputRow->addWidget(ascii_);
@@ -154,7 +129,7 @@ void CTriggerDefineDialog::loadControls() {
     active_->setChecked(settings_.active);
     ascii_->setChecked(settings_.asciiInput);
     hex_->setChecked(!settings_.asciiInput);
-    pattern_->setText(toQString(settings_.patternText()));
+    pattern_->setText(fromCp1252(settings_.patternText()));
     postscaler_->setText(QString::number(settings_.postscaler));
     autoDeactivate_->setChecked(settings_.autoDeactivate);
     outputActive_->setChecked(settings_.outputActive);
@@ -175,7 +150,7 @@ void CTriggerDefineDialog::updateEnabled() {
 
 void CTriggerDefineDialog::onOk() {
     int32_t duration = 0;
-    if (const auto message = CheckTriggerDuration(toBytes(duration_->text()), duration)) {
+    if (const auto message = CheckTriggerDuration(toCp1252(duration_->text()), duration)) {
         prompt_.message(*message, {}, PromptButtons::Ok, PromptIcon::Warning);
         duration_->setFocus();
         duration_->selectAll();
@@ -190,8 +165,8 @@ void CTriggerDefineDialog::onOk() {
     edited.durationMs = duration;
     edited.lineDtr = dtr_->isChecked();
     edited.lineRts = !edited.lineDtr;
-    edited.setPatternText(toBytes(pattern_->text()));
-    edited.postscaler = postscalerValue(toBytes(postscaler_->text()));
+    edited.setPatternText(toCp1252(pattern_->text()));
+    edited.postscaler = postscalerValue(toCp1252(postscaler_->text()));
     if (edited.patternLength == 0) {
         edited.active = false;
     }

@@ -1,4 +1,5 @@
 #include "ports/ConnectionEthernetDialog.h"
+#include "app/DialogKit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -22,13 +23,6 @@ constexpr const char* kTextHelp = "Help";
 constexpr const char* kTextCancel = "Cancel";
 constexpr const char* kTextOk = "OK";
 
-QPushButton* makeButton(const char* text, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    // Enter in an edit must not close the dialog behind the user's back.
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 CConnectionEthernetDialog::CConnectionEthernetDialog(Prompt& prompt, QWidget* parent)
@@ -45,11 +39,11 @@ CConnectionEthernetDialog::CConnectionEthernetDialog(Prompt& prompt, QWidget* pa
     listenEdit_ = new QLineEdit(this);
     listenEdit_->setObjectName("listenEdit");
 
-    auto* help = makeButton(kTextHelp, this);
+    auto* help = makeDialogButton(kTextHelp, this);
     help->setObjectName("helpButton");
-    auto* cancel = makeButton(kTextCancel, this);
+    auto* cancel = makeDialogButton(kTextCancel, this);
     cancel->setObjectName("cancelButton");
-    auto* ok = makeButton(kTextOk, this);
+    auto* ok = makeDialogButton(kTextOk, this);
     ok->setObjectName("okButton");
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(help, QDialogButtonBox::HelpRole);

@@ -1,4 +1,5 @@
 #include "recording/LoggingConfigureDialog.h"
+#include "app/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "app/Cp1252.h"
 #include "app/Prompt.h"
 #include "datapath/LineMonitor.h"
 
@@ -46,25 +46,6 @@ constexpr const char* kTextLogB = "Comport B";
 constexpr const char* kTextHelp = "Help";
 constexpr const char* kTextOk = "OK";
 constexpr const char* kTextCancel = "Cancel";
-
-QString toQString(const std::string& bytes) {
-    const std::u16string text = cp1252ToUtf16(bytes);
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-std::string toBytes(const QString& text) {
-    return utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                             static_cast<size_t>(text.size())));
-}
-
-QPushButton* makeButton(const char* text, QWidget* parent) {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    // Enter in an edit must not close the dialog, so no button takes it.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 QCheckBox* makeBox(const char* text, QWidget* parent) {
     return new QCheckBox(QString::fromUtf8(text), parent);
@@ -140,9 +121,9 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     sidesLayout->addWidget(logA_);
     sidesLayout->addWidget(logB_);
 
-    helpButton_ = makeButton(kTextHelp, this);
-    okButton_ = makeButton(kTextOk, this);
-    cancelButton_ = makeButton(kTextCancel, this);
+    helpButton_ = makeDialogButton(kTextHelp, this);
+    okButton_ = makeDialogButton(kTextOk, this);
+    cancelButton_ = makeDialogButton(kTextCancel, this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(helpButton_);
@@ -275,8 +256,8 @@ void CLoggingConfigureDialog::showValues() {
     timeout_->setText(QString::fromStdString(v.timeout));
     singleLine_->setChecked(v.singleLine);
     usePortNumber_->setChecked(v.usePortNumber);
-    nameA_->setText(toQString(v.nameA));
-    nameB_->setText(toQString(v.nameB));
+    nameA_->setText(fromCp1252(v.nameA));
+    nameB_->setText(fromCp1252(v.nameB));
     logA_->setChecked(v.logA);
     logB_->setChecked(v.logB);
     milliseconds_->setChecked(v.milliseconds);
@@ -297,8 +278,8 @@ CLoggingConfigureDialog::Values CLoggingConfigureDialog::valuesShown() const {
     v.timeout = timeout_->text().toStdString();
     v.singleLine = singleLine_->isChecked();
     v.usePortNumber = usePortNumber_->isChecked();
-    v.nameA = toBytes(nameA_->text());
-    v.nameB = toBytes(nameB_->text());
+    v.nameA = toCp1252(nameA_->text());
+    v.nameB = toCp1252(nameB_->text());
     v.logA = logA_->isChecked();
     v.logB = logB_->isChecked();
     v.milliseconds = milliseconds_->isChecked();
