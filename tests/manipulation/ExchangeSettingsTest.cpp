@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "manipulation/ExchangeSettings.h"
 #include "settings/FileNeu.h"
 
-namespace fs = std::filesystem;
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -95,26 +90,13 @@ TEST(ExchangeSettings, QuickAccessRefusesASetWithNothingToSearch) {
 
 class ExchangeFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-exchange-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        path_ = (dir_ / "sets.dat").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { ASSERT_TRUE(folder_.ok()); }
 
-    std::string contents() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-    void writeContents(const std::string& text) const {
-        std::ofstream(path_, std::ios::binary) << text;
-    }
+    std::string contents() const { return readWholeFile(path_); }
+    void writeContents(const std::string& bytes) const { writeWholeFile(path_, bytes); }
 
-    fs::path dir_;
-    std::string path_;
+    TempFolder folder_{"pv-exchange"};
+    std::string path_ = folder_.file("sets.dat");
 };
 
 TEST_F(ExchangeFileTest, SaveWritesTheNineLinesOfTheEnteredSets) {

@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "manipulation/Trigger.h"
 #include "settings/FileNeu.h"
 
-namespace fs = std::filesystem;
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -257,26 +253,13 @@ TEST(TriggerSettingsText, HexPatternTextWithAndWithoutBlanks) {
 
 class TriggerFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-trigger-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        path_ = (dir_ / "t.dat").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { ASSERT_TRUE(folder_.ok()); }
 
-    std::string contents() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
-    void setContents(const std::string& bytes) const {
-        std::ofstream(path_, std::ios::binary) << bytes;
-    }
+    std::string contents() const { return readWholeFile(path_); }
+    void setContents(const std::string& bytes) const { writeWholeFile(path_, bytes); }
 
-    fs::path dir_;
-    std::string path_;
+    TempFolder folder_{"pv-trigger"};
+    std::string path_ = folder_.file("t.dat");
 };
 
 TEST_F(TriggerFileTest, RecordsAreWrittenInOrderAndReadBack) {
