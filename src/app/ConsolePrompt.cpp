@@ -7,6 +7,8 @@ PromptAnswer defaultAnswer(PromptButtons buttons) {
         case PromptButtons::YesNo:
         case PromptButtons::YesNoCancel:
             return PromptAnswer::Yes;
+        case PromptButtons::YesNoDefaultNo:
+            return PromptAnswer::No;
         case PromptButtons::Ok:
         case PromptButtons::OkCancel:
             break;

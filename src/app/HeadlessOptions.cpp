@@ -18,7 +18,7 @@ struct Option {
     Apply apply;
 };
 
-std::string parseInt(const std::string& text, int low, int high, int& out) {
+std::string parseInt(const std::string& text, int low, int high, std::optional<int>& out) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) {
@@ -35,21 +35,34 @@ const std::vector<Option>& optionTable() {
              o.headless = true;
              return std::string();
          }},
-        {"--device-a", "PATH", "serial device of Comport A",
+        {"--params", "FILE", "parameter file to load (default: PortaVigilant.dat here)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.paramsFile = v;
+             return std::string();
+         }},
+        {"--save", nullptr, "write the settings back to the parameter file at the end",
+         [](HeadlessOptions& o, const std::string&) {
+             o.save = true;
+             return std::string();
+         }},
+        {"--device-a", "PATH", "serial device of Comport A (instead of the file's side A)",
          [](HeadlessOptions& o, const std::string& v) {
              o.deviceA = v;
              return std::string();
          }},
-        {"--device-b", "PATH", "serial device of Comport B",
+        {"--device-b", "PATH", "serial device of Comport B (instead of the file's side B)",
          [](HeadlessOptions& o, const std::string& v) {
              o.deviceB = v;
              return std::string();
          }},
-        {"--baud", "N", "baud rate of both sides (default 9600)",
+        {"--baud", "N", "baud rate of both sides (default: the file's)",
          [](HeadlessOptions& o, const std::string& v) {
              return parseInt(v, 1, 100000000, o.baud);
          }},
-        {"--parity", "N|E|O", "parity of both sides (default N)",
+        {"--parity", "N|E|O", "parity of both sides (default: the file's)",
          [](HeadlessOptions& o, const std::string& v) {
              if (v.size() != 1 || std::strchr("NEOneo", v[0]) == nullptr) {
                  return std::string("expects N, E or O");
@@ -57,9 +70,9 @@ const std::vector<Option>& optionTable() {
              o.parity = static_cast<char>(std::toupper(static_cast<unsigned char>(v[0])));
              return std::string();
          }},
-        {"--data-bits", "7|8", "data bits of both sides (default 8)",
+        {"--data-bits", "7|8", "data bits of both sides (default: the file's)",
          [](HeadlessOptions& o, const std::string& v) { return parseInt(v, 7, 8, o.dataBits); }},
-        {"--stop-bits", "1|2", "stop bits of both sides (default 1)",
+        {"--stop-bits", "1|2", "stop bits of both sides (default: the file's)",
          [](HeadlessOptions& o, const std::string& v) { return parseInt(v, 1, 2, o.stopBits); }},
         {"--duration", "SECONDS", "stop after this many seconds (default: until SIGINT/SIGTERM)",
          [](HeadlessOptions& o, const std::string& v) {
@@ -85,7 +98,8 @@ const std::vector<Option>& optionTable() {
              o.virtualDirectory = v;
              return std::string();
          }},
-        {"--demo", nullptr, "no hardware needed: sides A and B as virtual ports COM1 and COM2, monitored",
+        {"--demo", nullptr,
+         "no hardware needed: sides A and B as virtual ports COM1 and COM2, monitored",
          [](HeadlessOptions& o, const std::string&) {
              o.demo = true;
              o.headless = true;
@@ -161,19 +175,15 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
             return parsed;
         }
     }
-    const HeadlessOptions& o = parsed.options;
-    const bool needsA = o.startA && o.deviceA.empty();
-    const bool needsB = o.startB && o.deviceB.empty();
-    if (o.headless && !o.demo && !o.help && !o.version && (needsA || needsB)) {
-        parsed.error = "--headless needs a device for each side it starts (--device-a, --device-b)";
-    }
     return parsed;
 }
 
 std::string headlessUsage() {
     std::string text =
-        "usage: portavigilant [--headless --device-a PATH --device-b PATH [options]]\n"
-        "Without --headless the main window opens.\n\noptions:\n";
+        "usage: portavigilant [--headless [--params FILE] [--device-a PATH] [--device-b PATH] "
+        "[options]]\n"
+        "Without --headless the main window opens. The sides are set up as the parameter file\n"
+        "says; the options below change that for this run.\n\noptions:\n";
     for (const Option& option : optionTable()) {
         std::string left = std::string("  ") + option.name;
         if (option.argument != nullptr) {

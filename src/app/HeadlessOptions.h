@@ -12,10 +12,13 @@ struct HeadlessOptions {
     bool version = false;
     std::string deviceA;
     std::string deviceB;
-    int baud = 9600;
-    char parity = 'N';
-    int dataBits = 8;
-    int stopBits = 1;
+    // Line settings of both sides; unset ones keep what the parameter file says.
+    std::optional<int> baud;
+    std::optional<char> parity;
+    std::optional<int> dataBits;
+    std::optional<int> stopBits;
+    std::string paramsFile;      // empty: PortaVigilant.dat in the current folder
+    bool save = false;           // write the parameter file back at the end
     double durationSeconds = 0;  // 0: until SIGINT or SIGTERM
     bool startA = true;
     bool startB = true;
@@ -37,3 +40,4 @@ constexpr int kExitOk = 0;
 constexpr int kExitSideFailed = 1;
 constexpr int kExitBadArguments = 2;
 constexpr int kExitLogFailed = 3;
+constexpr int kExitSaveFailed = 4;

@@ -13,6 +13,7 @@
 
 #include "app/ConsoleMonitor.h"
 #include "app/ConsolePrompt.h"
+#include "app/Prompt.h"
 #include "datapath/LineMonitor.h"
 
 namespace {
@@ -85,23 +86,34 @@ class ConsoleView : public MonitorView {
     QTimer flushTimer_;
 };
 
-PortSettings lineSettings(const HeadlessOptions& options, const std::string& device) {
-    PortSettings settings;
-    settings.serial = true;
-    settings.devicePath = device;
-    settings.baud = options.baud;
-    settings.parity = options.parity == 'E' ? 1 : options.parity == 'O' ? 2 : 0;
-    settings.dataBits = options.dataBits - 7;
-    settings.stopBits = options.stopBits - 1;
-    return settings;
+// The command line's changes to a side the parameter file set up.
+void overrideSide(PortSettings& settings, const HeadlessOptions& options,
+                  const std::string& device) {
+    if (!device.empty()) {
+        settings.serial = true;
+        settings.network = false;
+        settings.isVirtual = false;
+        settings.devicePath = device;
+    }
+    if (options.baud) {
+        settings.baud = *options.baud;
+    }
+    if (options.parity) {
+        settings.parity = *options.parity == 'E' ? 1 : *options.parity == 'O' ? 2 : 0;
+    }
+    if (options.dataBits) {
+        settings.dataBits = *options.dataBits - 7;
+    }
+    if (options.stopBits) {
+        settings.stopBits = *options.stopBits - 1;
+    }
 }
 
-PortSettings virtualSettings(int number) {
-    PortSettings settings;
+void setVirtual(PortSettings& settings, int number) {
     settings.serial = false;
+    settings.network = false;
     settings.isVirtual = true;
     settings.portNumber = number;
-    return settings;
 }
 
 void printDemoHelp(LineMonitor& monitor) {
@@ -118,17 +130,47 @@ void printDemoHelp(LineMonitor& monitor) {
     std::fflush(stdout);
 }
 
-bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
-    if (options.demo) {
-        monitor.WriteSettings(Side::A, virtualSettings(1));
-        monitor.WriteSettings(Side::B, virtualSettings(2));
-    } else {
-        monitor.WriteSettings(Side::A, lineSettings(options, options.deviceA));
-        monitor.WriteSettings(Side::B, lineSettings(options, options.deviceB));
+// Reads the parameter file as the main window does at start. Only a file named on the command
+// line that exists but cannot be read is worth a word; a missing one means the defaults.
+void loadParameters(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
+    ParameterFile& file = monitor.parameterFile();
+    file.setPath(options.paramsFile.empty() ? ParameterFile::defaultPath() : options.paramsFile);
+    if (!monitor.LoadParameters() && !options.paramsFile.empty() &&
+        ::access(file.path().c_str(), F_OK) == 0) {
+        prompt.message(kTextParameterReadError, {}, PromptButtons::Ok, PromptIcon::Error);
     }
+}
+
+void configureSides(LineMonitor& monitor, const HeadlessOptions& options) {
+    PortSettings a = monitor.settings(Side::A);
+    PortSettings b = monitor.settings(Side::B);
+    overrideSide(a, options, options.deviceA);
+    overrideSide(b, options, options.deviceB);
+    if (options.demo) {
+        setVirtual(a, 1);
+        setVirtual(b, 2);
+    }
+    monitor.WriteSettings(Side::A, a);
+    monitor.WriteSettings(Side::B, b);
+}
+
+bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
     const bool startA = options.demo || options.startA;
     const bool startB = options.demo || options.startB;
     return (!startA || monitor.StartSide(Side::A)) && (!startB || monitor.StartSide(Side::B));
+}
+
+// The closing steps of the main window: logging first, so its last row is written, then the
+// sides, then the parameter file when asked for.
+bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
+    monitor.OnLoggingStop();
+    monitor.StopSide(Side::A);
+    monitor.StopSide(Side::B);
+    if (options.save && !monitor.SaveParameters()) {
+        prompt.message(kTextParameterSaveError, {}, PromptButtons::Ok, PromptIcon::Error);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -140,13 +182,17 @@ int runHeadless(const HeadlessOptions& options) {
     ConsoleView view(options.monitor);
     LineMonitor monitor(view);
     monitor.setVirtualDirectory(options.virtualDirectory);
+    loadParameters(monitor, view.prompt(), options);
+    configureSides(monitor, options);
+    const bool anySide = options.demo || options.startA || options.startB;
+    if (!anySide) {
+        return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
+    }
     if (!options.logFile.empty() && !monitor.StartLogging(options.logFile)) {
         return kExitLogFailed;
     }
     if (!startSides(monitor, options)) {
-        monitor.OnLoggingStop();
-        monitor.StopSide(Side::A);
-        monitor.StopSide(Side::B);
+        closeDown(monitor, view.prompt(), options);
         return kExitSideFailed;
     }
     if (options.demo) {
@@ -158,9 +204,5 @@ int runHeadless(const HeadlessOptions& options) {
                            [] { QCoreApplication::quit(); });
     }
     QCoreApplication::exec();
-    // The closing order of the main window: logging first, so its last row is written.
-    monitor.OnLoggingStop();
-    monitor.StopSide(Side::A);
-    monitor.StopSide(Side::B);
-    return kExitOk;
+    return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
 }

@@ -13,6 +13,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
+#include "app/DialogKit.h"
 #include "app/HelpWindow.h"
 #include "app/MainMenu.h"
 #include "app/ProgramIcon.h"
@@ -37,7 +38,7 @@ int index(Side side) {
 
 }  // namespace
 
-CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
+CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent, const std::string& parameterPath)
     : QWidget(parent),
       prompt_(this),
       monitor_(std::make_unique<LineMonitor>(*this)),
@@ -70,6 +71,12 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent)
     connect(blinkTimer_, &QTimer::timeout, this, [this] { monitor_->OnLoggingBlinkTick(); });
     blinkTimer_->start(kBlinkPeriodMs);
 
+    persistParameters_ = !parameterPath.empty();
+    if (persistParameters_) {
+        // A missing or broken file leaves the defaults; nothing to tell the user at start.
+        monitor_->parameterFile().setPath(parameterPath);
+        monitor_->LoadParameters();
+    }
     for (Side side : {Side::A, Side::B}) {
         boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
         sideStateChanged(side);
@@ -171,6 +178,22 @@ void CPortaVigilantDlg::loggingStateChanged() {
     loggingIndicator_->setVisible(monitor_->loggingIndicatorShown());
 }
 
+void CPortaVigilantDlg::parametersLoaded() {
+    panes_->showBytesPerRow();
+    loggingDialog_->Fill(monitor_->logSettings());
+    exchangeBox_->showActive();
+    const std::string& identifier = monitor_->identifier();
+    setWindowTitle(identifier.empty() ? QString("PortaVigilant")
+                                      : "PortaVigilant - " + fromCp1252(identifier));
+}
+
+void CPortaVigilantDlg::parametersOpened() {
+    for (Side side : {Side::A, Side::B}) {
+        boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
+    }
+    panes_->Clear();
+}
+
 void CPortaVigilantDlg::openNetworkSettings() {
     if (const char* refusal = CheckNetworkConfigAllowed(monitor_->side(Side::A).isNetwork,
                                                         monitor_->side(Side::B).isNetwork)) {
@@ -189,6 +212,9 @@ void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
     monitor_->OnLoggingStop();
     monitor_->StopSide(Side::A);
     monitor_->StopSide(Side::B);
+    if (persistParameters_) {
+        monitor_->SaveParameters();
+    }
     help_->close();
     event->accept();
 }
@@ -244,7 +270,7 @@ int runMainWindow() {
     CStartbildschirm splash;
     splash.show();
     QCoreApplication::processEvents();
-    CPortaVigilantDlg window;
+    CPortaVigilantDlg window(nullptr, ParameterFile::defaultPath());
     window.show();
     window.raise();
     window.activateWindow();

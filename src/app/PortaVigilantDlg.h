@@ -22,7 +22,9 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     Q_OBJECT
 
   public:
-    explicit CPortaVigilantDlg(QWidget* parent = nullptr);
+    // parameterPath: the parameter file read now and written when the window closes; none (as
+    // in tests) keeps the defaults and writes nothing.
+    explicit CPortaVigilantDlg(QWidget* parent = nullptr, const std::string& parameterPath = {});
     ~CPortaVigilantDlg() override;
 
     LineMonitor& monitor() { return *monitor_; }
@@ -40,6 +42,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void setMenuCheck(int commandId, bool on) override;
     void showTriggerStatus(const std::string& text) override;
     void loggingStateChanged() override;
+    void parametersLoaded() override;
+    void parametersOpened() override;
 
     MainMenu& menu() { return *menu_; }
     QLabel* rateField() const { return rate_; }
@@ -78,6 +82,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* loggingIndicator_ = nullptr;
     CLoggingConfigureDialog* loggingDialog_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
+    bool persistParameters_ = false;
 };
 
 // Shows the main window and runs the event loop until it closes.

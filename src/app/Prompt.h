@@ -7,7 +7,8 @@
 // with Qt dialogs, the headless front end on stderr, tests from a script.
 // Texts are UTF-8 here; file contents elsewhere are code page 1252.
 
-enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the answer to Enter.
+enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class PromptIcon { None, Information, Warning, Error, Question };
 enum class PromptAnswer { Ok, Cancel, Yes, No };
 

@@ -10,6 +10,7 @@ QMessageBox::StandardButtons toButtons(PromptButtons buttons) {
         case PromptButtons::OkCancel:
             return QMessageBox::Ok | QMessageBox::Cancel;
         case PromptButtons::YesNo:
+        case PromptButtons::YesNoDefaultNo:
             return QMessageBox::Yes | QMessageBox::No;
         case PromptButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -52,6 +53,9 @@ PromptAnswer QtPrompt::message(const std::string& text, const std::string& capti
     QMessageBox box(toIcon(icon),
                     QString::fromStdString(caption.empty() ? "PortaVigilant" : caption),
                     QString::fromStdString(text), toButtons(buttons), parent_);
+    if (buttons == PromptButtons::YesNoDefaultNo) {
+        box.setDefaultButton(QMessageBox::No);
+    }
     switch (box.exec()) {
         case QMessageBox::Cancel:
             return PromptAnswer::Cancel;

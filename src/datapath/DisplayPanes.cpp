@@ -164,6 +164,10 @@ void DisplayPanes::toggleOutput() {
     refresh();
 }
 
+void DisplayPanes::showBytesPerRow() {
+    bytesPerRowEdit_->setText(QString::number(monitor_.display().bytesPerRow()));
+}
+
 void DisplayPanes::takeBytesPerRow() {
     const BytesPerRowInput input = parseBytesPerRow(bytesPerRowEdit_->text().toStdString());
     if (input.rewrite) {

@@ -41,6 +41,8 @@ class DisplayPanes : public QWidget {
     void toggleOutput();
     // Takes the bytes-per-row edit's text, held in 1..128 (focus lost or Enter).
     void takeBytesPerRow();
+    // The edit shows the display's bytes per row.
+    void showBytesPerRow();
     // One frame: shows what the display step changed, the totals and the output caption.
     void refresh();
 

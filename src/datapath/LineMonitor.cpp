@@ -19,7 +19,15 @@ constexpr int kIdleLimit = 50;
 }  // namespace
 
 LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
-    : QObject(parent), view_(view), sideA_(lines), sideB_(lines), link_(view.prompt()) {
+    : QObject(parent),
+      view_(view),
+      sideA_(lines),
+      sideB_(lines),
+      link_(view.prompt()),
+      parameterFile_(
+          {settingsA_, settingsB_, exchange_.settings(), logSettings_, networkSettings_, trigger_,
+           terminal_, display_, sideA_.localEcho, sideB_.localEcho, identifier_, checkForUpdate_},
+          &view.prompt()) {
     settingsB_.portNumber = 2;
     showBaud(baud_[0], settingsA_.baud);
     showBaud(baud_[1], settingsB_.baud);
@@ -32,6 +40,7 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     registerCommands();
     initTrigger();
     initLogging();
+    initParameters();
 }
 
 void LineMonitor::registerCommands() {

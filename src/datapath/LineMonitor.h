@@ -17,6 +17,8 @@
 #include "ports/PortSettings.h"
 #include "ports/SocketClass.h"
 #include "recording/LogWriter.h"
+#include "settings/ParameterFile.h"
+#include "terminal/TerminalSettings.h"
 
 // The non-widget half of the main window: both sides with their channels, the receive path,
 // forwarding and the display step. Runs on the main thread, with or without a window.
@@ -115,6 +117,19 @@ class LineMonitor : public QObject {
     // The identifier the log header names.
     void setIdentifier(const std::string& text) { identifier_ = text; }
     const std::string& identifier() const { return identifier_; }
+    TerminalSettings& terminal() { return terminal_; }
+    bool checkForUpdate() const { return checkForUpdate_; }
+    void setCheckForUpdate(bool on) { checkForUpdate_ = on; }
+
+    // The parameter file and the File menu.
+    ParameterFile& parameterFile() { return parameterFile_; }
+    // Reads the current parameter file and applies what it holds, whatever the result.
+    bool LoadParameters();
+    // Takes over the controls' values and writes the current parameter file, without a message.
+    bool SaveParameters();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileSaveAs();
 
   private:
     static int index(Side s) { return s == Side::A ? 0 : 1; }
@@ -145,6 +160,8 @@ class LineMonitor : public QObject {
     void finishTrigger(const TriggerResult& result);
     void initLogging();
     void logBlock(Side s, const uint8_t* data, int count);
+    void initParameters();
+    void applyParameters();
 
     MonitorView& view_;
     PortSide sideA_;
@@ -174,4 +191,8 @@ class LineMonitor : public QObject {
     std::string identifier_;
     ExchangeRunner exchange_{sideA_, [this] { ProcessBlockA(); }};
     DisplayFormatter display_;
+    TerminalSettings terminal_;
+    bool checkForUpdate_ = true;
+    // Last: it refers to the settings above.
+    ParameterFile parameterFile_;
 };

@@ -45,4 +45,10 @@ class MonitorView {
     // Logging started or stopped, or its indicator blinked: the view reads the logging menu
     // state and the indicator from the engine.
     virtual void loggingStateChanged() {}
+    // A parameter file was read (or tried): the view takes over what it shows of the settings
+    // outside the side boxes (bytes per row, logging options, eXchange sets, title).
+    virtual void parametersLoaded() {}
+    // "Open..." read a parameter file: the side boxes show the loaded settings and both panes
+    // are cleared.
+    virtual void parametersOpened() {}
 };

@@ -415,3 +415,9 @@ bool CFileNeu::ReadFlag(bool& value) {
     }
     return false;
 }
+
+std::string withoutLineEnds(const std::string& text) {
+    std::string result = text;
+    std::erase_if(result, [](char c) { return c == '\r' || c == '\n'; });
+    return result;
+}

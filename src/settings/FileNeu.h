@@ -99,3 +99,6 @@ class CFileNeu {
     std::string path_;
     Cause lastCause_ = none;
 };
+
+// The text without its CR and LF characters: what a text line of a file can hold.
+std::string withoutLineEnds(const std::string& text);

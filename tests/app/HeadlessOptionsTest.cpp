@@ -22,23 +22,28 @@ TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_EQ(o.logFile, "run.log");
 }
 
-TEST(HeadlessOptions, DefaultsAreEightNoneOneAt9600) {
-    const ParsedOptions parsed =
-        parseHeadlessOptions({"--headless", "--device-a", "a", "--device-b", "b"});
-    ASSERT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.options.baud, 9600);
-    EXPECT_EQ(parsed.options.parity, 'N');
-    EXPECT_EQ(parsed.options.dataBits, 8);
-    EXPECT_EQ(parsed.options.stopBits, 1);
+TEST(HeadlessOptions, UnsetLineOptionsLeaveTheParameterFileInCharge) {
+    const ParsedOptions parsed = parseHeadlessOptions({"--headless"});
+    ASSERT_EQ(parsed.error, "") << "the parameter file may name the devices";
+    EXPECT_FALSE(parsed.options.baud);
+    EXPECT_FALSE(parsed.options.parity);
+    EXPECT_FALSE(parsed.options.dataBits);
+    EXPECT_FALSE(parsed.options.stopBits);
+    EXPECT_EQ(parsed.options.paramsFile, "");
+    EXPECT_FALSE(parsed.options.save);
     EXPECT_EQ(parsed.options.durationSeconds, 0);
+    const ParsedOptions named = parseHeadlessOptions({"--params", "lab.dat", "--save"});
+    ASSERT_EQ(named.error, "");
+    EXPECT_EQ(named.options.paramsFile, "lab.dat");
+    EXPECT_TRUE(named.options.save);
 }
 
 TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--bogus"}, "unknown option '--bogus'"},
         {{"--headless", "--device-a"}, "--device-a needs PATH"},
-        {{"--headless", "--device-a", "a"},
-         "--headless needs a device for each side it starts (--device-a, --device-b)"},
+        {{"--params="}, "--params needs a file name"},
+        {{"--save=1"}, "--save takes no value"},
         {{"--start", "c"}, "--start expects a, b, ab or none"},
         {{"--baud", "fast"}, "--baud expects a whole number from 1 to 100000000"},
         {{"--baud", "0"}, "--baud expects a whole number from 1 to 100000000"},
@@ -86,7 +91,7 @@ TEST(HeadlessOptions, UsageListsEveryOption) {
     const std::string usage = headlessUsage();
     for (const char* name : {"--headless", "--device-a", "--device-b", "--baud", "--parity",
                              "--data-bits", "--stop-bits", "--duration", "--start", "--virtual-dir",
-                             "--demo", "--log", "--help", "--version"}) {
+                             "--demo", "--log", "--help", "--version", "--params", "--save"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }

@@ -187,3 +187,61 @@ TEST(HeadlessRunner, ALogThatCannotBeCreatedExitsWithThree) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeadlessRunner, AParameterFileSetsUpTheSidesAndSaveWritesItBack) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString params = dir.filePath("lab.dat");
+    PtyPair a, b;
+    const QStringList setup = {"--headless",
+                               "--params",
+                               params,
+                               "--start",
+                               "none",
+                               "--device-a",
+                               QString::fromStdString(a.path()),
+                               "--device-b",
+                               QString::fromStdString(b.path()),
+                               "--baud",
+                               "57600"};
+    Outcome run = finish(launch(setup));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stdErr, "");
+    EXPECT_FALSE(QFile::exists(params)) << "nothing is written without --save";
+    run = finish(launch(setup + QStringList{"--save"}));
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_TRUE(QFile::exists(params));
+
+    // The file alone now names both devices and their speed.
+    QProcess* process = launch({"--headless", "--params", params});
+    a.write(bytesOf("ping"));
+    EXPECT_EQ(b.read(4, 5000), bytesOf("ping"));
+    EXPECT_EQ(getTtySpeed(a.slave()), 57600);
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stdErr, "");
+}
+
+TEST(HeadlessRunner, ANamedFileThatIsNoParameterFileIsReportedOnOneLine) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString params = dir.filePath("notes.dat");
+    QFile file(params);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("shopping list\r\n");
+    file.close();
+    const Outcome run = finish(launch({"--headless", "--params", params, "--start", "none"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stdErr, "Error while reading parameters ! Please check your adjustment !\n");
+    const Outcome unwritable =
+        finish(launch({"--headless", "--params", dir.filePath("no/such/dir/x.dat"), "--start",
+                       "none", "--save"}));
+    EXPECT_EQ(unwritable.exitCode, 4);
+    EXPECT_TRUE(unwritable.stdErr.contains("Error saving parameters !!!"))
+        << unwritable.stdErr.toStdString();
+}
+
+}  // namespace

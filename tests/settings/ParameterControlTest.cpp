@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include "app/CommandIds.h"
+#include "datapath/LineMonitor.h"
+#include "support/FakeTtyBackend.h"
+#include "support/PtyPair.h"
+#include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+constexpr const char* kReadError =
+    "Error while reading parameters !\nPlease check your adjustment !";
+
+class FileMenuView : public MonitorView {
+  public:
+    Prompt& prompt() override { return prompt_; }
+    void showBlock(Side, const uint8_t*, int) override {}
+    void sideStateChanged(Side) override {}
+    void setMenuCheck(int id, bool on) override { checks[id] = on; }
+    void parametersLoaded() override { ++loaded; }
+    void parametersOpened() override {
+        ++opened;
+        sidesRunningWhenOpened = monitor->side(Side::A).started || monitor->side(Side::B).started;
+    }
+    void showBaudControls(Side s, const BaudControls& baud) override {
+        baudShown[s == Side::A ? 0 : 1] = baud;
+    }
+
+    ScriptedPrompt prompt_;
+    LineMonitor* monitor = nullptr;
+    std::map<int, bool> checks;
+    BaudControls baudShown[2];
+    int loaded = 0;
+    int opened = 0;
+    bool sidesRunningWhenOpened = true;
+};
+
+class ParameterControlTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.ok());
+        view.monitor = &monitor;
+        monitor.settings(Side::A).devicePath = farA.path();
+        monitor.settings(Side::B).devicePath = farB.path();
+        monitor.parameterFile().setPath(folder.file("start.dat"));
+    }
+    // A parameter file written by a second engine with a few values changed.
+    std::string otherFile(const std::string& name) {
+        FileMenuView otherView;
+        LineMonitor other(otherView, lines);
+        other.settings(Side::A).baud = 19200;
+        other.settings(Side::B).baud = 4800;
+        other.display().useHexSymbols = true;
+        other.side(Side::B).localEcho = true;
+        other.setIdentifier("Bench 7");
+        other.parameterFile().setPath(folder.file(name));
+        EXPECT_TRUE(other.SaveParameters());
+        return folder.file(name);
+    }
+    bool dispatch(int id) { return monitor.commands().dispatch(id); }
+
+    TempFolder folder;
+    PtyPair farA;
+    PtyPair farB;
+    FakeTtyBackend lines;
+    FileMenuView view;
+    LineMonitor monitor{view, lines};
+};
+
+TEST_F(ParameterControlTest, OpenWhileASideRunsAsksFirstAndNoLeavesEverything) {
+    const std::string path = otherFile("other.dat");
+    ASSERT_TRUE(monitor.StartSide(Side::A));
+    view.prompt_.setNextAnswer(PromptAnswer::No);
+    ASSERT_TRUE(dispatch(Command::FileOpen));
+    ASSERT_EQ(view.prompt_.messages.size(), 1u);
+    EXPECT_EQ(view.prompt_.messages[0],
+              "This will close all serial ports and delete all output !\nDo you want to proceed ?");
+    EXPECT_TRUE(view.prompt_.fileRequests.empty()) << "No ends the command before the dialog";
+    EXPECT_TRUE(monitor.side(Side::A).started);
+
+    view.prompt_.setNextAnswer(PromptAnswer::Yes);
+    view.prompt_.setNextFileName(path);
+    ASSERT_TRUE(dispatch(Command::FileOpen));
+    ASSERT_EQ(view.prompt_.fileRequests.size(), 1u);
+    EXPECT_FALSE(view.prompt_.fileRequests[0].save);
+    EXPECT_EQ(view.prompt_.fileRequests[0].initialPath, folder.file("start.dat"));
+    EXPECT_EQ(view.prompt_.fileRequests[0].filter,
+              "Data files (*.dat)|*.dat|All files (*.*)|*.*||");
+    EXPECT_FALSE(monitor.side(Side::A).started);
+    EXPECT_EQ(view.opened, 1);
+    EXPECT_FALSE(view.sidesRunningWhenOpened) << "the sides stop before the controls change";
+    EXPECT_EQ(monitor.parameterFile().path(), path);
+    EXPECT_EQ(monitor.settings(Side::A).baud, 19200);
+    EXPECT_EQ(view.baudShown[0].editText, "19200");
+    EXPECT_EQ(view.baudShown[1].listIndex, 4) << "the list selects the entry \"4800\"";
+    EXPECT_TRUE(view.checks[Command::UseHexSymbols]);
+    EXPECT_FALSE(view.checks[Command::UseAsciiSymbols]);
+    EXPECT_TRUE(view.checks[Command::LocalEchoB]);
+    EXPECT_EQ(monitor.identifier(), "Bench 7");
+    EXPECT_EQ(view.prompt_.messages.size(), 2u)
+        << "the question again, and a good file says nothing";
+}
+
+TEST_F(ParameterControlTest, ABrokenFileIsReportedAndTheOldPathStays) {
+    const std::string path = otherFile("broken.dat");
+    std::string text = readWholeFile(path);
+    text.resize(text.find("\r\n4800\r\n"));  // ends inside side B's settings
+    writeWholeFile(path, text);
+    view.prompt_.setNextFileName(path);
+    ASSERT_TRUE(dispatch(Command::FileOpen));
+    ASSERT_EQ(view.prompt_.messages.size(), 1u);
+    EXPECT_EQ(view.prompt_.messages[0], kReadError);
+    EXPECT_EQ(monitor.parameterFile().path(), folder.file("start.dat"));
+    EXPECT_EQ(monitor.settings(Side::A).baud, 19200) << "what was read before the damage stays";
+    EXPECT_EQ(view.opened, 0);
+    EXPECT_EQ(view.loaded, 1) << "the loaded values are applied whatever the result";
+
+    view.prompt_.setNextFileName(std::nullopt);
+    ASSERT_TRUE(dispatch(Command::FileOpen));
+    EXPECT_EQ(view.loaded, 1) << "Cancel reads nothing";
+}
+
+TEST_F(ParameterControlTest, SaveAndSaveAsReportTheirResult) {
+    ASSERT_TRUE(dispatch(Command::FileSave));
+    EXPECT_EQ(view.prompt_.messages.back(), "Parameters successfully saved !");
+    EXPECT_EQ(readWholeFile(folder.file("start.dat")).rfind("Datafile PortaVigilant V6.01\r\n", 0),
+              0u);
+
+    view.prompt_.setNextFileName(folder.file("no/such/folder/x.dat"));
+    ASSERT_TRUE(dispatch(Command::FileSaveAs));
+    EXPECT_EQ(view.prompt_.messages.back(), "Unable to create file !");
+    EXPECT_EQ(monitor.parameterFile().path(), folder.file("start.dat"));
+    EXPECT_TRUE(view.prompt_.fileRequests.back().save);
+
+    view.prompt_.setNextFileName(folder.file("copy.dat"));
+    ASSERT_TRUE(dispatch(Command::FileSaveAs));
+    EXPECT_EQ(view.prompt_.messages.back(), "Parameters successfully saved !");
+    EXPECT_EQ(monitor.parameterFile().path(), folder.file("copy.dat"));
+
+    // A path that was writable when chosen and is gone when saved.
+    monitor.parameterFile().setPath(folder.file("gone/x.dat"));
+    ASSERT_TRUE(dispatch(Command::FileSave));
+    EXPECT_EQ(view.prompt_.messages.back(), "Error saving parameters !!!");
+}
+
+}  // namespace
