@@ -6,18 +6,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
 #include "app/CommandIds.h"
+#include "app/ConfigureDialog.h"
 #include "app/DialogKit.h"
 #include "app/HelpWindow.h"
+#include "app/IdentifierDialog.h"
 #include "app/MainMenu.h"
+#include "app/PriorityDialog.h"
 #include "app/ProgramIcon.h"
+#include "app/Screenshot.h"
 #include "app/Startbildschirm.h"
+#include "app/TextFormat.h"
+#include "app/UpdateChecker.h"
+#include "app/Version.h"
 #include "datapath/DefineCharValueDialog.h"
 #include "datapath/DisplayPanes.h"
 #include "manipulation/ExchangeQuickAccess.h"
@@ -30,7 +40,12 @@
 namespace {
 
 constexpr const char* kTextLoggingIndicator = "Logging activ !";
+constexpr const char* kTextTitle = "PortaVigilant";
+constexpr const char* kTextTitleWithIdentifier = "PortaVigilant - %s";
 constexpr int kBlinkPeriodMs = 500;
+constexpr int kWindowWidth = 900;
+// Set in the test environment: the window never asks the network there.
+constexpr const char* kNoUpdateCheckVariable = "PV_NO_UPDATE_CHECK";
 
 int index(Side side) {
     return side == Side::A ? 0 : 1;
@@ -39,11 +54,15 @@ int index(Side side) {
 }  // namespace
 
 CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent, const std::string& parameterPath)
+    : CPortaVigilantDlg(chooseWindowLayout(screenHeight()), parent, parameterPath) {}
+
+CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* parent,
+                                     const std::string& parameterPath)
     : QWidget(parent),
       prompt_(this),
       monitor_(std::make_unique<LineMonitor>(*this)),
-      help_(std::make_unique<HelpWindow>()) {
-    setWindowTitle("PortaVigilant");
+      help_(std::make_unique<HelpWindow>()),
+      layout_(windowLayout) {
     setWindowIcon(programIcon());
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
     connect(f1, &QShortcut::activated, this,
@@ -86,10 +105,58 @@ CPortaVigilantDlg::CPortaVigilantDlg(QWidget* parent, const std::string& paramet
             &CPortaVigilantDlg::refreshDevices);
     refreshDevices();
     monitor_->ShowTriggerState();
-    resize(900, 640);
+    applyLayout();
+    updateTitle();
+    startUpdateCheck();
 }
 
 CPortaVigilantDlg::~CPortaVigilantDlg() = default;
+
+std::optional<int> CPortaVigilantDlg::screenHeight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return std::nullopt;
+    }
+    return screen->geometry().height();
+}
+
+// Each pane is at least as high as the layout's rows, with room for its frame and for the
+// horizontal scroll bar that long rows bring; the panes take any height the window adds.
+void CPortaVigilantDlg::applyLayout() {
+    for (TextPane* pane : {&panes_->asciiPane(), &panes_->hexPane()}) {
+        QPlainTextEdit* edit = pane->widget();
+        const QFontMetrics metrics(edit->font());
+        const QMargins margins = edit->contentsMargins();
+        const int height = layout_.visibleLines * metrics.lineSpacing() +
+                           2 * static_cast<int>(edit->document()->documentMargin()) +
+                           margins.top() + margins.bottom() +
+                           edit->horizontalScrollBar()->sizeHint().height();
+        edit->setMinimumHeight(height);
+    }
+    resize(kWindowWidth, minimumSizeHint().height());
+}
+
+void CPortaVigilantDlg::updateTitle() {
+    const std::string& identifier = monitor_->identifier();
+    setWindowTitle(identifier.empty()
+                       ? QString::fromLatin1(kTextTitle)
+                       : fromCp1252(formatText(kTextTitleWithIdentifier, identifier.c_str())));
+}
+
+void CPortaVigilantDlg::startUpdateCheck() {
+    if (!monitor_->checkForUpdate() || qEnvironmentVariableIsSet(kNoUpdateCheckVariable)) {
+        return;
+    }
+    updateChecker_ = new UpdateChecker(this);
+    connect(updateChecker_, &UpdateChecker::newerVersion, this, [this](const QString& text) {
+        prompt_.message(text.toStdString(), {}, PromptButtons::Ok, PromptIcon::Information);
+    });
+    updateChecker_->start(QString::fromLatin1(kUpdatePageUrl));
+}
+
+bool CPortaVigilantDlg::updateCheckRunning() const {
+    return updateChecker_ != nullptr && updateChecker_->running();
+}
 
 QWidget* CPortaVigilantDlg::buildStatusRow() {
     auto* row = new QWidget(this);
@@ -122,6 +189,9 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::LoggingConfigure,
                  [this] { configureLogging(*loggingDialog_, *monitor_); });
     commands.add(Command::ExchangeDefine, [this] { exchangeBox_->OnExchangeDefine(); });
+    commands.add(Command::Priority, [this] { openPriority(); });
+    commands.add(Command::Identifier, [this] { openIdentifier(); });
+    commands.add(Command::Configure, [this] { openConfigure(); });
     const struct {
         int id;
         int firstByte;
@@ -148,6 +218,28 @@ int CPortaVigilantDlg::runDialog(Dialog& dialog) {
     connect(&dialog, &Dialog::helpRequested, help_.get(), &HelpWindow::showTopic);
     dialog.setWindowModality(Qt::WindowModal);
     return dialog.exec();
+}
+
+void CPortaVigilantDlg::openPriority() {
+    CPriorityDialog dialog(this);
+    runDialog(dialog);
+}
+
+void CPortaVigilantDlg::openIdentifier() {
+    CIdentifierDialog dialog(this);
+    dialog.setText(monitor_->identifier());
+    if (runDialog(dialog) == QDialog::Accepted) {
+        monitor_->setIdentifier(dialog.text());
+        updateTitle();
+    }
+}
+
+void CPortaVigilantDlg::openConfigure() {
+    CConfigureDialog dialog(this);
+    dialog.setCheckForUpdate(monitor_->checkForUpdate());
+    if (runDialog(dialog) == QDialog::Accepted) {
+        monitor_->setCheckForUpdate(dialog.checkForUpdate());
+    }
 }
 
 void CPortaVigilantDlg::openAbout() {
@@ -182,9 +274,7 @@ void CPortaVigilantDlg::parametersLoaded() {
     panes_->showBytesPerRow();
     loggingDialog_->Fill(monitor_->logSettings());
     exchangeBox_->showActive();
-    const std::string& identifier = monitor_->identifier();
-    setWindowTitle(identifier.empty() ? QString("PortaVigilant")
-                                      : "PortaVigilant - " + fromCp1252(identifier));
+    updateTitle();
 }
 
 void CPortaVigilantDlg::parametersOpened() {
@@ -207,16 +297,21 @@ void CPortaVigilantDlg::openNetworkSettings() {
     }
 }
 
-// Closing stops both sides before the window goes.
+// Closing stops logging, then side A, then side B, so the log holds all that was shown; the
+// settings are saved last, as they stand.
 void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
     monitor_->OnLoggingStop();
     monitor_->StopSide(Side::A);
     monitor_->StopSide(Side::B);
+    saveParameters();
+    help_->close();
+    event->accept();
+}
+
+void CPortaVigilantDlg::saveParameters() {
     if (persistParameters_) {
         monitor_->SaveParameters();
     }
-    help_->close();
-    event->accept();
 }
 
 void CPortaVigilantDlg::showRate(const RateDisplay::Tick& tick) {
@@ -276,5 +371,6 @@ int runMainWindow() {
     window.activateWindow();
     // The splash closes at its next one-second tick, never before the window is ready.
     splash.mainWindowReady();
+    armScreenshot(window);
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/QtPrompt.h"
+#include "app/WindowLayout.h"
 #include "datapath/LineMonitor.h"
 
 class HelpWindow;
@@ -16,6 +17,7 @@ class QDialog;
 class QLabel;
 class QLineEdit;
 class SerialDeviceWatcher;
+class UpdateChecker;
 
 // The main window. It shows the traffic and hands every user action to LineMonitor.
 class CPortaVigilantDlg : public QWidget, public MonitorView {
@@ -23,9 +25,21 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
 
   public:
     // parameterPath: the parameter file read now and written when the window closes; none (as
-    // in tests) keeps the defaults and writes nothing.
+    // in tests) keeps the defaults and writes nothing. The layout follows the height of the
+    // primary screen.
     explicit CPortaVigilantDlg(QWidget* parent = nullptr, const std::string& parameterPath = {});
+    CPortaVigilantDlg(const WindowLayout& layout, QWidget* parent = nullptr,
+                      const std::string& parameterPath = {});
     ~CPortaVigilantDlg() override;
+
+    // The title names the identifier: "PortaVigilant - <identifier>", or "PortaVigilant".
+    void updateTitle();
+    const WindowLayout& windowLayout() const { return layout_; }
+    // The pixel height of the primary screen; nothing when there is no screen to ask.
+    static std::optional<int> screenHeight();
+    // "Check for update" (Extras > Configure....) is the engine's flag, which the parameter
+    // file keeps: monitor().checkForUpdate().
+    bool updateCheckRunning() const;
 
     LineMonitor& monitor() { return *monitor_; }
     PortSettingsBox& settingsBox(Side side) { return *boxes_[side == Side::A ? 0 : 1]; }
@@ -55,6 +69,9 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // The last closing step, after logging and both sides have stopped: the parameter file is
+    // saved here, without a message.
+    virtual void saveParameters();
 
   private:
     void refreshDevices();
@@ -63,6 +80,11 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void openTriggerDefine();
     void openAbout();
     void openSymbolDialog(int firstByte, bool ascii);
+    void openPriority();
+    void openIdentifier();
+    void openConfigure();
+    void applyLayout();
+    void startUpdateCheck();
     // Runs a settings dialog whose Help button and F1 open the help window, which stays usable.
     template <typename Dialog>
     int runDialog(Dialog& dialog);
@@ -83,6 +105,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     CLoggingConfigureDialog* loggingDialog_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
     bool persistParameters_ = false;
+    WindowLayout layout_;
+    UpdateChecker* updateChecker_ = nullptr;
 };
 
 // Shows the main window and runs the event loop until it closes.

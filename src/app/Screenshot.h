@@ -1,0 +1,9 @@
+#pragma once
+
+class CPortaVigilantDlg;
+
+// For the documentation's picture: with PV_SCREENSHOT=<file.png> set, the window starts both
+// sides on the devices in PV_SCREENSHOT_DEVICES=<deviceA>,<deviceB> (if given), waits
+// PV_SCREENSHOT_DELAY_MS (default 3000) for traffic, saves a picture of itself and closes.
+// Does nothing without PV_SCREENSHOT.
+void armScreenshot(CPortaVigilantDlg& window);
