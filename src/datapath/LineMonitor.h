@@ -79,6 +79,8 @@ class LineMonitor : public QObject {
     int takeRxPerSecond();
     // Characters per second, once a second.
     void OnRateTimer();
+    // Timer 3; tests stop it and tick by hand.
+    QTimer& rateTimer() { return rateTimer_; }
     CommandTable& commands() { return commands_; }
     bool outputEnabled() const { return outputEnabled_; }
     void setOutputEnabled(bool on) { outputEnabled_ = on; }

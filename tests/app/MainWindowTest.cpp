@@ -1,17 +1,24 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include "app/CommandIds.h"
 #include "app/HelpWindow.h"
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
+#include "datapath/DisplayPanes.h"
 #include "ports/PortSettingsBox.h"
+#include "support/ModalDialogs.h"
 #include "support/PtyPair.h"
+#include "support/WaitUntil.h"
 
 namespace {
 
@@ -123,6 +130,200 @@ TEST(MainWindow, StartButtonsFollowTheSideAndClosingStopsBoth) {
     EXPECT_FALSE(window.monitor().side(Side::A).started);
     EXPECT_FALSE(window.monitor().side(Side::B).started);
     EXPECT_TRUE(boxB.startButton()->isEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+// Every menu command with a handler reaches it through the command table: each opens its own
+// dialog (closed again here) or does its own visible thing.
+TEST(MainWindowCommands, EveryMenuCommandReachesItsHandler) {
+    CPortaVigilantDlg window;
+    window.show();
+    const struct {
+        int id;
+        const char* dialog;  // class of the dialog the command opens, or null
+    } cases[] = {
+        {Command::LoggingStart, "QFileDialog"},
+        {Command::LoggingConfigure, "CLoggingConfigureDialog"},
+        {Command::ExchangeDefine, "CExchangeDefineDialog"},
+        {Command::TriggerDefine, "CTriggerDefineDialog"},
+        {Command::NetworkSettings, "CConnectionEthernetDialog"},
+        {Command::Priority, "CPriorityDialog"},
+        {Command::Identifier, "CIdentifierDialog"},
+        {Command::Configure, "CConfigureDialog"},
+        {Command::AsciiSymbols0, "CDefineCharValueDialog"},
+        {Command::AsciiSymbols64, "CDefineCharValueDialog"},
+        {Command::AsciiSymbols128, "CDefineCharValueDialog"},
+        {Command::AsciiSymbols192, "CDefineCharValueDialog"},
+        {Command::HexSymbols0, "CDefineCharValueDialog"},
+        {Command::HexSymbols64, "CDefineCharValueDialog"},
+        {Command::HexSymbols128, "CDefineCharValueDialog"},
+        {Command::HexSymbols192, "CDefineCharValueDialog"},
+        {Command::About, "CAboutDlg"},
+        {Command::Help, nullptr},
+        {Command::UseAsciiSymbols, nullptr},
+        {Command::LocalEchoA, nullptr},
+        {Command::FileClose, nullptr},
+    };
+    for (const auto& c : cases) {
+        QAction* action = window.menu().action(c.id);
+        ASSERT_NE(action, nullptr) << c.id;
+        ASSERT_TRUE(action->isEnabled()) << c.id;
+        DialogCloser closer;
+        action->trigger();
+        const std::vector<std::string> expected =
+            c.dialog ? std::vector<std::string>{c.dialog} : std::vector<std::string>{};
+        EXPECT_EQ(closer.seen, expected) << c.id;
+    }
+    EXPECT_FALSE(window.monitor().loggingActive()) << "the file dialog was cancelled";
+    EXPECT_TRUE(window.help().isHidden()) << "shown by Help, closed with the window";
+    EXPECT_TRUE(window.monitor().display().useAsciiSymbols);
+    EXPECT_TRUE(window.monitor().side(Side::A).localEcho);
+    EXPECT_FALSE(window.isVisible()) << "Close closed the window";
+}
+
+void startSerial(CPortaVigilantDlg& window, Side side, const PtyPair& far) {
+    PortSettingsBox& box = window.settingsBox(side);
+    box.portList()->setEditText(QString::fromStdString(far.path()));
+    box.startButton()->click();
+    ASSERT_TRUE(window.monitor().side(side).started);
+}
+
+// The characters-per-second field and the status line, second by second, with the rate timer
+// stepped by hand after the second's bytes have arrived.
+TEST(MainWindowRate, FieldColourAndWarningFollowTheRateAndTheOutputSwitch) {
+    PtyPair farA;
+    CPortaVigilantDlg window;
+    window.monitor().rateTimer().stop();
+    startSerial(window, Side::A, farA);
+    const std::string warning = kTextRateWarning;
+    const struct {
+        int bytes;
+        bool output;
+        const char* rate;
+        bool red;
+        std::string status;
+    } seconds[] = {
+        {250, true, "250 c/s", true, warning}, {250, true, "250 c/s", true, ""},
+        {250, true, "250 c/s", true, warning}, {250, false, "250 c/s", true, ""},
+        {250, false, "250 c/s", true, ""},     {200, true, "200 c/s", false, ""},
+        {0, true, "0 c/s", false, ""},
+    };
+    long long total = 0;
+    int second = 0;
+    for (const auto& s : seconds) {
+        if (window.monitor().outputEnabled() != s.output) {
+            window.panes().outputButton()->click();
+        }
+        farA.write(randomBytes(static_cast<size_t>(s.bytes), static_cast<unsigned>(second)));
+        total += s.bytes;
+        ASSERT_TRUE(waitUntil([&] { return window.monitor().side(Side::A).totalShown == total; }));
+        window.monitor().OnRateTimer();
+        EXPECT_EQ(window.rateField()->text().toStdString(), s.rate) << second;
+        EXPECT_TRUE(window.rateField()->styleSheet().contains(s.red ? "red" : "green")) << second;
+        EXPECT_EQ(window.statusLine()->text().toStdString(), s.status) << second;
+        ++second;
+    }
+}
+
+// Only bytes read from a serial port count: here side A is a virtual port that another program
+// writes to.
+TEST(MainWindowRate, BytesFromAVirtualPortDoNotCount) {
+    QTemporaryDir dir;
+    PtyPair farB;
+    CPortaVigilantDlg window;
+    window.monitor().rateTimer().stop();
+    window.monitor().setVirtualDirectory(dir.filePath("ports").toStdString());
+    PortSettings virtualA;
+    virtualA.serial = false;
+    virtualA.isVirtual = true;
+    virtualA.portNumber = 3;
+    window.settingsBox(Side::A).write(virtualA, window.monitor().baudControls(Side::A));
+    window.settingsBox(Side::A).startButton()->click();
+    ASSERT_TRUE(window.monitor().side(Side::A).isVirtual);
+    startSerial(window, Side::B, farB);
+
+    const int program =
+        ::open(dir.filePath("ports/COM3").toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(program, 0);
+    termios raw{};
+    ::tcgetattr(program, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(program, TCSANOW, &raw);
+    const auto fromProgram = randomBytes(300, 1);
+    ASSERT_EQ(::write(program, fromProgram.data(), fromProgram.size()), 300);
+    farB.write(randomBytes(40, 2));
+    ASSERT_TRUE(waitUntil([&] {
+        return window.monitor().side(Side::A).totalShown == 300 &&
+               window.monitor().side(Side::B).totalShown == 40;
+    }));
+    window.monitor().OnRateTimer();
+    EXPECT_EQ(window.rateField()->text(), "40 c/s");
+    // Closed first: a port still held by another program is not deleted without a word.
+    ::close(program);
+}
+
+// With logging on, the indicator blinks at 500 ms while a side runs and stands still otherwise.
+TEST(MainWindowBlink, LoggingIndicatorBlinksOnlyWhileASideRuns) {
+    QTemporaryDir dir;
+    PtyPair farA;
+    CPortaVigilantDlg window;
+    ASSERT_TRUE(window.monitor().StartLogging(dir.filePath("blink.log").toStdString()));
+    QLabel* indicator = window.loggingIndicator();
+    const auto changesWithin = [&](int ms) {
+        const bool shown = !indicator->isHidden();
+        return waitUntil([&] { return indicator->isHidden() == shown; }, ms);
+    };
+    EXPECT_FALSE(indicator->isHidden());
+    EXPECT_FALSE(changesWithin(1200)) << "no side runs";
+    startSerial(window, Side::A, farA);
+    EXPECT_TRUE(changesWithin(1200));
+    EXPECT_TRUE(changesWithin(1200));
+    window.monitor().StopSide(Side::A);
+    EXPECT_FALSE(changesWithin(1200)) << "stopped again";
+}
+
+// Records what the window does on closing, and the state at the save step.
+class ClosingWindow : public CPortaVigilantDlg {
+  public:
+    void sideStateChanged(Side side) override {
+        CPortaVigilantDlg::sideStateChanged(side);
+        if (!monitor().side(side).started) {
+            steps.push_back(side == Side::A ? "stop A" : "stop B");
+        }
+    }
+    void loggingStateChanged() override {
+        CPortaVigilantDlg::loggingStateChanged();
+        if (!monitor().loggingActive()) {
+            steps.push_back("stop logging");
+        }
+    }
+    std::vector<std::string> steps;
+
+  protected:
+    void saveParameters() override {
+        steps.push_back(std::string("save:") + (monitor().loggingActive() ? " logging" : "") +
+                        (monitor().side(Side::A).started ? " A" : "") +
+                        (monitor().side(Side::B).started ? " B" : ""));
+    }
+};
+
+TEST(MainWindowClosing, StopsLoggingThenAThenBAndSavesLast) {
+    QTemporaryDir dir;
+    PtyPair farA, farB;
+    ClosingWindow window;
+    startSerial(window, Side::A, farA);
+    startSerial(window, Side::B, farB);
+    ASSERT_TRUE(window.monitor().StartLogging(dir.filePath("close.log").toStdString()));
+    farA.write(bytesOf("to B"));
+    ASSERT_TRUE(waitUntil([&] { return window.monitor().side(Side::A).totalShown == 4; }));
+    ASSERT_EQ(farB.read(4), bytesOf("to B"));
+    window.steps.clear();
+    ASSERT_TRUE(window.monitor().commands().dispatch(Command::FileClose));
+    EXPECT_EQ(window.steps,
+              (std::vector<std::string>{"stop logging", "stop A", "stop B", "save:"}));
 }
 
 }  // namespace
