@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 out="$(realpath -m "${2:-docs/main-window.png}")"
-program="$build/src/portavigilant"
+program="$(realpath "$build/src/portavigilant")"
 for tool in xvfb-run socat; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
 done
@@ -46,7 +46,8 @@ done
 ) &
 pids+=($!)
 
-PV_NO_UPDATE_CHECK=1 PV_SCREENSHOT="$out" PV_SCREENSHOT_DEVICES="$work/devA,$work/devB" \
+# Run in the scratch folder: the parameter file the program reads and writes stays there.
+(cd "$work" && PV_NO_UPDATE_CHECK=1 PV_SCREENSHOT="$out" PV_SCREENSHOT_DEVICES="$work/devA,$work/devB" \
   PV_SCREENSHOT_DELAY_MS=4000 \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$program"
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$program")
 echo "wrote $out"
