@@ -35,7 +35,7 @@ constexpr int kInitialBaud = 9600;
 constexpr int kMinBaud = 75;
 constexpr int kWriteMsPerByte = 100;
 // Line changes are read this often while the driver has modem lines; a pty has none, so its
-// event thread sleeps until bytes arrive.
+// event thread sleeps until it is stopped.
 constexpr int kLinePollMs = 10;
 
 using Clock = std::chrono::steady_clock;
@@ -204,10 +204,14 @@ bool SerialPort::Read(int count, int& received, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs_);
     int position = 0;
     while (position < count) {
-        const ssize_t n =
-            ::read(fd_, rxBuffer_.data() + position, static_cast<size_t>(count - position));
+        const int wanted = count - position;
+        const ssize_t n = ::read(fd_, rxBuffer_.data() + position, static_cast<size_t>(wanted));
         if (n > 0) {
             position += static_cast<int>(n);
+            // A short read emptied the driver's buffer: asking again would only meet EAGAIN.
+            if (n < wanted) {
+                break;
+            }
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else if (n < 0 && errno == EAGAIN && position == 0) {
@@ -289,6 +293,9 @@ bool SerialPort::StartEventThread(QObject* owner, SerialEventHandler handler) {
     notifier_ = std::make_unique<QSocketNotifier>(notifyFd_, QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, owner,
                      [this] { deliverEvents(); });
+    rxNotifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    QObject::connect(rxNotifier_.get(), &QSocketNotifier::activated, owner,
+                     [this] { onReadable(); });
     stop_ = false;
     ended_ = false;
     acked_ = false;
@@ -318,36 +325,30 @@ bool SerialPort::StopEventThread() {
     // The thread never waits on us once stop_ is set, so this join is bounded.
     thread_.join();
     notifier_->setEnabled(false);
+    rxNotifier_->setEnabled(false);
     threadRunning_ = false;
     return endedInTime;
 }
 
+// Only the modem lines are watched here; received bytes wake the main thread directly. A pty has
+// no lines, so its thread sleeps until it is stopped.
 void SerialPort::eventLoop(bool watchLines, int lastLines) {
-    pollfd fds[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    pollfd wake{wakeFd_, POLLIN, 0};
     for (;;) {
-        const int r = ::poll(fds, 2, watchLines ? kLinePollMs : -1);
+        const int r = ::poll(&wake, 1, watchLines ? kLinePollMs : -1);
         if (r < 0 && errno == EINTR) {
             continue;
         }
-        if (fds[1].revents != 0) {
+        if (r < 0 || wake.revents != 0) {
             break;
         }
-        unsigned events = 0;
-        if (r < 0 || (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            events |= SerialEvent::Lost;
-        }
-        if ((fds[0].revents & POLLIN) != 0) {
-            events |= SerialEvent::RxChar;
-        }
         int nowLines = 0;
-        if (watchLines && lines_.getLines(fd_, nowLines)) {
-            events |= lineEvents(nowLines ^ lastLines);
-            lastLines = nowLines;
-        }
-        if (events == 0) {
+        if (!watchLines || !lines_.getLines(fd_, nowLines)) {
             continue;
         }
-        if (!handOver(events) || (events & SerialEvent::Lost) != 0) {
+        const unsigned events = lineEvents(nowLines ^ lastLines);
+        lastLines = nowLines;
+        if (events != 0 && !handOver(events)) {
             break;
         }
     }
@@ -378,4 +379,34 @@ void SerialPort::deliverEvents() {
     std::lock_guard lock(mutex_);
     acked_ = true;
     cv_.notify_all();
+}
+
+// The device is readable: bytes wait, or it hung up or failed. The handler reads the bytes; a
+// hang-up is reported once, after every byte that came before it was handed on.
+void SerialPort::onReadable() {
+    if (!threadRunning_ || !handler_) {
+        return;
+    }
+    int waiting = 0;
+    const bool alive = ::ioctl(fd_, FIONREAD, &waiting) == 0;
+    if (alive && waiting > 0) {
+        handler_(*this, SerialEvent::RxChar);
+        return;
+    }
+    pollfd p{fd_, POLLIN, 0};
+    if (alive && ::poll(&p, 1, 0) >= 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0) {
+        return;  // another reader took the bytes first
+    }
+    rxNotifier_->setEnabled(false);
+    endEventLoop();
+    handler_(*this, SerialEvent::Lost);
+}
+
+// Asks the event thread to end without waiting for it; StopEventThread joins it later.
+void SerialPort::endEventLoop() {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    cv_.notify_all();
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }

@@ -34,9 +34,10 @@ constexpr unsigned Lost = 0x10000;
 class SerialPort;
 using SerialEventHandler = std::function<void(SerialPort& port, unsigned events)>;
 
-// One real serial port on a tty device. The event thread waits for received bytes and line
-// changes and hands them to a handler on the owner's (main) thread; it then waits until the
-// handler has run, so the handler always sees the bytes that caused the event.
+// One real serial port on a tty device. Received bytes and a hang-up are reported to a handler on
+// the owner's (main) thread straight from its event loop, which watches the device: one wake-up
+// per block, as in any poll() relay. The event thread watches the modem lines and hands their
+// changes to the same handler; it then waits until the handler has run.
 class SerialPort {
   public:
     static constexpr int kBufferSize = 10240;
@@ -74,6 +75,8 @@ class SerialPort {
     void eventLoop(bool watchLines, int lastLines);
     bool handOver(unsigned events);
     void deliverEvents();
+    void onReadable();
+    void endEventLoop();
 
     TtyBackend& lines_;
     std::array<uint8_t, kBufferSize> rxBuffer_{};
@@ -96,5 +99,6 @@ class SerialPort {
     bool stop_ = false;
     bool ended_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QSocketNotifier> rxNotifier_;  // the device's readiness on the main thread
     SerialEventHandler handler_;
 };
