@@ -15,6 +15,8 @@ constexpr int kReadTimeoutMs = 1;
 constexpr int kRatePeriodMs = 1000;
 // Held bytes go out on the 52nd receive notification in a row that brings nothing new.
 constexpr int kIdleLimit = 50;
+// Side B's read goes straight into its capture buffer.
+static_assert(SerialPort::kBufferSize <= PortSide::kCaptureSize);
 
 }  // namespace
 
@@ -121,8 +123,9 @@ void LineMonitor::receiveSideA() {
         }
         return;
     }
+    // All that is there by now, not only what was counted: fewer, larger blocks.
     int n = 0;
-    if (!port.Read(waiting, n, kReadTimeoutMs) || n <= 0) {
+    if (!port.Read(SerialPort::kBufferSize, n, kReadTimeoutMs) || n <= 0) {
         return;
     }
     rxPerSecond_ += n;
@@ -186,7 +189,7 @@ void LineMonitor::receiveSideB() {
     SerialPort& port = sideB_.port;
     const int waiting = port.GetInQueue();
     int n = 0;
-    if (waiting <= 0 || !port.Read(waiting, n, kReadTimeoutMs) || n <= 0) {
+    if (waiting <= 0 || !port.Read(SerialPort::kBufferSize, n, kReadTimeoutMs) || n <= 0) {
         return;
     }
     rxPerSecond_ += n;
