@@ -30,8 +30,7 @@ relay_require_options() {
 
 # relay_params FILE LINE=VALUE...: writes the default parameter file, then replaces the given
 # lines (numbered from 1), keeping the file's CR LF line ends. Only the 635 classic lines are
-# kept: the program's own lines after them (device paths, wider baud and port values) would
-# override the classic ones.
+# kept, as another instance would write them; the file loads as such a file does.
 relay_params() {
     local file="$1"
     shift

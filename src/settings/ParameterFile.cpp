@@ -87,17 +87,20 @@ ParameterItem block(const char* name, int lines, std::function<bool(CFileNeu&)> 
     return item;
 }
 
-// A value beyond the range the classic line holds: written on a line of its own after the
-// classic items, and taken over only when it is in this program's wider range.
-ParameterItem widened(const char* name, int& value, int32_t min, int32_t max) {
+// A value beyond the range of its classic line, which holds it too (other instances read their
+// replacement there). Written again on a line of its own after the classic items, and taken over
+// only when the classic line still holds the same value: a classic line changed since (by
+// another instance or by hand) wins.
+ParameterItem widened(const char* name, int& value, const int32_t& classicRaw, int32_t min,
+                      int32_t max) {
     return block(
         name, 1, [&value](CFileNeu& file) { return file.WriteInt(value); },
-        [&value, min, max](CFileNeu& file) {
+        [&value, &classicRaw, min, max](CFileNeu& file) {
             int32_t read = 0;
             if (!file.ReadInt(read)) {
                 return false;
             }
-            if (read >= min && read <= max) {
+            if (read >= min && read <= max && read == classicRaw) {
                 value = read;
             }
             return true;
@@ -136,12 +139,15 @@ void ParameterFile::add(ParameterItem item) {
 }
 
 void ParameterFile::buildTable() {
-    for (PortSettings* port : {&t_.portA, &t_.portB}) {
-        add(integer("port number", port->portNumber, 1, 256, 1, port == &t_.portA ? 1 : 2));
-        add(integer("parity", port->parity, 0, 2, 0, 0));
-        add(integer("data bits", port->dataBits, 0, 1, 1, 1));
-        add(integer("stop bits", port->stopBits, 0, 1, 1, 0));
-        add(integer("baud rate", port->baud, 75, 115200, 9600, 9600));
+    for (int i = 0; i < 2; ++i) {
+        PortSettings& port = i == 0 ? t_.portA : t_.portB;
+        add(integer("port number", port.portNumber, 1, 256, 1, i + 1));
+        add(integer("parity", port.parity, 0, 2, 0, 0));
+        add(integer("data bits", port.dataBits, 0, 1, 1, 1));
+        add(integer("stop bits", port.stopBits, 0, 1, 1, 0));
+        ParameterItem baud = integer("baud rate", port.baud, 75, 115200, 9600, 9600);
+        baud.raw = &rawBaud_[i];
+        add(std::move(baud));
     }
     for (int k = 1; k <= 3; ++k) {
         add(block(
@@ -168,7 +174,9 @@ void ParameterFile::buildTable() {
     ParameterItem server = text("server address", t_.network.serverAddress, "localhost");
     server.kind = ParameterItem::Kind::RequiredText;
     add(std::move(server));
-    add(integer("TCP port", t_.network.port, 4000, 9999, 4000, 5000));
+    ParameterItem tcpPort = integer("TCP port", t_.network.port, 4000, 9999, 4000, 5000);
+    tcpPort.raw = &rawPort_;
+    add(std::move(tcpPort));
     add(flag("A serial", t_.portA.serial, true));
     add(flag("A network", t_.portA.network, false));
     add(flag("B serial", t_.portB.serial, true));
@@ -183,10 +191,10 @@ void ParameterFile::buildTable() {
         "terminal", 8, [&terminal](CFileNeu& f) { return terminal.SaveTerminalMain(f); },
         [&terminal](CFileNeu& f) { return terminal.LoadTerminalMain(f); },
         [&terminal] { terminal = TerminalSettings{}; }));
-    for (PortSettings* port : {&t_.portA, &t_.portB}) {
-        add(flag("DTR", port->dtr, false));
-        add(flag("RTS", port->rts, false));
-        add(flag("Auto", port->autoHandshake, false));
+    for (PortSettings* side : {&t_.portA, &t_.portB}) {
+        add(flag("DTR", side->dtr, false));
+        add(flag("RTS", side->rts, false));
+        add(flag("Auto", side->autoHandshake, false));
     }
     DisplayFormatter& display = t_.display;
     add(block(
@@ -231,9 +239,10 @@ void ParameterFile::buildTable() {
     // This program's own lines.
     add(text("device path A", t_.portA.devicePath));
     add(text("device path B", t_.portB.devicePath));
-    add(widened("baud rate A", t_.portA.baud, 1, kMaxTypedBaud));
-    add(widened("baud rate B", t_.portB.baud, 1, kMaxTypedBaud));
-    add(widened("TCP port", t_.network.port, NetworkPort::kMinimum, NetworkPort::kMaximum));
+    add(widened("baud rate A", t_.portA.baud, rawBaud_[0], 1, kMaxTypedBaud));
+    add(widened("baud rate B", t_.portB.baud, rawBaud_[1], 1, kMaxTypedBaud));
+    add(widened("TCP port", t_.network.port, rawPort_, NetworkPort::kMinimum,
+                NetworkPort::kMaximum));
     add(text("listen address", t_.network.listenAddress));
     add(integer("eXchange hold time", t_.exchange.holdTimeoutMs, 0, kMaxHoldTimeoutMs, 500, 500));
 }
@@ -278,11 +287,14 @@ bool ParameterFile::loadItem(CFileNeu& file, ParameterItem& item) {
     switch (item.kind) {
         case ParameterItem::Kind::Integer: {
             int32_t value = 0;
-            if (!file.ReadIntChecked(value, item.min, item.max, item.replacement, item.name,
-                                     false)) {
+            if (!file.ReadInt(value)) {
                 return false;
             }
-            item.setInt(value);
+            if (item.raw != nullptr) {
+                *item.raw = value;
+            }
+            // Out of range: the replacement, silently.
+            item.setInt(value >= item.min && value <= item.max ? value : item.replacement);
             return true;
         }
         case ParameterItem::Kind::Flag:

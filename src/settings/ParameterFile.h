@@ -56,6 +56,8 @@ struct ParameterItem {
     std::string defaultText;
     std::function<int32_t()> getInt;
     std::function<void(int32_t)> setInt;
+    // Where the value as read, before the range check, is kept (for the widened lines).
+    int32_t* raw = nullptr;
     bool* flag = nullptr;
     std::string* text = nullptr;
     // Block: its record's writer, reader and defaults.
@@ -111,5 +113,8 @@ class ParameterFile {
     std::string ownerName_;
     std::vector<ParameterItem> items_;
     int nextLine_ = kHeaderLines + 1;
+    // The classic lines' values as read, so a widened line only stands for the value it wrote.
+    int32_t rawBaud_[2] = {};
+    int32_t rawPort_ = 0;
     int lastLineRead_ = 0;
 };

@@ -58,8 +58,8 @@ CLASSIC_LINES = 635
 
 def write_params(path, edits):
     """The default parameter file with the given lines (numbered from 1) replaced. Only the
-    classic lines are kept: the program's own lines after them (wider port and baud values,
-    device paths) would override the classic ones."""
+    classic lines are kept, as another instance would write them, so the test also shows that
+    such a file loads here."""
     result = subprocess.run([PROGRAM, "--headless", "--params", path, "--start", "none", "--save"],
                             capture_output=True, timeout=30)
     if result.returncode != 0:

@@ -333,6 +333,15 @@ TEST_F(ParameterFileTest, ThisProgramsOwnLinesKeepWhatTheClassicLinesCannotHold)
     EXPECT_EQ(r.network.port, 12345);
     EXPECT_EQ(r.network.listenAddress, "127.0.0.1");
     EXPECT_EQ(r.exchange.holdTimeoutMs, 80);
+
+    // A classic line changed since (by another instance or by hand) wins over the wide one.
+    std::vector<std::string> lines = saved();
+    lines[9] = "19200";
+    lines[55] = "4711";
+    write(lines);
+    ASSERT_TRUE(r.file.Load());
+    EXPECT_EQ(r.a.baud, 19200);
+    EXPECT_EQ(r.network.port, 4711);
 }
 
 TEST_F(ParameterFileTest, SavingToAFolderThatCannotBeWrittenFails) {
