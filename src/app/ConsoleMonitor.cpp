@@ -12,17 +12,24 @@ constexpr char kPlaceholder = '.';
 ConsoleMonitor::ConsoleMonitor(int bytesPerRow)
     : bytesPerRow_(std::clamp(bytesPerRow, 1, kMaxBytesPerRow)) {}
 
+// A block comes from one side, so only its start can end the other side's stretch; the rest is
+// copied a row's remainder at a time.
 void ConsoleMonitor::feed(bool sideA, const uint8_t* bytes, int count, std::string& out) {
-    for (int i = 0; i < count; ++i) {
-        if (length_ > 0 && sideA != sideA_) {
-            writeStretch(out);
-        }
+    if (count > 0 && length_ > 0 && sideA != sideA_) {
+        writeStretch(out);
+    }
+    while (count > 0) {
         if (length_ == 0) {
             sideA_ = sideA;
             start_ = column_;
         }
-        bytes_[static_cast<size_t>(length_++)] = bytes[i];
-        if (++column_ >= bytesPerRow_) {
+        const int n = std::min(count, bytesPerRow_ - column_);
+        std::copy_n(bytes, n, bytes_.begin() + length_);
+        length_ += n;
+        column_ += n;
+        bytes += n;
+        count -= n;
+        if (column_ >= bytesPerRow_) {
             writeStretch(out);
             column_ = 0;
         }
@@ -35,23 +42,28 @@ void ConsoleMonitor::flush(std::string& out) {
     }
 }
 
+// Written in place at the end of out, which the caller reuses: no allocation per row.
 void ConsoleMonitor::writeStretch(std::string& out) {
     const auto width = static_cast<size_t>(bytesPerRow_);
-    std::string line(3 + width * 3 + 1 + width + 2, ' ');
-    line[0] = sideA_ ? 'A' : 'B';
     const size_t hexAt = 3;
     const size_t textAt = hexAt + width * 3 + 1;
+    const size_t at = out.size();
+    out.resize(at + textAt + width + 2, ' ');
+    char* line = out.data() + at;
+    line[0] = sideA_ ? 'A' : 'B';
     line[textAt - 1] = '|';
     line[textAt + width] = '|';
     line[textAt + width + 1] = '\n';
-    for (int k = 0; k < length_; ++k) {
-        const uint8_t byte = bytes_[static_cast<size_t>(k)];
-        const auto column = static_cast<size_t>(start_ + k);
-        line[hexAt + column * 3] = kHexDigits[byte >> 4];
-        line[hexAt + column * 3 + 1] = kHexDigits[byte & 0x0F];
-        line[textAt + column] =
-            byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : kPlaceholder;
+    // Locals, so the compiler need not reload the members after every store into the text.
+    const uint8_t* bytes = bytes_.data();
+    const auto length = static_cast<size_t>(length_);
+    char* hex = line + hexAt + static_cast<size_t>(start_) * 3;
+    char* text = line + textAt + static_cast<size_t>(start_);
+    for (size_t k = 0; k < length; ++k) {
+        const uint8_t byte = bytes[k];
+        hex[k * 3] = kHexDigits[byte >> 4];
+        hex[k * 3 + 1] = kHexDigits[byte & 0x0F];
+        text[k] = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : kPlaceholder;
     }
-    out += line;
     length_ = 0;
 }
