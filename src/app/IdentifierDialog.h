@@ -1,19 +1,17 @@
 #pragma once
 
-#include <QDialog>
 #include <string>
 
+#include "app/ExtrasDialog.h"
+
 class QLineEdit;
-class QPushButton;
 
 // "Identifier": a free text that names the measurement in the window title, the log headers and
 // the parameter file. Only OK takes the edited text over.
-class CIdentifierDialog : public QDialog {
+class CIdentifierDialog : public ExtrasDialog {
     Q_OBJECT
 
   public:
-    static constexpr int kHelpContext = 110;
-
     explicit CIdentifierDialog(QWidget* parent = nullptr);
 
     // Code page 1252 text, as the files keep it.
@@ -23,23 +21,12 @@ class CIdentifierDialog : public QDialog {
     const std::string& text() const { return text_; }
 
     QLineEdit* edit() const { return edit_; }
-    QPushButton* okButton() const { return ok_; }
-    QPushButton* cancelButton() const { return cancel_; }
-    QPushButton* helpButton() const { return help_; }
-
-  signals:
-    void helpRequested(int context);
 
   protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void okClicked() override;
 
   private:
-    void okClicked();
-
     std::string text_;
     QLineEdit* edit_ = nullptr;
-    QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
-    QPushButton* help_ = nullptr;
 };
