@@ -11,16 +11,9 @@ import unittest
 
 import serial
 
+from interop_support import wait_for
+
 PROGRAM = sys.argv.pop(1) if len(sys.argv) > 1 else "portavigilant"
-
-
-def wait_for(condition, timeout=10.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.01)
-    return condition()
 
 
 def holds_open(pid, path):
