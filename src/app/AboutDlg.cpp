@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/DialogKit.h"
 #include "app/ProgramIcon.h"
 #include "app/Version.h"
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr const char* kTextCaption = "About PortaVigilant";
 constexpr const char* kTextVersionLine = "PortaVigilant Version %1";
-constexpr const char* kTextOk = "OK";
 constexpr int kIconSize = 32;
 
 }  // namespace

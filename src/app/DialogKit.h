@@ -19,5 +19,10 @@ Widget* withId(Widget* widget, int id) {
     return widget;
 }
 
+// The captions of the buttons every dialog has.
+inline constexpr const char* kTextHelp = "Help";
+inline constexpr const char* kTextCancel = "Cancel";
+inline constexpr const char* kTextOk = "OK";
+
 // A dialog button that never takes the Enter key, so Enter in a field does not close the dialog.
 QPushButton* makeDialogButton(const char* text, QWidget* parent, int id = 0);

@@ -7,14 +7,6 @@
 
 #include "app/DialogKit.h"
 
-namespace {
-
-constexpr const char* kTextHelp = "Help";
-constexpr const char* kTextCancel = "Cancel";
-constexpr const char* kTextOk = "OK";
-
-}  // namespace
-
 ExtrasDialog::ExtrasDialog(const char* title, QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);
     help_ = makeDialogButton(kTextHelp, this);

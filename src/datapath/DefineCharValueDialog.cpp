@@ -20,9 +20,6 @@ constexpr const char* kTextHexTitle = "Define Hex Symbols, Set %d ... %d";
 constexpr const char* kTextAsciiTitle = "Define ASCII Symbols, Set %d ... %d";
 constexpr const char* kTextEmptyField = "Empty edit fields are not allowed !\nField %d is empty !";
 constexpr const char* kTextSetDefault = "Set default";
-constexpr const char* kTextHelp = "Help";
-constexpr const char* kTextCancel = "Cancel";
-constexpr const char* kTextOk = "OK";
 
 constexpr int kRows = 8;
 constexpr int kFieldChars = 6;

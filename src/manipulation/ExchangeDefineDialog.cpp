@@ -27,9 +27,6 @@ constexpr const char* kTextReplaceWith = "Replace with :";
 constexpr const char* kTextAddEnter = "Add Enter";
 constexpr const char* kTextBlanksHint = "Blanks may be used!";
 constexpr const char* kTextWildcardHint = "Use \"3F\" as wild card in case of Hex mode !";
-constexpr const char* kTextHelp = "Help";
-constexpr const char* kTextCancel = "Cancel";
-constexpr const char* kTextOk = "OK";
 constexpr const char* kFieldFont = "Courier New";
 
 // Control ids of sets 1, 2, 3.

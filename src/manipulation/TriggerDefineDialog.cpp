@@ -33,9 +33,6 @@ constexpr const char* kTextLevelGroup = "Level";
 constexpr const char* kTextHigh = "High";
 constexpr const char* kTextLow = "Low";
 constexpr const char* kTextDuration = "Duration [ms] :";
-constexpr const char* kTextHelp = "Help";
-constexpr const char* kTextCancel = "Cancel";
-constexpr const char* kTextOk = "OK";
 
 }  // namespace
 

@@ -19,9 +19,6 @@ constexpr const char* kTextClient = "This is the client";
 constexpr const char* kTextPort = "Port";
 constexpr const char* kTextAddress = "IP adress server";
 constexpr const char* kTextListen = "Listen address (empty: all)";
-constexpr const char* kTextHelp = "Help";
-constexpr const char* kTextCancel = "Cancel";
-constexpr const char* kTextOk = "OK";
 
 }  // namespace
 

@@ -43,9 +43,6 @@ constexpr const char* kTextMs = "ms";
 constexpr const char* kTextLogWhichGroup = "Log which port? ";
 constexpr const char* kTextLogA = "Comport A";
 constexpr const char* kTextLogB = "Comport B";
-constexpr const char* kTextHelp = "Help";
-constexpr const char* kTextOk = "OK";
-constexpr const char* kTextCancel = "Cancel";
 
 QCheckBox* makeBox(const char* text, QWidget* parent) {
     return new QCheckBox(QString::fromUtf8(text), parent);
