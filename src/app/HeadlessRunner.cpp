@@ -161,11 +161,13 @@ bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
 }
 
 // The closing steps of the main window: logging first, so its last row is written, then the
-// sides, then the parameter file when asked for.
+// sides (bytes still queued get their short time to leave), then the parameter file when asked
+// for.
 bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
     monitor.OnLoggingStop();
     monitor.StopSide(Side::A);
     monitor.StopSide(Side::B);
+    monitor.waitForDrains();
     if (options.save && !monitor.SaveParameters()) {
         prompt.message(kTextParameterSaveError, {}, PromptButtons::Ok, PromptIcon::Error);
         return false;
@@ -179,6 +181,8 @@ int runHeadless(const HeadlessOptions& options) {
     if (options.monitor) {
         std::signal(SIGPIPE, SIG_IGN);
     }
+    // From the start: a signal while the sides open still ends the run through the closing steps.
+    quitOnSignals();
     ConsoleView view(options.monitor);
     LineMonitor monitor(view);
     monitor.setVirtualDirectory(options.virtualDirectory);
@@ -198,7 +202,6 @@ int runHeadless(const HeadlessOptions& options) {
     if (options.demo) {
         printDemoHelp(monitor);
     }
-    quitOnSignals();
     if (options.durationSeconds > 0) {
         QTimer::singleShot(static_cast<int>(std::lround(options.durationSeconds * 1000)), qApp,
                            [] { QCoreApplication::quit(); });

@@ -372,5 +372,7 @@ int runMainWindow() {
     // The splash closes at its next one-second tick, never before the window is ready.
     splash.mainWindowReady();
     armScreenshot(window);
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    window.monitor().waitForDrains();
+    return status;
 }

@@ -28,6 +28,10 @@ class Prompt {
                                  PromptIcon icon = PromptIcon::None) = 0;
     // The chosen path, or nothing when the dialog was cancelled.
     virtual std::optional<std::string> chooseFile(const FileDialogRequest& request) = 0;
+    // Something the user should know that needs no answer. It returns at once: no modal
+    // dialog, no nested event loop, identical texts taken together with a count. The data path
+    // speaks only this way, so it never runs again inside itself.
+    virtual void notice(const std::string& text) = 0;
 };
 
 // The answer a dialog gives when the user just presses Enter.

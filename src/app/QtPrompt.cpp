@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "app/NoticeWindow.h"
+
 namespace {
 
 QMessageBox::StandardButtons toButtons(PromptButtons buttons) {
@@ -79,4 +81,11 @@ std::optional<std::string> QtPrompt::chooseFile(const FileDialogRequest& request
         return std::nullopt;
     }
     return path.toStdString();
+}
+
+void QtPrompt::notice(const std::string& text) {
+    if (notices_ == nullptr) {
+        notices_ = new NoticeWindow(parent_);
+    }
+    notices_->post(text);
 }

@@ -11,12 +11,7 @@ namespace {
 constexpr const char* kTextDeviceLost =
     "Comport %c: the device '%s' failed or was removed.\nComport %c has been stopped.";
 
-constexpr int kReadTimeoutMs = 1;
 constexpr int kRatePeriodMs = 1000;
-// Held bytes go out on the 52nd receive notification in a row that brings nothing new.
-constexpr int kIdleLimit = 50;
-// Side B's read goes straight into its capture buffer.
-static_assert(SerialPort::kBufferSize <= PortSide::kCaptureSize);
 
 }  // namespace
 
@@ -26,15 +21,26 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
       sideA_(lines),
       sideB_(lines),
       link_(view.prompt()),
-      parameterFile_(
-          {settingsA_, settingsB_, exchange_.settings(), logSettings_, networkSettings_, trigger_,
-           terminal_, display_, sideA_.localEcho, sideB_.localEcho, identifier_, checkForUpdate_},
-          &view.prompt()) {
+      parameterFile_({settingsA_, settingsB_, receive_.exchange().settings(), logSettings_,
+                      networkSettings_, trigger_, terminal_, display_, sideA_.localEcho,
+                      sideB_.localEcho, identifier_, checkForUpdate_},
+                     &view.prompt()) {
     settingsB_.portNumber = 2;
     showBaud(baud_[0], settingsA_.baud);
     showBaud(baud_[1], settingsB_.baud);
     setVirtualDirectory({});
-    connect(&link_, &CSocketBaseClass::dataReceived, this, &LineMonitor::onNetworkReceive);
+    const auto sayNotice = [this](const std::string& text) { view_.prompt().notice(text); };
+    for (pv::Channel* channel :
+         {static_cast<pv::Channel*>(&sideA_.port), static_cast<pv::Channel*>(&sideB_.port),
+          static_cast<pv::Channel*>(&networkChannel_)}) {
+        connect(channel, &pv::Channel::notice, this, sayNotice);
+    }
+    for (QTimer& timer : drainTimer_) {
+        timer.setSingleShot(true);
+    }
+    connect(&drainTimer_[0], &QTimer::timeout, this, [this] { finishDrain(Side::A); });
+    connect(&drainTimer_[1], &QTimer::timeout, this, [this] { finishDrain(Side::B); });
+    connect(&receive_, &pv::ReceivePath::backlogShrank, this, &LineMonitor::onBacklogShrank);
     connect(&link_, &CSocketClass::closedByClient, this, &LineMonitor::OnNetworkClosed);
     connect(&link_, &CSocketClass::closedByServer, this, &LineMonitor::OnNetworkClosed);
     connect(&rateTimer_, &QTimer::timeout, this, &LineMonitor::OnRateTimer);
@@ -73,20 +79,20 @@ void LineMonitor::setVirtualDirectory(const std::string& directory) {
             continue;
         }
         port = std::make_unique<CVirtualSerialPort>(view_.prompt(), directory);
-        connect(port.get(), &CVirtualSerialPort::OnDataAvailable, this,
-                [this, s](int count) { onVirtualReceive(s, count); });
+        connect(port.get(), &pv::Channel::notice, this,
+                [this](const std::string& text) { view_.prompt().notice(text); });
     }
 }
 
 LineMonitor::~LineMonitor() {
-    StopSide(Side::A);
-    StopSide(Side::B);
+    for (Side s : {Side::A, Side::B}) {
+        StopSide(s);
+        finishDrain(s);
+    }
 }
 
+// Received bytes come through the receive path; here only what the port says besides them.
 void LineMonitor::onSerialEvent(Side s, unsigned events) {
-    if ((events & (SerialEvent::RxChar | SerialEvent::Lost)) != 0) {
-        OnSerialReceive();
-    }
     if ((events & SerialEvent::Cts) != 0) {
         CtsMirror();
     }
@@ -94,156 +100,26 @@ void LineMonitor::onSerialEvent(Side s, unsigned events) {
         DsrMirror();
     }
     if ((events & SerialEvent::Lost) != 0 && side(s).isSerial) {
+        // Every byte that came before the hang-up is handed on first.
+        if (side(s).started) {
+            receive_.OnSerialReceive();
+        }
         const std::string device = side(s).port.deviceName();
         StopSide(s);
-        view_.prompt().message(
+        finishDrain(s);
+        view_.prompt().notice(
             formatText(kTextDeviceLost, sideLetter(s), device.c_str(), sideLetter(s)));
     }
 }
 
-void LineMonitor::OnSerialReceive() {
-    if (sideA_.started) {
-        receiveSideA();
-    }
-    if (sideB_.started) {
-        receiveSideB();
-    }
-}
-
-void LineMonitor::receiveSideA() {
-    SerialPort& port = sideA_.port;
-    const int waiting = port.GetInQueue();
-    if (waiting <= 0) {
-        if (sideA_.captureCount > 0 || exchange_.holding()) {
-            if (idleCount_ > kIdleLimit) {
-                exchange_.Release();
-            } else {
-                ++idleCount_;
-            }
-        }
-        return;
-    }
-    // All that is there by now, not only what was counted: fewer, larger blocks.
-    int n = 0;
-    if (!port.Read(SerialPort::kBufferSize, n, kReadTimeoutMs) || n <= 0) {
-        return;
-    }
-    rxPerSecond_ += n;
-    echo(sideA_, port.rxBuffer(), n);
-    idleCount_ = 0;
-    appendToSideA(port.rxBuffer(), n);
-}
-
-// New bytes go behind those that eXchange holds back. Bytes held back can fill the buffer only
-// while a match waits for its end; then they go out as they are, so nothing is ever dropped.
-void LineMonitor::appendToSideA(const uint8_t* data, int count) {
-    while (count > 0) {
-        if (sideA_.captureCount == PortSide::kCaptureSize) {
-            ProcessBlockA();
-        }
-        const int part = std::min(count, PortSide::kCaptureSize - sideA_.captureCount);
-        std::memcpy(sideA_.captureBuffer.data() + sideA_.captureCount, data,
-                    static_cast<size_t>(part));
-        sideA_.captureCount += part;
-        data += part;
-        count -= part;
-        ExchangePass();
-    }
-}
-
-void LineMonitor::onNetworkReceive(const uint8_t* data, int count) {
-    if (sideA_.isNetwork) {
-        appendToSideA(data, count);
-    } else if (sideB_.isNetwork) {
-        std::memcpy(sideB_.captureBuffer.data(), data, static_cast<size_t>(count));
-        sideB_.captureCount = count;
-        ProcessBlockB();
-    }
-}
-
-void LineMonitor::onVirtualReceive(Side s, int count) {
-    CVirtualSerialPort& port = *side(s).virtualPort;
-    PortSide& ps_side = side(s);
-    if (!ps_side.started || !ps_side.isVirtual) {
-        // A port left open after its side stopped: its bytes have nowhere to go.
-        uint8_t discard[4096];
-        while (port.ReadBytes(discard, sizeof discard) > 0) {
-        }
-        return;
-    }
-    if (s == Side::A) {
-        uint8_t* buffer = scratch_.data();
-        const int n = port.ReadBytes(buffer, std::min(count, PortSide::kCaptureSize));
-        appendToSideA(buffer, n);
-    } else {
-        const int n =
-            port.ReadBytes(sideB_.captureBuffer.data(), std::min(count, PortSide::kCaptureSize));
-        if (n > 0) {
-            sideB_.captureCount = n;
-            ProcessBlockB();
-        }
-    }
-}
-
-void LineMonitor::receiveSideB() {
-    SerialPort& port = sideB_.port;
-    const int waiting = port.GetInQueue();
-    int n = 0;
-    if (waiting <= 0 || !port.Read(SerialPort::kBufferSize, n, kReadTimeoutMs) || n <= 0) {
-        return;
-    }
-    rxPerSecond_ += n;
-    echo(sideB_, port.rxBuffer(), n);
-    std::memcpy(sideB_.captureBuffer.data(), port.rxBuffer(), static_cast<size_t>(n));
-    sideB_.captureCount = n;
-    ProcessBlockB();
-}
-
-void LineMonitor::echo(PortSide& ps_side, const uint8_t* data, int count) {
-    if (ps_side.isSerial && ps_side.localEcho) {
-        std::string ignored;
-        ps_side.port.Write(data, count, ignored);
-    }
-}
-
-void LineMonitor::ExchangePass() {
-    exchange_.ExchangePass();
-}
-
-void LineMonitor::ProcessBlockA() {
-    TriggerResult trigger;
-    if (sideA_.captureCount > 0) {
-        forward(Side::B, sideA_.captureBuffer.data(), sideA_.captureCount);
-        trigger = checkTrigger(sideA_.captureBuffer.data(), sideA_.captureCount);
-        DisplayBlock(Side::A, sideA_.captureBuffer.data(), sideA_.captureCount);
-        sideA_.captureCount = 0;
-        idleCount_ = 0;
-    }
+void LineMonitor::forwardedA(const uint8_t* data, int count) {
+    const TriggerResult trigger = checkTrigger(data, count);
+    DisplayBlock(Side::A, data, count);
     finishTrigger(trigger);
 }
 
-void LineMonitor::ProcessBlockB() {
-    forward(Side::A, sideB_.captureBuffer.data(), sideB_.captureCount);
-    DisplayBlock(Side::B, sideB_.captureBuffer.data(), sideB_.captureCount);
-}
-
-// Write results are not examined: a side that cannot take the bytes loses them, and the
-// display still shows them.
-void LineMonitor::forward(Side target, const uint8_t* data, int count) {
-    PortSide& to = side(target);
-    if (!to.started || count <= 0) {
-        return;
-    }
-    if (to.isNetwork) {
-        link_.SendBlock(data, count);
-    }
-    if (to.isSerial) {
-        std::string ignored;
-        to.port.Write(data, count, ignored);
-    }
-    if (to.isVirtual) {
-        to.virtualPort->WriteBytes(data, count);
-    }
+void LineMonitor::forwardedB(const uint8_t* data, int count) {
+    DisplayBlock(Side::B, data, count);
 }
 
 void LineMonitor::DisplayBlock(Side s, const uint8_t* data, int count) {
@@ -265,10 +141,4 @@ void LineMonitor::MarkTriggerMatch(int patternBytes, int trailingBytes) {
     if (outputEnabled_) {
         display_.MarkTriggerMatch(patternBytes, trailingBytes);
     }
-}
-
-int LineMonitor::takeRxPerSecond() {
-    const int count = rxPerSecond_;
-    rxPerSecond_ = 0;
-    return count;
 }

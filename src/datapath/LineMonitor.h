@@ -11,8 +11,10 @@
 #include "datapath/DisplayFormatter.h"
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
+#include "datapath/ReceivePath.h"
 #include "manipulation/ExchangeRunner.h"
 #include "manipulation/Trigger.h"
+#include "ports/NetworkChannel.h"
 #include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
 #include "ports/SocketClass.h"
@@ -22,7 +24,7 @@
 
 // The non-widget half of the main window: both sides with their channels, the receive path,
 // forwarding and the display step. Runs on the main thread, with or without a window.
-class LineMonitor : public QObject {
+class LineMonitor : public QObject, private pv::BlockSteps {
     Q_OBJECT
 
   public:
@@ -42,7 +44,15 @@ class LineMonitor : public QObject {
 
     // Start and stop of each side, and the live line controls of a running serial side.
     bool StartSide(Side s);
+    // Bytes still queued toward the side get up to kDrainMs to leave before its channels close
+    // (draining); what is left then is dropped and reported.
     void StopSide(Side s);
+    static constexpr int kDrainMs = 1500;
+    bool draining() const { return draining(Side::A) || draining(Side::B); }
+    bool draining(Side s) const { return draining_[index(s)]; }
+    // At the end of the program only: runs the event loop until the stopped sides' queues have
+    // left or their drain time is up.
+    void waitForDrains();
     // Side B served by the terminal window, and that window closing.
     bool StartTerminal();
     void OnTerminalClosed() { StopSide(Side::B); }
@@ -69,14 +79,15 @@ class LineMonitor : public QObject {
     ControlState controlState(Side s) const;
 
     // Receive path.
-    void OnSerialReceive();
-    void ProcessBlockA();
-    void ProcessBlockB();
+    void OnSerialReceive() { receive_.OnSerialReceive(); }
+    void ProcessBlockA() { receive_.ProcessBlockA(); }
+    void ProcessBlockB() { receive_.ProcessBlockB(); }
+    pv::ReceivePath& receivePath() { return receive_; }
     // eXchange on the A to B direction: the sets, the pass and the bytes it holds back.
-    ExchangeRunner& exchange() { return exchange_; }
+    ExchangeRunner& exchange() { return receive_.exchange(); }
 
     // Bytes read from the serial ports since the last call.
-    int takeRxPerSecond();
+    int takeRxPerSecond() { return receive_.takeRxPerSecond(); }
     // Characters per second, once a second.
     void OnRateTimer();
     // Timer 3; tests stop it and tick by hand.
@@ -148,15 +159,11 @@ class LineMonitor : public QObject {
     bool networkConnected() const;
     bool openVirtual(Side s);
     void closeVirtual(Side s);
-    void onNetworkReceive(const uint8_t* data, int count);
-    void onVirtualReceive(Side s, int count);
-    void appendToSideA(const uint8_t* data, int count);
-    void receiveSideA();
-    void receiveSideB();
-    void ExchangePass();
-    void forward(Side target, const uint8_t* data, int count);
+    void finishDrain(Side s);
+    void onBacklogShrank(Side s);
+    void forwardedA(const uint8_t* data, int count) override;
+    void forwardedB(const uint8_t* data, int count) override;
     void DisplayBlock(Side s, const uint8_t* data, int count);
-    void echo(PortSide& side, const uint8_t* data, int count);
     void initTrigger();
     TriggerResult checkTrigger(const uint8_t* data, int count);
     void finishTrigger(const TriggerResult& result);
@@ -168,20 +175,20 @@ class LineMonitor : public QObject {
     MonitorView& view_;
     PortSide sideA_;
     PortSide sideB_;
-    std::array<uint8_t, PortSide::kCaptureSize> scratch_{};
     PortSettings settingsA_;
     PortSettings settingsB_;
     BaudControls baud_[2];
     std::string connectionName_[2];
     NetworkSettings networkSettings_;
     CSocketClass link_;
+    pv::NetworkChannel networkChannel_{link_};
+    QTimer drainTimer_[2];
+    bool draining_[2] = {false, false};
     void registerCommands();
 
     CommandTable commands_;
     RateDisplay rateDisplay_;
     QTimer rateTimer_;
-    int idleCount_ = 0;
-    int rxPerSecond_ = 0;
     bool outputEnabled_ = true;
     Trigger trigger_;
     QTimer triggerTimer_;
@@ -191,7 +198,7 @@ class LineMonitor : public QObject {
     bool loggingActive_ = false;
     bool loggingBlink_ = false;
     std::string identifier_;
-    ExchangeRunner exchange_{sideA_, [this] { ProcessBlockA(); }};
+    pv::ReceivePath receive_{sideA_, sideB_, *this};
     DisplayFormatter display_;
     TerminalSettings terminal_;
     bool checkForUpdate_ = true;

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "ports/SerialPort.h"
 #include "ports/VirtualSerialPort.h"
@@ -17,6 +18,8 @@ inline Side otherSide(Side side) {
 }
 
 // Run state of one side: which channels are open and the bytes received but not yet processed.
+// The flags say what kind of side it is; channels holds the open channels the data path reads
+// and writes, so forwarding is a loop over them.
 struct PortSide {
     static constexpr int kCaptureSize = 10240;
 
@@ -30,6 +33,7 @@ struct PortSide {
     bool localEcho = false;
     SerialPort port;
     std::unique_ptr<CVirtualSerialPort> virtualPort;
+    std::vector<pv::Channel*> channels;
     std::array<uint8_t, kCaptureSize> captureBuffer{};
     int captureCount = 0;
     long long totalShown = 0;

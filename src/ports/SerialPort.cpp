@@ -33,7 +33,6 @@ constexpr const char* kTextAccessError = "Fehler '%s' beim Zugriff auf '%s'";
 
 constexpr int kInitialBaud = 9600;
 constexpr int kMinBaud = 75;
-constexpr int kWriteMsPerByte = 100;
 // Line changes are read this often while the driver has modem lines; a pty has none, so its
 // event thread sleeps until it is stopped.
 constexpr int kLinePollMs = 10;
@@ -73,7 +72,7 @@ unsigned lineEvents(int changed) {
 
 }  // namespace
 
-SerialPort::SerialPort(TtyBackend& lines) : lines_(lines) {}
+SerialPort::SerialPort(TtyBackend& lines, QObject* parent) : pv::Channel(parent), lines_(lines) {}
 
 SerialPort::~SerialPort() {
     Close();
@@ -127,6 +126,7 @@ bool SerialPort::Open(const std::string& deviceName, int baud, std::string parit
         return false;
     }
     open_ = true;
+    out_.attach(fd_);
     setTtySpeed(fd_, baud);  // a rate the driver refuses leaves the line at 9600, silently
     return true;
 }
@@ -136,6 +136,7 @@ void SerialPort::Close() {
         StopEventThread();
     }
     if (fd_ >= 0) {
+        countDropped(static_cast<long long>(out_.detach()));
         ::close(fd_);
         fd_ = -1;
         deviceName_.clear();
@@ -150,30 +151,45 @@ bool SerialPort::Write(const uint8_t* data, int length, std::string& errorText) 
         errorText = formatText(kTextNotOpen, deviceName_.c_str());
         return false;
     }
-    const auto deadline =
-        Clock::now() + std::chrono::milliseconds(static_cast<long long>(length) * kWriteMsPerByte);
-    int written = 0;
-    while (written < length) {
-        const ssize_t n = ::write(fd_, data + written, static_cast<size_t>(length - written));
+    if (length <= 0) {
+        return true;
+    }
+    const size_t refused = out_.send(data, static_cast<size_t>(length));
+    if (refused == 0) {
+        return true;
+    }
+    countDropped(static_cast<long long>(refused));
+    if (out_.error() != 0) {
+        errorText = formatText(kTextAccessError, std::strerror(out_.error()), deviceName_.c_str());
+    } else {
+        errorText = formatText(kTextPartialWrite, length - static_cast<int>(refused), length,
+                               deviceName_.c_str());
+    }
+    return false;
+}
+
+void SerialPort::send(const uint8_t* data, int count) {
+    std::string ignored;
+    Write(data, count, ignored);
+}
+
+int SerialPort::read(uint8_t* buffer, int capacity) {
+    int taken = 0;
+    while (open_ && taken < capacity) {
+        const ssize_t n = ::read(fd_, buffer + taken, static_cast<size_t>(capacity - taken));
         if (n > 0) {
-            written += static_cast<int>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && errno == EAGAIN) {
-            const int left = msLeft(deadline);
-            if (left == 0 || !waitFor(fd_, POLLOUT, left)) {
-                break;
-            }
-        } else {
-            errorText = formatText(kTextAccessError, std::strerror(errno), deviceName_.c_str());
-            return false;
+            taken += static_cast<int>(n);
+        } else if (!(n < 0 && errno == EINTR)) {
+            break;  // EAGAIN: all taken; a failure shows as a hang-up on the next wake-up
         }
     }
-    if (written < length) {
-        errorText = formatText(kTextPartialWrite, written, length, deviceName_.c_str());
-        return false;
+    return taken;
+}
+
+void SerialPort::applyReading(bool on) {
+    if (rxNotifier_) {
+        rxNotifier_->setEnabled(on && threadRunning_);
     }
-    return true;
 }
 
 int SerialPort::GetInQueue() {
@@ -294,6 +310,7 @@ bool SerialPort::StartEventThread(QObject* owner, SerialEventHandler handler) {
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, owner,
                      [this] { deliverEvents(); });
     rxNotifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+    rxNotifier_->setEnabled(!readingPaused());
     QObject::connect(rxNotifier_.get(), &QSocketNotifier::activated, owner,
                      [this] { onReadable(); });
     stop_ = false;
@@ -390,7 +407,10 @@ void SerialPort::onReadable() {
     int waiting = 0;
     const bool alive = ::ioctl(fd_, FIONREAD, &waiting) == 0;
     if (alive && waiting > 0) {
-        handler_(*this, SerialEvent::RxChar);
+        emit readyRead();
+        if (threadRunning_ && handler_) {
+            handler_(*this, SerialEvent::RxChar);
+        }
         return;
     }
     pollfd p{fd_, POLLIN, 0};

@@ -10,9 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "ports/Channel.h"
+#include "ports/FdOutput.h"
 #include "ports/TtyBackend.h"
 
-class QObject;
 class QSocketNotifier;
 
 // Communication events reported by the event thread. The values are the classic comm event bits,
@@ -34,16 +35,19 @@ constexpr unsigned Lost = 0x10000;
 class SerialPort;
 using SerialEventHandler = std::function<void(SerialPort& port, unsigned events)>;
 
-// One real serial port on a tty device. Received bytes and a hang-up are reported to a handler on
-// the owner's (main) thread straight from its event loop, which watches the device: one wake-up
-// per block, as in any poll() relay. The event thread watches the modem lines and hands their
-// changes to the same handler; it then waits until the handler has run.
-class SerialPort {
+// One real serial port on a tty device, and the channel of a serial side. Received bytes and a
+// hang-up are reported on the owner's (main) thread straight from its event loop, which watches
+// the device: one wake-up per block, as in any poll() relay. The event thread watches the modem
+// lines and hands their changes to the handler; it then waits until the handler has run.
+// Writes never wait: what the device cannot take yet waits in the channel's output queue.
+class SerialPort : public pv::Channel {
+    Q_OBJECT
+
   public:
     static constexpr int kBufferSize = 10240;
 
-    explicit SerialPort(TtyBackend& lines = systemTtyBackend());
-    ~SerialPort();
+    explicit SerialPort(TtyBackend& lines = systemTtyBackend(), QObject* parent = nullptr);
+    ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
@@ -51,6 +55,8 @@ class SerialPort {
               int stopBits, std::string& errorText, bool ctsFlow = false, bool dsrFlow = false,
               int queueSize = 8192);
     void Close();
+    // Queues what the device cannot take at once; false (with the text) only when bytes had to
+    // be dropped because the queue was full or the device failed.
     bool Write(const uint8_t* data, int length, std::string& errorText);
     int GetInQueue();
     bool Read(int count, int& received, int timeoutMs);
@@ -70,6 +76,13 @@ class SerialPort {
     int fd() const { return fd_; }
     // The rate the line really runs at (the driver may have refused the requested one).
     int currentBaud() const;
+
+    void send(const uint8_t* data, int count) override;
+    size_t backlog() const override { return out_.backlog(); }
+    int read(uint8_t* buffer, int capacity) override;
+
+  protected:
+    void applyReading(bool on) override;
 
   private:
     void eventLoop(bool watchLines, int lastLines);
@@ -101,4 +114,5 @@ class SerialPort {
     std::unique_ptr<QSocketNotifier> notifier_;
     std::unique_ptr<QSocketNotifier> rxNotifier_;  // the device's readiness on the main thread
     SerialEventHandler handler_;
+    pv::FdOutput out_{this, [this] { emit backlogShrank(); }};
 };

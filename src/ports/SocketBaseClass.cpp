@@ -5,16 +5,18 @@
 #include <string>
 
 #include "app/Prompt.h"
+#include "ports/Channel.h"
 #include "ports/SocketErrors.h"
 
 namespace {
 
 constexpr const char* kTextErrorSuffix = " !";
 
-// Qt keeps unsent bytes in its own buffer, so a send never waits and never drops bytes while
-// the network is busy. Only a peer that stops reading for good would let it grow without end;
-// beyond this much the link refuses further blocks, and says so.
-constexpr qint64 kMaxPendingBytes = 64 * 1024 * 1024;
+// Qt keeps unsent bytes in its own buffer, so a send never waits. The data path stops feeding
+// the link long before this much waits; beyond it the link refuses further blocks.
+constexpr qint64 kMaxPendingBytes = static_cast<qint64>(pv::Channel::kQueueBound);
+// What Qt may read ahead of us; while we do not read, TCP holds the rest at the peer.
+constexpr qint64 kReadBufferSize = 64 * 1024;
 // How long a closed socket may still try to hand its last bytes to a peer that does not read.
 constexpr int kLingerMs = 5000;
 
@@ -63,9 +65,13 @@ CSocketBaseClass::~CSocketBaseClass() {
     CSocketBaseClass::Close();
 }
 
+std::string CSocketBaseClass::errorText(int code) {
+    return std::string(socketErrorText(code)) + kTextErrorSuffix;
+}
+
 void CSocketBaseClass::ReportError() {
     if (messagesEnabled_) {
-        prompt_.message(std::string(socketErrorText(lastError_)) + kTextErrorSuffix);
+        prompt_.message(errorText(lastError_));
     }
 }
 
@@ -84,11 +90,13 @@ void CSocketBaseClass::attach(QTcpSocket* socket, CSocketBaseClass* partner) {
     socket_->setParent(this);
     // Small frames go out at once; the line monitor's timing depends on it.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket_->setReadBufferSize(kReadBufferSize);
     ++epoch_;
     partner_ = partner;
     connected_ = true;
     connect(socket_, &QIODevice::readyRead, this, &CSocketBaseClass::onReadyRead);
     connect(socket_, &QAbstractSocket::disconnected, this, &CSocketBaseClass::onDisconnected);
+    connect(socket_, &QIODevice::bytesWritten, this, &CSocketBaseClass::bytesSent);
     connect(socket_, &QAbstractSocket::errorOccurred, this, [this] {
         // Most errors end in disconnected; this catches the ones that only drop the state.
         if (socket_ && socket_->state() == QAbstractSocket::UnconnectedState) {
@@ -130,13 +138,31 @@ bool CSocketBaseClass::Receive(uint8_t* buffer, int length, int& received, bool 
     if (quietWouldBlock && lastError_ == SocketError::kWouldBlock) {
         return true;
     }
-    ReportError();
+    // This runs on the receive path: a notice, never a box that would run it again.
+    if (messagesEnabled_) {
+        prompt_.notice(errorText(lastError_));
+    }
     return false;
 }
 
+void CSocketBaseClass::setReceiving(bool on) {
+    if (on == receiving_) {
+        return;
+    }
+    receiving_ = on;
+    if (on) {
+        QTimer::singleShot(0, this, &CSocketBaseClass::onReadyRead);
+    }
+}
+
 void CSocketBaseClass::onReadyRead() {
+    readAvailable(false);
+}
+
+void CSocketBaseClass::readAvailable(bool evenIfPaused) {
     const unsigned epoch = epoch_;
-    while (epoch_ == epoch && socket_ && socket_->bytesAvailable() > 0) {
+    while ((receiving_ || evenIfPaused) && epoch_ == epoch && socket_ &&
+           socket_->bytesAvailable() > 0) {
         int n = 0;
         if (!Receive(chunk_.data(), static_cast<int>(chunk_.size()), n, true) || n <= 0) {
             break;
@@ -176,8 +202,8 @@ void CSocketBaseClass::onDisconnected() {
         return;
     }
     const unsigned epoch = epoch_;
-    // Bytes that came together with the close are still in Qt's buffer.
-    onReadyRead();
+    // Bytes that came together with the close are still in Qt's buffer; they are the last.
+    readAvailable(true);
     if (epoch_ != epoch) {
         return;
     }

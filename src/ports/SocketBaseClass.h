@@ -4,6 +4,7 @@
 #include <QObject>
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "ports/DataFrame.h"
 
@@ -30,6 +31,8 @@ class CSocketBaseClass : public QObject {
     int lastError() const { return lastError_; }
     // Shows the text of the last error when messages are enabled.
     void ReportError();
+    // The text of an error number as the user sees it.
+    static std::string errorText(int code);
 
     // Raw bytes from the socket, without waiting: a read that finds nothing is a would-block,
     // which quietWouldBlock accepts. The link reads by itself when bytes arrive, so owners take
@@ -45,12 +48,17 @@ class CSocketBaseClass : public QObject {
     void attach(QTcpSocket* socket, CSocketBaseClass* partner);
     // Queues bytes for sending; 0 or the error number. Nothing is reported here.
     int write(const uint8_t* data, int length);
+    // Off: nothing more is read from the socket, so the peer's sending is held by TCP's own
+    // flow control once the small read buffer is full. On again: what waits is read.
+    virtual void setReceiving(bool on);
 
   signals:
     // A data payload; the bytes are valid only during the call, so connect directly.
     void dataReceived(const uint8_t* data, int length);
     // The peer closed or the connection broke; the socket is already closed.
     void peerClosed();
+    // Some of the bytes waiting to be sent have left.
+    void bytesSent();
 
   protected:
     // Stores the code and reports it.
@@ -67,6 +75,7 @@ class CSocketBaseClass : public QObject {
 
   private:
     void onReadyRead();
+    void readAvailable(bool evenIfPaused);
     void onDisconnected();
     void deliver(const uint8_t* data, int length);
     void releaseSocket();
@@ -76,6 +85,7 @@ class CSocketBaseClass : public QObject {
     unsigned epoch_ = 0;
     bool delivering_ = false;
     bool closePending_ = false;
+    bool receiving_ = true;
     DataFrameReader reader_;
     std::array<uint8_t, 16384> chunk_{};
 };

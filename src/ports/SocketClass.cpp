@@ -23,6 +23,7 @@ CSocketClass::CSocketClass(Prompt& prompt, QObject* parent)
     : CSocketBaseClass(prompt, parent), connection_(prompt) {
     connect(&connection_, &CSocketBaseClass::dataReceived, this, &CSocketBaseClass::dataReceived);
     connect(&connection_, &CSocketBaseClass::peerClosed, this, &CSocketClass::onClientGone);
+    connect(&connection_, &CSocketBaseClass::bytesSent, this, &CSocketBaseClass::bytesSent);
     connect(this, &CSocketBaseClass::peerClosed, this, &CSocketClass::onServerGone);
 }
 
@@ -138,28 +139,7 @@ qint64 CSocketClass::pendingBytes() const {
 }
 
 bool CSocketClass::Send(const uint8_t* data, int length) {
-    CSocketBaseClass* target = this;
-    if (isServer_) {
-        if (!hasConnection_) {
-            fail(SocketError::kNotInitialised);
-            return false;
-        }
-        if (!connection_.connected()) {
-            fail(SocketError::kNoClient);
-            return false;
-        }
-        target = &connection_;
-    } else {
-        if (!ready_) {
-            fail(SocketError::kNotInitialised);
-            return false;
-        }
-        if (!clientConnected_) {
-            fail(SocketError::kNoServer);
-            return false;
-        }
-    }
-    const int code = target->write(data, length);
+    const int code = sendRaw(data, length);
     if (code == 0) {
         backlogReported_ = false;
         return true;
@@ -172,16 +152,49 @@ bool CSocketClass::Send(const uint8_t* data, int length) {
     return false;
 }
 
+int CSocketClass::sendRaw(const uint8_t* data, int length) {
+    if (isServer_) {
+        if (!hasConnection_) {
+            return SocketError::kNotInitialised;
+        }
+        if (!connection_.connected()) {
+            return SocketError::kNoClient;
+        }
+        return connection_.write(data, length);
+    }
+    if (!ready_) {
+        return SocketError::kNotInitialised;
+    }
+    if (!clientConnected_) {
+        return SocketError::kNoServer;
+    }
+    return write(data, length);
+}
+
 bool CSocketClass::SendBlock(const uint8_t* block, int length) {
-    // Larger blocks than one frame holds go out as several frames, never cut short.
+    const int code = trySendBlock(block, length);
+    if (code != 0) {
+        lastError_ = code;
+        ReportError();
+    }
+    return code == 0;
+}
+
+// Larger blocks than one frame holds go out as several frames, never cut short.
+int CSocketClass::trySendBlock(const uint8_t* block, int length) {
     for (int offset = 0; offset < length; offset += DataFrame::kMaxPayload) {
         const int part = std::min(length - offset, DataFrame::kMaxPayload);
         const int frameSize = DataFrame::encode(block + offset, part, sendFrame_);
-        if (!Send(sendFrame_.data(), frameSize)) {
-            return false;
+        if (const int code = sendRaw(sendFrame_.data(), frameSize); code != 0) {
+            return code;
         }
     }
-    return true;
+    return 0;
+}
+
+void CSocketClass::setReceiving(bool on) {
+    connection_.setReceiving(on);
+    CSocketBaseClass::setReceiving(on);
 }
 
 void CSocketClass::onNewConnection() {
@@ -206,7 +219,7 @@ void CSocketClass::onNewConnection() {
 void CSocketClass::onClientGone() {
     hasConnection_ = false;
     const unsigned closeCount = closeCount_;
-    prompt_.message(kTextClosedByClient);
+    prompt_.notice(kTextClosedByClient);
     emit closedByClient();
     // A link its owner closed meanwhile stays closed; otherwise the next client may come.
     if (closeCount == closeCount_ && isServer_) {
@@ -217,7 +230,7 @@ void CSocketClass::onClientGone() {
 void CSocketClass::onServerGone() {
     created_ = ready_ = false;
     clientConnected_ = false;
-    prompt_.message(kTextClosedByServer);
+    prompt_.notice(kTextClosedByServer);
     emit closedByServer();
 }
 

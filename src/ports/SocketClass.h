@@ -31,6 +31,9 @@ class CSocketClass : public CSocketBaseClass {
     bool Send(const uint8_t* data, int length);
     // A block of received bytes as data frames (one per 10240 bytes).
     bool SendBlock(const uint8_t* block, int length);
+    // The same without a message: 0, or the error number that stopped it.
+    int trySendBlock(const uint8_t* block, int length);
+    void setReceiving(bool on) override;
     void Close() override;
 
     bool isServer() const { return isServer_; }
@@ -46,6 +49,8 @@ class CSocketClass : public CSocketBaseClass {
     void closedByServer();
 
   private:
+    // Hands raw bytes to the connected socket; 0 or the error number, nothing reported.
+    int sendRaw(const uint8_t* data, int length);
     bool listen();
     void onNewConnection();
     void onClientGone();

@@ -2,6 +2,8 @@
 // DSR between two serial sides.
 #include <sys/ioctl.h>
 
+#include <QEventLoop>
+
 #include "app/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
@@ -31,6 +33,9 @@ constexpr const char* kTextOpenFailed = "Unable to open the port !!!\nMaybe it i
 constexpr const char* kTextVirtualFailed =
     "Unable to open the port !!!\nMaybe it is in use !\n\nEnsure, that drivers for virtual serial "
     "port are installed and registered!";
+
+constexpr const char* kTextDroppedAtStop =
+    "Comport %c: %lld bytes were still waiting for '%s' when the side stopped and were dropped.";
 
 constexpr int kQueueSize = 8192;
 
@@ -128,6 +133,7 @@ bool LineMonitor::openSerial(Side s) {
     ps_side.port.StartEventThread(
         this, [this, s](SerialPort&, unsigned events) { onSerialEvent(s, events); });
     ps_side.isSerial = true;
+    receive_.attach(s, ps_side.port);
     if (ps.autoHandshake) {
         ps_side.port.SetFlowControl(true, true, true, true);
         CtsMirror();
@@ -138,12 +144,17 @@ bool LineMonitor::openSerial(Side s) {
     return true;
 }
 
-bool LineMonitor::openNetwork(Side) {
+bool LineMonitor::openNetwork(Side s) {
     link_.EnableMessages(true);
-    return link_.Open(networkSettings_);
+    if (!link_.Open(networkSettings_)) {
+        return false;
+    }
+    receive_.attach(s, networkChannel_);
+    return true;
 }
 
 void LineMonitor::closeNetwork() {
+    networkChannel_.finish();
     link_.Close();
 }
 
@@ -152,7 +163,12 @@ bool LineMonitor::networkConnected() const {
 }
 
 bool LineMonitor::openVirtual(Side s) {
-    return side(s).virtualPort->OpenPort(formatText("COM%d", settings(s).portNumber));
+    CVirtualSerialPort& port = *side(s).virtualPort;
+    if (!port.OpenPort(formatText("COM%d", settings(s).portNumber))) {
+        return false;
+    }
+    receive_.attach(s, port);
+    return true;
 }
 
 void LineMonitor::closeVirtual(Side s) {
@@ -161,13 +177,20 @@ void LineMonitor::closeVirtual(Side s) {
 
 void LineMonitor::closeChannels(Side s) {
     PortSide& ps_side = side(s);
+    receive_.detachAll(s);
     if (ps_side.isNetwork) {
         closeNetwork();
         ps_side.isNetwork = false;
     }
     if (ps_side.isSerial) {
+        const std::string device = ps_side.port.deviceName();
+        const long long before = ps_side.port.droppedCount();
         ps_side.port.Close();
         ps_side.isSerial = false;
+        if (const long long dropped = ps_side.port.droppedCount() - before; dropped > 0) {
+            view_.prompt().notice(
+                formatText(kTextDroppedAtStop, sideLetter(s), dropped, device.c_str()));
+        }
     }
     if (ps_side.isVirtual) {
         closeVirtual(s);
@@ -180,6 +203,7 @@ bool LineMonitor::StartSide(Side s) {
     if (ps_side.started) {
         return true;
     }
+    finishDrain(s);
     readSettings();
     connectionName_[index(s)] = buildConnectionName(s);
     if (s == Side::A) {
@@ -202,9 +226,9 @@ bool LineMonitor::StartSide(Side s) {
         return false;
     }
     ps_side.started = true;
+    receive_.sideChanged(s);
     if (s == Side::A) {
-        ps_side.captureCount = 0;
-        idleCount_ = 0;
+        receive_.resetSideA();
     } else {
         ps_side.isTerminal = false;
     }
@@ -235,17 +259,50 @@ void LineMonitor::StopSide(Side s) {
     const bool wasStarted = ps_side.started;
     if (s == Side::A && wasStarted) {
         // Bytes eXchange holds back were received: they still go on, unchanged.
-        exchange_.Release();
+        exchange().Release();
     }
     ps_side.started = false;
+    receive_.sideChanged(s);
     if (s == Side::B && ps_side.isTerminal) {
         view_.closeTerminalWindow();
         ps_side.isTerminal = false;
+    } else if (wasStarted && receive_.backlog(s) > 0) {
+        draining_[index(s)] = true;
+        drainTimer_[index(s)].start(kDrainMs);
     } else {
         closeChannels(s);
     }
     if (wasStarted) {
         view_.sideStateChanged(s);
+    }
+}
+
+void LineMonitor::finishDrain(Side s) {
+    if (draining(s)) {
+        draining_[index(s)] = false;
+        drainTimer_[index(s)].stop();
+        closeChannels(s);
+    }
+}
+
+void LineMonitor::waitForDrains() {
+    if (!draining()) {
+        return;
+    }
+    QEventLoop loop;
+    QTimer check;
+    connect(&check, &QTimer::timeout, &loop, [&] {
+        if (!draining()) {
+            loop.quit();
+        }
+    });
+    check.start(10);
+    loop.exec();
+}
+
+void LineMonitor::onBacklogShrank(Side s) {
+    if (draining(s) && receive_.backlog(s) == 0) {
+        finishDrain(s);
     }
 }
 

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 #include <cerrno>
 #include <cstdlib>
@@ -33,6 +32,8 @@ constexpr const char* kTextNameTaken =
     "'%s' exists and is not a virtual port link of yours; it is left alone.";
 constexpr const char* kTextNoPty = "Unable to create a pseudo-terminal: %s";
 constexpr const char* kTextNoRawMode = "Unable to set raw mode on '%s'.";
+constexpr const char* kTextDroppedWhileAway =
+    "%s: %lld bytes were dropped because no program was reading the port.";
 
 // A receiver that took nothing from a notification is asked again after this pause rather than
 // at once, which would spin.
@@ -75,7 +76,7 @@ bool holdsFile(const std::string& fdDir, const std::string& path) {
 }  // namespace
 
 CVirtualSerialPort::CVirtualSerialPort(Prompt& prompt, std::string directory, QObject* parent)
-    : QObject(parent), prompt_(prompt), directory_(std::move(directory)) {}
+    : pv::Channel(parent), prompt_(prompt), directory_(std::move(directory)) {}
 
 CVirtualSerialPort::~CVirtualSerialPort() {
     releasePort();
@@ -121,10 +122,7 @@ bool CVirtualSerialPort::createPort(const std::string& name) {
         }
         return false;
     }
-    {
-        std::lock_guard lock(outMutex_);
-        masterFd_ = master;
-    }
+    masterFd_ = master;
     slavePath_ = slaveName;
 
     // Raw mode before the link appears, so no opener ever sees a translating line. Closing our
@@ -150,9 +148,7 @@ bool CVirtualSerialPort::createPort(const std::string& name) {
     readNotifier_->setEnabled(false);
     connect(readNotifier_, &QSocketNotifier::activated, this,
             &CVirtualSerialPort::onMasterReadable);
-    writeNotifier_ = new QSocketNotifier(masterFd_, QSocketNotifier::Write, this);
-    writeNotifier_->setEnabled(false);
-    connect(writeNotifier_, &QSocketNotifier::activated, this, &CVirtualSerialPort::flushOutput);
+    out_.attach(masterFd_);
 
     // A program opening or closing the slave is an inotify event on its node; no polling needed.
     inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -170,7 +166,7 @@ bool CVirtualSerialPort::createPort(const std::string& name) {
 }
 
 void CVirtualSerialPort::releasePort() {
-    for (QSocketNotifier** notifier : {&readNotifier_, &writeNotifier_, &openWatch_}) {
+    for (QSocketNotifier** notifier : {&readNotifier_, &openWatch_}) {
         if (*notifier != nullptr) {
             (*notifier)->setEnabled(false);
             (*notifier)->disconnect(this);
@@ -191,15 +187,10 @@ void CVirtualSerialPort::releasePort() {
     if (!slavePath_.empty()) {
         directory_.removeLink(portName_, slavePath_);
     }
-    {
-        std::lock_guard lock(outMutex_);
-        if (masterFd_ >= 0) {
-            ::close(masterFd_);
-            masterFd_ = -1;
-        }
-        outQueue_.clear();
-        outOffset_ = 0;
-        outBytes_ = 0;
+    if (masterFd_ >= 0) {
+        countDropped(static_cast<long long>(out_.detach()));
+        ::close(masterFd_);
+        masterFd_ = -1;
     }
     directory_.unlockName(portName_, lockFd_);
     lockFd_ = -1;
@@ -218,6 +209,7 @@ bool CVirtualSerialPort::releaseIfUnused() {
     if (slaveHeld()) {
         return false;
     }
+    reportDroppedWhileAway();
     releasePort();
     return true;
 }
@@ -266,11 +258,6 @@ std::string CVirtualSerialPort::UsedBy() const {
     return name;
 }
 
-size_t CVirtualSerialPort::queuedCount() const {
-    std::lock_guard lock(outMutex_);
-    return outBytes_;
-}
-
 int CVirtualSerialPort::ReadBytes(uint8_t* buffer, int count) {
     readDuringNotify_ = true;
     if (!open_ || buffer == nullptr || count <= 0) {
@@ -291,90 +278,31 @@ int CVirtualSerialPort::ReadBytes(uint8_t* buffer, int count) {
 }
 
 int CVirtualSerialPort::WriteBytes(const uint8_t* data, int count) {
-    if (data == nullptr || count <= 0) {
+    if (data == nullptr || count <= 0 || masterFd_ < 0) {
         return 0;
     }
-    const bool ownerThread = QThread::currentThread() == thread();
-    {
-        std::lock_guard lock(outMutex_);
-        if (masterFd_ < 0) {
+    if (!peerPresent_) {
+        if ((masterState(masterFd_) & POLLHUP) != 0) {
+            countDropped(count);
+            droppedWhileAway_ += count;
             return 0;
         }
-        if (!peerPresent_) {
-            if ((masterState(masterFd_) & POLLHUP) != 0) {
-                dropped_ += count;
-                return 0;
-            }
-            // The program opened the port before its open event reached us.
-            peerPresent_ = true;
-        }
-        size_t written = 0;
-        // Straight into the pty while nothing waits before these bytes.
-        while (ownerThread && outQueue_.empty() && written < static_cast<size_t>(count)) {
-            const ssize_t n =
-                ::write(masterFd_, data + written, static_cast<size_t>(count) - written);
-            if (n > 0) {
-                written += static_cast<size_t>(n);
-            } else if (!(n < 0 && errno == EINTR)) {
-                break;
-            }
-        }
-        if (written == static_cast<size_t>(count)) {
-            return count;
-        }
-        outQueue_.emplace_back(data + written, data + count);
-        outBytes_ += static_cast<size_t>(count) - written;
+        // The program opened the port before its open event reached us.
+        peerPresent_ = true;
     }
-    if (ownerThread) {
-        if (writeNotifier_ != nullptr) {
-            writeNotifier_->setEnabled(true);
-        }
-    } else {
-        QMetaObject::invokeMethod(this, &CVirtualSerialPort::flushOutput, Qt::QueuedConnection);
-    }
-    return count;
-}
-
-bool CVirtualSerialPort::writeQueued() {
-    while (!outQueue_.empty()) {
-        std::vector<uint8_t>& front = outQueue_.front();
-        const ssize_t n = ::write(masterFd_, front.data() + outOffset_, front.size() - outOffset_);
-        if (n > 0) {
-            outOffset_ += static_cast<size_t>(n);
-            outBytes_ -= static_cast<size_t>(n);
-            if (outOffset_ == front.size()) {
-                outQueue_.pop_front();
-                outOffset_ = 0;
-            }
-        } else if (!(n < 0 && errno == EINTR)) {
-            return false;  // full: the write notifier tells when it drains
-        }
-    }
-    return true;
+    const size_t refused = out_.send(data, static_cast<size_t>(count));
+    countDropped(static_cast<long long>(refused));
+    return count - static_cast<int>(refused);
 }
 
 void CVirtualSerialPort::dropQueued() {
-    dropped_ += static_cast<long long>(outBytes_);
-    outQueue_.clear();
-    outOffset_ = 0;
-    outBytes_ = 0;
+    countDropped(static_cast<long long>(out_.clear()));
 }
 
-void CVirtualSerialPort::flushOutput() {
-    bool pending = false;
-    {
-        std::lock_guard lock(outMutex_);
-        if (masterFd_ < 0) {
-            return;
-        }
-        if (!peerPresent_) {
-            dropQueued();
-        } else {
-            pending = !writeQueued();
-        }
-    }
-    if (writeNotifier_ != nullptr) {
-        writeNotifier_->setEnabled(pending);
+void CVirtualSerialPort::applyReading(bool on) {
+    // With nobody on the port the notifier sees the hang-up and switches itself off again.
+    if (readNotifier_ != nullptr) {
+        readNotifier_->setEnabled(on);
     }
 }
 
@@ -383,10 +311,11 @@ void CVirtualSerialPort::onMasterReadable() {
     if (::ioctl(masterFd_, FIONREAD, &waiting) == 0 && waiting > 0) {
         readDuringNotify_ = false;
         emit OnDataAvailable(waiting);
-        if (!readDuringNotify_ && readNotifier_ != nullptr) {
+        emit readyRead();
+        if (!readDuringNotify_ && readNotifier_ != nullptr && !readingPaused()) {
             readNotifier_->setEnabled(false);
             QTimer::singleShot(kReadRetryMs, this, [this] {
-                if (readNotifier_ != nullptr) {
+                if (readNotifier_ != nullptr && !readingPaused()) {
                     readNotifier_->setEnabled(true);
                 }
             });
@@ -412,7 +341,7 @@ void CVirtualSerialPort::onSlaveOpenedOrClosed() {
     if ((state & POLLHUP) == 0) {
         peerArrived();
     } else if ((state & POLLIN) != 0) {
-        readNotifier_->setEnabled(true);  // what it wrote before closing still arrives
+        readNotifier_->setEnabled(!readingPaused());  // what it wrote before closing still arrives
     } else if (peerPresent_) {
         peerLeft();
     }
@@ -420,17 +349,21 @@ void CVirtualSerialPort::onSlaveOpenedOrClosed() {
 
 void CVirtualSerialPort::peerArrived() {
     peerPresent_ = true;
-    readNotifier_->setEnabled(true);
-    flushOutput();
+    readNotifier_->setEnabled(!readingPaused());
+    reportDroppedWhileAway();
+}
+
+void CVirtualSerialPort::reportDroppedWhileAway() {
+    if (droppedWhileAway_ > 0) {
+        emit notice(formatText(kTextDroppedWhileAway, portName_.c_str(), droppedWhileAway_));
+        droppedWhileAway_ = 0;
+    }
 }
 
 void CVirtualSerialPort::peerLeft() {
     peerPresent_ = false;
-    writeNotifier_->setEnabled(false);
-    {
-        std::lock_guard lock(outMutex_);
-        dropQueued();
-    }
+    droppedWhileAway_ += static_cast<long long>(out_.backlog());
+    dropQueued();
     if ((masterState(masterFd_) & POLLHUP) == 0) {
         peerArrived();  // a program opened the port again meanwhile
         return;
@@ -442,7 +375,8 @@ void CVirtualSerialPort::peerLeft() {
     if (slave >= 0) {
         int unread = 0;
         if (::ioctl(slave, TIOCINQ, &unread) == 0) {
-            dropped_ += unread;
+            countDropped(unread);
+            droppedWhileAway_ += unread;
         }
         ::tcflush(slave, TCIFLUSH);
         ::close(slave);

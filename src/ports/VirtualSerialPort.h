@@ -1,13 +1,10 @@
 #pragma once
 
-#include <QObject>
-#include <atomic>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <string>
-#include <vector>
 
+#include "ports/Channel.h"
+#include "ports/FdOutput.h"
 #include "ports/VirtualPortDirectory.h"
 
 class Prompt;
@@ -21,11 +18,9 @@ class QTimer;
 // While no program has the port open, WriteBytes drops the bytes and counts them in
 // droppedCount(), as a real line does; bytes the program left unread when it closed are dropped
 // (and counted) too, so the next opener never sees stale data. While a program has it open,
-// nothing is dropped: what the pseudo-terminal cannot take yet waits in our own output queue.
-//
-// All calls belong to the thread the object lives on, except WriteBytes, which any thread may
-// call (playback).
-class CVirtualSerialPort : public QObject {
+// nothing is dropped: what the pseudo-terminal cannot take yet waits in the channel's bounded
+// output queue. Main thread only.
+class CVirtualSerialPort : public pv::Channel {
     Q_OBJECT
 
   public:
@@ -58,14 +53,20 @@ class CVirtualSerialPort : public QObject {
     const std::string& slavePath() const { return slavePath_; }
     // A program has the port open (as last seen; WriteBytes checks again).
     bool peerConnected() const { return peerPresent_; }
-    long long droppedCount() const { return dropped_; }
-    size_t queuedCount() const;
+    size_t queuedCount() const { return out_.backlog(); }
     // Why the last OpenPort failed, for diagnostics.
     const std::string& lastError() const { return lastError_; }
+
+    void send(const uint8_t* data, int count) override { WriteBytes(data, count); }
+    size_t backlog() const override { return out_.backlog(); }
+    int read(uint8_t* buffer, int capacity) override { return ReadBytes(buffer, capacity); }
 
   signals:
     // Bytes wait; count is how many ReadBytes can take now.
     void OnDataAvailable(int count);
+
+  protected:
+    void applyReading(bool on) override;
 
   private:
     bool createPort(const std::string& name);
@@ -76,10 +77,9 @@ class CVirtualSerialPort : public QObject {
     void onSlaveOpenedOrClosed();
     void peerArrived();
     void peerLeft();
-    void flushOutput();
-    // Writes what the pty takes; the caller holds outMutex_. False when nothing can go out.
-    bool writeQueued();
     void dropQueued();
+    // Bytes no program took, said once: when the next program opens the port, or at the close.
+    void reportDroppedWhileAway();
 
     Prompt& prompt_;
     VirtualPortDirectory directory_;
@@ -97,12 +97,7 @@ class CVirtualSerialPort : public QObject {
     QSocketNotifier* openWatch_ = nullptr;
     QTimer* peerPoll_ = nullptr;
     bool readDuringNotify_ = false;
-
-    // Shared with WriteBytes on other threads.
-    mutable std::mutex outMutex_;
-    std::deque<std::vector<uint8_t>> outQueue_;
-    size_t outOffset_ = 0;  // bytes of outQueue_.front() already written
-    size_t outBytes_ = 0;
-    std::atomic<bool> peerPresent_{false};
-    std::atomic<long long> dropped_{0};
+    bool peerPresent_ = false;
+    long long droppedWhileAway_ = 0;
+    pv::FdOutput out_{this, [this] { emit backlogShrank(); }};
 };

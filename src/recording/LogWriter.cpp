@@ -98,6 +98,7 @@ void LogWriter::fitRow() {
 bool LogWriter::Start(const std::string& path, const std::string& identifier, unsigned openFlags) {
     Stop();
     path_ = path;
+    file_.setShowMessages(true);
     if (!file_.Open(path, openFlags)) {
         active_ = false;
         return false;
@@ -133,6 +134,8 @@ bool LogWriter::Start(const std::string& path, const std::string& identifier, un
     if (reopenPerBlock_) {
         file_.Close();
     }
+    // From here on the file is written from the data path, which must never wait on a box.
+    file_.setShowMessages(false);
     active_ = true;
     previousTime_ = clock_->tickMs();
     return true;
@@ -158,14 +161,16 @@ bool LogWriter::openForAppend() {
     return true;
 }
 
-void LogWriter::commit() {
+bool LogWriter::commit() {
+    bool written = true;
     if (!out_.empty()) {
-        file_.Write(out_.data(), out_.size());
+        written = file_.Write(out_.data(), out_.size());
         out_.clear();
     }
     if (reopenPerBlock_) {
         file_.Close();
     }
+    return written;
 }
 
 void LogWriter::FlushRow() {
@@ -176,13 +181,12 @@ void LogWriter::FlushRow() {
     commit();
 }
 
-void LogWriter::WriteBlock(const uint8_t* bytes, int count, bool fromSideA) {
+bool LogWriter::WriteBlock(const uint8_t* bytes, int count, bool fromSideA) {
     if (!active_ || bytes == nullptr || count <= 0) {
-        return;
+        return true;
     }
-    // A block for which the file does not open is dropped; logging goes on.
     if (!openForAppend()) {
-        return;
+        return false;
     }
     const bool singleHex = settings_.enabled && settings_.mode == LogMode::SingleHex;
     if (settings_.enabled) {
@@ -198,11 +202,12 @@ void LogWriter::WriteBlock(const uint8_t* bytes, int count, bool fromSideA) {
                 break;
         }
     }
-    commit();
+    const bool written = commit();
     if (singleHex) {
         // The next pause is measured from when this block was written.
         previousTime_ = clock_->tickMs();
     }
+    return written;
 }
 
 void LogWriter::appendLine(const char* text, size_t length) {

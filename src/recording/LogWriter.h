@@ -39,12 +39,14 @@ class LogWriter {
     bool reopenPerBlock() const { return reopenPerBlock_; }
 
     // Creates the file (openFlags as CFileNeu takes them) and writes the header. On failure the
-    // file layer has shown its text and logging stays off.
+    // file layer has shown its text and logging stays off. Later failures are not shown: the
+    // block that met one returns false, and failureText says why.
     bool Start(const std::string& path, const std::string& identifier,
                unsigned openFlags = CFileNeu::modeCreate | CFileNeu::modeWrite);
     // Writes a pending row and ends logging.
     void Stop();
-    void WriteBlock(const uint8_t* bytes, int count, bool fromSideA);
+    bool WriteBlock(const uint8_t* bytes, int count, bool fromSideA);
+    std::string failureText() const { return file_.lastErrorText(); }
     // Takes the options over at once; a pending row stays.
     void ApplySettings(const LogSettings& settings);
     void SetConnectionNameA(const std::string& name) { connectionNameA_ = name; }
@@ -59,7 +61,7 @@ class LogWriter {
 
   private:
     bool openForAppend();
-    void commit();
+    bool commit();
     void appendLine(const char* text, size_t length);
     void appendRow();
     void resetRow();

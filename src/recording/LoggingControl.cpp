@@ -2,11 +2,13 @@
 // end and the tests share it.
 #include "app/CommandIds.h"
 #include "app/Prompt.h"
+#include "app/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
 namespace {
 
 constexpr const char* kTextCreateFailed = "Unable to create file, sorry !";
+constexpr const char* kTextLoggingStopped = "%s\nLogging has been stopped.";
 constexpr const char* kLogFileFilter =
     "Log files (*.log)|*.log|Data files (*.dat)|*.dat|All files (*.*)|*.*||";
 constexpr const char* kLogDefaultExtension = "*.log";
@@ -84,8 +86,11 @@ void LineMonitor::OnLoggingBlinkTick() {
     view_.loggingStateChanged();
 }
 
+// A log that cannot be written stops at its first failure, said once: the traffic goes on.
 void LineMonitor::logBlock(Side s, const uint8_t* data, int count) {
-    if (loggingActive_ && side(s).logEnabled) {
-        logWriter_.WriteBlock(data, count, s == Side::A);
+    if (loggingActive_ && side(s).logEnabled && !logWriter_.WriteBlock(data, count, s == Side::A)) {
+        const std::string reason = logWriter_.failureText();
+        OnLoggingStop();
+        view_.prompt().notice(formatText(kTextLoggingStopped, reason.c_str()));
     }
 }

@@ -147,7 +147,8 @@ void CFileNeu::showMessage(const std::string& text) {
 
 void CFileNeu::ReportError(Cause cause, const std::string& path) {
     lastCause_ = cause;
-    showMessage(formatText(kTextAccessError, causeText(cause), path.c_str()));
+    lastErrorText_ = formatText(kTextAccessError, causeText(cause), path.c_str());
+    showMessage(lastErrorText_);
 }
 
 bool CFileNeu::Open(const std::string& path, unsigned flags) {

@@ -58,6 +58,8 @@ class CFileNeu {
     const std::string& path() const { return path_; }
     // Cause of the last error met; later successful operations do not reset it.
     Cause lastCause() const { return lastCause_; }
+    // The text a message shows for the last error met.
+    std::string lastErrorText() const { return lastErrorText_; }
 
     bool Open(const std::string& path, unsigned flags);
     void Close();
@@ -98,6 +100,7 @@ class CFileNeu {
     bool showMessages_ = true;
     std::string path_;
     Cause lastCause_ = none;
+    std::string lastErrorText_;
 };
 
 // The text without its CR and LF characters: what a text line of a file can hold.

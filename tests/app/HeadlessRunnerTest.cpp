@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <thread>
 
@@ -174,6 +175,51 @@ TEST(HeadlessRunner, LogsBothDirectionsAndClosesTheLogOnSigint) {
         "<time>     Comport B ('" + QString::fromStdString(b.path()) + "')\r\n" +
         row("OK", "4F 4B");
     EXPECT_EQ(log.toStdString(), expected.toStdString());
+}
+
+// Writes into fd until it has taken nothing for a while: the program no longer reads it.
+void fillUntilHeldBack(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    const auto chunk = randomBytes(4096, 77);
+    auto lastTaken = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - lastTaken < std::chrono::milliseconds(300)) {
+        if (::write(fd, chunk.data(), chunk.size()) > 0) {
+            lastTaken = std::chrono::steady_clock::now();
+        } else {
+            ::usleep(1000);
+        }
+    }
+}
+
+// Peers that stop reading, or hold a virtual port to the end, never keep the run from ending.
+TEST(HeadlessRunner, SigtermEndsARunThatEveryPeerHasStalled) {
+    {
+        SCOPED_TRACE("both devices stalled");
+        PtyPair a, b;
+        QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
+                                    "--device-b", QString::fromStdString(b.path())});
+        fillUntilHeldBack(a.master());  // b never reads, so the program stops reading a
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        const Outcome run = finish(process, 5000);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.stdErr.contains("Comport B: ") &&
+                    run.stdErr.contains("bytes were still waiting"))
+            << run.stdErr.toStdString();
+    }
+    {
+        SCOPED_TRACE("a client keeps a virtual port open");
+        QTemporaryDir dir;
+        const QString ports = dir.path() + "/ports";
+        QProcess* process = launch({"--demo", "--virtual-dir", ports});
+        ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(ports + "/COM1"); }));
+        const int client = openRaw(ports + "/COM1");
+        ASSERT_GE(client, 0);
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        const Outcome run = finish(process, 5000);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.stdErr.count("is in use by"), 1) << run.stdErr.toStdString();
+        ::close(client);
+    }
 }
 
 TEST(HeadlessRunner, ALogThatCannotBeCreatedExitsWithThree) {

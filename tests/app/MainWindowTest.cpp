@@ -13,6 +13,7 @@
 #include "app/CommandIds.h"
 #include "app/HelpWindow.h"
 #include "app/MainMenu.h"
+#include "app/NoticeWindow.h"
 #include "app/PortaVigilantDlg.h"
 #include "datapath/DisplayPanes.h"
 #include "ports/PortSettingsBox.h"
@@ -324,6 +325,27 @@ TEST(MainWindowClosing, StopsLoggingThenAThenBAndSavesLast) {
     ASSERT_TRUE(window.monitor().commands().dispatch(Command::FileClose));
     EXPECT_EQ(window.steps,
               (std::vector<std::string>{"stop logging", "stop A", "stop B", "save:"}));
+}
+
+}  // namespace
+
+namespace {
+
+// A notice shows beside the window and returns at once; a repeat only raises its count.
+TEST(MainWindow, NoticesNeverStopTheWindowAndRepeatsAreCounted) {
+    CPortaVigilantDlg window;
+    window.show();
+    window.prompt().notice("Socket closed by Client !");
+    window.prompt().notice("Socket closed by Client !");
+    NoticeWindow* notices = static_cast<QtPrompt&>(window.prompt()).noticeWindow();
+    ASSERT_NE(notices, nullptr);
+    EXPECT_TRUE(notices->isVisible());
+    EXPECT_FALSE(notices->isModal());
+    EXPECT_EQ(notices->shownText(), "Socket closed by Client ! (2 times)");
+    notices->reject();
+    EXPECT_FALSE(notices->isVisible());
+    window.prompt().notice("Socket closed by Client !");
+    EXPECT_EQ(notices->shownText(), "Socket closed by Client !") << "a new episode";
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ TEST_F(TcpBridgeTest, BytesCrossTheLinkBothWays) {
 TEST_F(TcpBridgeTest, ClosedLinkStopsNetworkOnlySidesAndKeepsSerialOnes) {
     two.StopSide(Side::A);
     ASSERT_TRUE(waitUntil([&] { return !one.side(Side::B).started; }));
-    EXPECT_EQ(viewOne.prompt_.messages, std::vector<std::string>{"Socket closed by Client !"});
+    EXPECT_EQ(viewOne.prompt_.notices, std::vector<std::string>{"Socket closed by Client !"});
     EXPECT_TRUE(one.side(Side::A).started);
     EXPECT_TRUE(two.side(Side::B).started);
 }

@@ -160,18 +160,19 @@ TEST_F(BridgeTest, LinesFollowTheSettingsOnStart) {
     EXPECT_EQ(linesB & (TIOCM_DTR | TIOCM_RTS), TIOCM_RTS);
 }
 
-TEST_F(BridgeTest, VanishedDeviceStopsItsSideWithAMessageAndNoBusyLoop) {
+TEST_F(BridgeTest, VanishedDeviceStopsItsSideWithANoticeAndNoBusyLoop) {
     startBoth();
     farA.releaseSlave();
     farA.closeMaster();
     ASSERT_TRUE(waitUntil([&] { return !monitor.side(Side::A).started; }, 3000));
-    ASSERT_EQ(view.prompt_.messages.size(), 1u);
-    EXPECT_NE(view.prompt_.messages[0].find(farA.path()), std::string::npos);
+    ASSERT_EQ(view.prompt_.notices.size(), 1u);
+    EXPECT_NE(view.prompt_.notices[0].find(farA.path()), std::string::npos);
     EXPECT_TRUE(monitor.side(Side::B).started);
 
     farB.write(bytesOf("still here"));
     ASSERT_TRUE(waitUntil([&] { return view.shown[1].size() == 10; }, 3000));
-    EXPECT_EQ(view.prompt_.messages.size(), 1u);
+    EXPECT_EQ(view.prompt_.notices.size(), 1u);
+    EXPECT_TRUE(view.prompt_.messages.empty());
 }
 
 TEST_F(BridgeTest, StoppingWhileDataFlowsDoesNotHang) {

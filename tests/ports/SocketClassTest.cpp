@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ports/Channel.h"
 #include "ports/SocketClass.h"
 #include "support/ScriptedPrompt.h"
 
@@ -139,7 +140,7 @@ TEST_F(LinkServerTest, PeerCutMidFramePassesOnTheRestAndTheNextClientIsServed) {
     QObject::connect(&server, &CSocketBaseClass::dataReceived,
                      [&](const uint8_t*, int n) { events.push_back("data " + std::to_string(n)); });
     QObject::connect(&server, &CSocketClass::closedByClient,
-                     [&] { events.push_back("closed after: " + prompt.messages.back()); });
+                     [&] { events.push_back("closed after: " + prompt.notices.back()); });
     {
         auto peer = acceptedPeer();
         peer->write(rawFrame(0, 100, pattern(40)));
@@ -155,7 +156,8 @@ TEST_F(LinkServerTest, PeerCutMidFramePassesOnTheRestAndTheNextClientIsServed) {
     second->write(rawFrame(0, {'2'}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return received.payloads.size() == 2; }, kWaitMs));
     EXPECT_EQ(received.payloads.back(), Bytes{'2'});
-    EXPECT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.notices.size(), 1u);
+    EXPECT_TRUE(prompt.messages.empty()) << "a closed link never waits on a box";
 }
 
 TEST_F(LinkServerTest, PeerStallingMidFrameBlocksNothing) {
@@ -235,26 +237,33 @@ TEST_F(LinkPairTest, BlocksTravelBothWaysAsFrames) {
     EXPECT_TRUE(clientPrompt.messages.empty());
 }
 
-TEST_F(LinkPairTest, BusyLinkQueuesEverythingInOrder) {
+TEST_F(LinkPairTest, BusyLinkQueuesInOrderUpToItsBoundAndThenRefuses) {
     // Nothing is read while this loop runs, so the kernel buffers fill and Qt has to queue.
-    const int blocks = 600;
     Bytes sent;
-    for (int i = 0; i < blocks; ++i) {
+    int refusedAt = -1;
+    for (int i = 0; i < 3000 && refusedAt < 0; ++i) {
         const Bytes block = pattern(10240, i);
-        ASSERT_TRUE(client.SendBlock(block.data(), 10240));
+        if (client.trySendBlock(block.data(), 10240) != 0) {
+            refusedAt = i;
+            break;
+        }
         sent.insert(sent.end(), block.begin(), block.end());
+        EXPECT_LE(client.pendingBytes(),
+                  static_cast<qint64>(pv::Channel::kQueueBound) + DataFrame::kMaxFrame);
     }
+    EXPECT_GT(refusedAt, 0) << "a peer that does not read is not queued for without end";
     EXPECT_GT(client.pendingBytes(), 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return atServer.total == sent.size(); }, 20000));
     EXPECT_EQ(atServer.joined(), sent);
     EXPECT_EQ(client.pendingBytes(), 0);
+    EXPECT_TRUE(clientPrompt.messages.empty());
 }
 
 TEST_F(LinkPairTest, ServerGoingAwayIsReportedToTheClient) {
     QSignalSpy closed(&client, &CSocketClass::closedByServer);
     server.Close();
     ASSERT_TRUE(closed.wait(kWaitMs));
-    EXPECT_EQ(clientPrompt.messages, std::vector<std::string>{"Socket closed by Server !"});
+    EXPECT_EQ(clientPrompt.notices, std::vector<std::string>{"Socket closed by Server !"});
     EXPECT_FALSE(client.IsConnected());
     EXPECT_FALSE(client.Send(pattern(3).data(), 3));
     EXPECT_EQ(clientPrompt.messages.back(), "Socket is not initialised !");
@@ -265,7 +274,7 @@ TEST_F(LinkPairTest, ClientLeavingLetsTheServerListenAgain) {
     QSignalSpy closed(&server, &CSocketClass::closedByClient);
     client.Close();
     ASSERT_TRUE(closed.wait(kWaitMs));
-    EXPECT_EQ(serverPrompt.messages, std::vector<std::string>{"Socket closed by Client !"});
+    EXPECT_EQ(serverPrompt.notices, std::vector<std::string>{"Socket closed by Client !"});
     EXPECT_TRUE(clientPrompt.messages.empty());
     ASSERT_TRUE(server.isListening());
 

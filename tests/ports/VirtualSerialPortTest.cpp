@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <thread>
 
 #include "ports/VirtualSerialPort.h"
 #include "support/PtyPair.h"
@@ -106,8 +105,10 @@ class StepPrompt : public Prompt {
         return steps[messages.size() - 1]();
     }
     std::optional<std::string> chooseFile(const FileDialogRequest&) override { return {}; }
+    void notice(const std::string& text) override { notices.push_back(text); }
 
     std::vector<std::function<PromptAnswer()>> steps;
+    std::vector<std::string> notices;
     std::vector<std::string> messages;
 };
 
@@ -136,50 +137,38 @@ class VirtualPort : public ::testing::Test {
 };
 
 TEST_F(VirtualPort, ExchangesOneMegabyteBothWaysWithASlowReader) {
-    struct Case {
-        const char* writer;
-        size_t size;
-    };
-    for (const Case& c : {Case{"main thread", 1 << 20}, Case{"playback thread", 256 << 10}}) {
-        SCOPED_TRACE(c.writer);
-        CVirtualSerialPort port(prompt, dir());
-        ASSERT_TRUE(port.OpenPort("COM5")) << port.lastError();
-        const auto toPeer = randomBytes(c.size, 1);
-        const auto fromPeer = randomBytes(c.size, 2);
-        writeFile(scratchFile("to_peer"), toPeer);
-        writeFile(scratchFile("from_peer"), fromPeer);
-        Receiver receiver(port);
+    constexpr size_t kSize = 1 << 20;
+    CVirtualSerialPort port(prompt, dir());
+    ASSERT_TRUE(port.OpenPort("COM5")) << port.lastError();
+    const auto toPeer = randomBytes(kSize, 1);
+    const auto fromPeer = randomBytes(kSize, 2);
+    writeFile(scratchFile("to_peer"), toPeer);
+    writeFile(scratchFile("from_peer"), fromPeer);
+    Receiver receiver(port);
 
-        Peer peer;
-        peer.startScript({"exchange", QString::fromStdString(port.linkPath()),
-                          QString::fromStdString(scratchFile("to_peer")),
-                          QString::fromStdString(scratchFile("from_peer"))});
-        ASSERT_EQ(peer.line(), "open");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return port.peerConnected(); }, kWaitMs));
+    Peer peer;
+    peer.startScript({"exchange", QString::fromStdString(port.linkPath()),
+                      QString::fromStdString(scratchFile("to_peer")),
+                      QString::fromStdString(scratchFile("from_peer"))});
+    ASSERT_EQ(peer.line(), "open");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return port.peerConnected(); }, kWaitMs));
 
-        // The peer reads nothing yet, so most of this has to wait in our queue.
-        auto writeAll = [&] {
-            for (size_t at = 0; at < toPeer.size(); at += 4096) {
-                const int n = static_cast<int>(std::min<size_t>(4096, toPeer.size() - at));
-                EXPECT_EQ(port.WriteBytes(toPeer.data() + at, n), n);
-            }
-        };
-        if (std::string(c.writer) == "main thread") {
-            writeAll();
-        } else {
-            std::thread(writeAll).join();
-        }
-        EXPECT_GT(port.queuedCount(), c.size / 2);
-
-        peer.send("go");
-        EXPECT_EQ(peer.line(60000), "rx ok");
-        ASSERT_TRUE(receiver.waitFor(fromPeer.size(), 60000)) << receiver.bytes.size();
-        EXPECT_TRUE(receiver.bytes == fromPeer);
-        EXPECT_EQ(port.queuedCount(), 0u);
-        EXPECT_EQ(port.droppedCount(), 0);
-        peer.send("done");
-        EXPECT_TRUE(peer.finish());
+    // The peer reads nothing yet, so most of this has to wait in our queue.
+    for (size_t at = 0; at < toPeer.size(); at += 4096) {
+        const int n = static_cast<int>(std::min<size_t>(4096, toPeer.size() - at));
+        EXPECT_EQ(port.WriteBytes(toPeer.data() + at, n), n);
     }
+    EXPECT_GT(port.queuedCount(), kSize / 2);
+    EXPECT_LE(port.queuedCount(), pv::Channel::kQueueBound);
+
+    peer.send("go");
+    EXPECT_EQ(peer.line(60000), "rx ok");
+    ASSERT_TRUE(receiver.waitFor(fromPeer.size(), 60000)) << receiver.bytes.size();
+    EXPECT_TRUE(receiver.bytes == fromPeer);
+    EXPECT_EQ(port.queuedCount(), 0u);
+    EXPECT_EQ(port.droppedCount(), 0);
+    peer.send("done");
+    EXPECT_TRUE(peer.finish());
 }
 
 TEST_F(VirtualPort, PassesEveryByteValueUntranslatedToAProgramThatSetsNothing) {
@@ -208,6 +197,8 @@ TEST_F(VirtualPort, PassesEveryByteValueUntranslatedToAProgramThatSetsNothing) {
 
 TEST_F(VirtualPort, BytesForNobodyAreDroppedAndCountedNeverDeliveredLater) {
     CVirtualSerialPort port(prompt, dir());
+    QObject::connect(&port, &pv::Channel::notice,
+                     [&](const std::string& text) { prompt.notice(text); });
     ASSERT_TRUE(port.OpenPort("COM3")) << port.lastError();
     EXPECT_FALSE(port.peerConnected());
     const auto early = bytesOf("early");
@@ -217,6 +208,10 @@ TEST_F(VirtualPort, BytesForNobodyAreDroppedAndCountedNeverDeliveredLater) {
     {
         Peer peer;
         startPlainPeer(peer, port);
+        // The next program to open the port hears what it missed, once.
+        EXPECT_EQ(prompt.notices,
+                  std::vector<std::string>{
+                      "COM3: 5 bytes were dropped because no program was reading the port."});
         const auto fresh = bytesOf("fresh");
         EXPECT_EQ(port.WriteBytes(fresh.data(), 5), 5);
         peer.send("read 64 300");
@@ -252,6 +247,8 @@ TEST_F(VirtualPort, BytesForNobodyAreDroppedAndCountedNeverDeliveredLater) {
     EXPECT_EQ(port.WriteBytes(latest.data(), 3), 3);
     next.send("read 64 300");
     EXPECT_EQ(next.line(), "got " + hexOf(latest));
+    EXPECT_EQ(prompt.notices.size(), 3u);
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 TEST_F(VirtualPort, AReceiverThatSkipsANotificationIsAskedAgain) {
