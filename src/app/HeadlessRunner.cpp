@@ -9,10 +9,11 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 
-#include "app/ConsoleMonitor.h"
 #include "app/ConsolePrompt.h"
+#include "app/MonitorOutput.h"
 #include "app/Prompt.h"
 #include "datapath/LineMonitor.h"
 
@@ -41,49 +42,24 @@ void quitOnSignals() {
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
 }
 
-// A row that stops filling is printed after this pause, so a person sees every byte soon.
-constexpr int kRowFlushMs = 100;
-
 class ConsoleView : public MonitorView {
   public:
-    explicit ConsoleView(bool monitor) : monitor_(monitor) {
-        flushTimer_.setSingleShot(true);
-        QObject::connect(&flushTimer_, &QTimer::timeout, [this] {
-            rows_.flush(lines_);
-            print();
-        });
+    explicit ConsoleView(bool monitor) {
+        if (monitor) {
+            output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO);
+        }
     }
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* data, int count) override {
-        if (!monitor_) {
-            return;
-        }
-        rows_.feed(side == Side::A, data, count, lines_);
-        print();
-        if (rows_.waiting()) {
-            flushTimer_.start(kRowFlushMs);
+        if (output_) {
+            output_->feed(side == Side::A, data, count);
         }
     }
     void sideStateChanged(Side) override {}
 
   private:
-    void print() {
-        if (lines_.empty()) {
-            return;
-        }
-        // A reader that went away (a closed pipe) ends the printing, not the bridge.
-        if (std::fwrite(lines_.data(), 1, lines_.size(), stdout) != lines_.size() ||
-            std::fflush(stdout) != 0) {
-            monitor_ = false;
-        }
-        lines_.clear();
-    }
-
     ConsolePrompt prompt_;
-    bool monitor_;
-    ConsoleMonitor rows_;
-    std::string lines_;
-    QTimer flushTimer_;
+    std::unique_ptr<pv::MonitorOutput> output_;
 };
 
 // The command line's changes to a side the parameter file set up.

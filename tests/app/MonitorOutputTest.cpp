@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/MonitorOutput.h"
+
+namespace {
+
+std::string readAll(int fd) {
+    std::string text;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    return text;
+}
+
+// The traffic never waits for the printing: an output that takes nothing costs rows, which a
+// line counts, and one that is gone or stuck never keeps the program from ending.
+TEST(MonitorOutput, ASlowOrVanishedReaderCostsRowsNeverTheTraffic) {
+    std::signal(SIGPIPE, SIG_IGN);
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    auto output = std::make_unique<pv::MonitorOutput>(fds[1]);
+    std::vector<uint8_t> block(4096);
+    for (size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<uint8_t>(i);
+    }
+    for (int i = 0; i < 1536; ++i) {  // 6 MiB: more than the queue and the pipe hold
+        output->feed(true, block.data(), static_cast<int>(block.size()));
+    }
+    std::string text;
+    std::thread reader([&] { text = readAll(fds[0]); });
+    output.reset();
+    ::close(fds[1]);
+    reader.join();
+    EXPECT_EQ(
+        text.rfind("A  00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F |................|\n", 0),
+        0u)
+        << text.substr(0, 200);
+    // Queued rows first, then what was left out behind them.
+    const size_t said = text.find(" bytes not shown: the output could not keep up --\n");
+    ASSERT_NE(said, std::string::npos);
+    EXPECT_GT(said, size_t{4} << 20);
+    ::close(fds[0]);
+
+    for (const bool readerLeaves : {true, false}) {
+        SCOPED_TRACE(readerLeaves ? "the reader closed the pipe" : "nobody reads the pipe");
+        ASSERT_EQ(::pipe(fds), 0);
+        if (readerLeaves) {
+            ::close(fds[0]);
+        }
+        auto stuck = std::make_unique<pv::MonitorOutput>(fds[1]);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        do {
+            stuck->feed(false, block.data(), static_cast<int>(block.size()));
+        } while (readerLeaves && stuck->alive() && std::chrono::steady_clock::now() < until);
+        EXPECT_NE(stuck->alive(), readerLeaves);
+        stuck.reset();  // must end although nobody takes the rest
+        ::close(fds[1]);
+        if (!readerLeaves) {
+            ::close(fds[0]);
+        }
+    }
+}
+
+}  // namespace
