@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 #include "app/ProgramIcon.h"
-#include "app/Version.h"
+#include "base/Version.h"
 
 namespace {
 

@@ -13,20 +13,6 @@ std::string withRepeats(const std::string& text, long long repeats) {
 
 }  // namespace
 
-PromptAnswer defaultAnswer(PromptButtons buttons) {
-    switch (buttons) {
-        case PromptButtons::YesNo:
-        case PromptButtons::YesNoCancel:
-            return PromptAnswer::Yes;
-        case PromptButtons::YesNoDefaultNo:
-            return PromptAnswer::No;
-        case PromptButtons::Ok:
-        case PromptButtons::OkCancel:
-            break;
-    }
-    return PromptAnswer::Ok;
-}
-
 void ConsolePrompt::printLine(std::string line) {
     for (char& c : line) {
         if (c == '\n' || c == '\r') {

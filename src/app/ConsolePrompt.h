@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 
 // Prompts without a window: each message is one line on a stream (its line breaks written as
 // spaces), a question takes its default button and a file dialog is cancelled. A retry question

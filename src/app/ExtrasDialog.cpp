@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 ExtrasDialog::ExtrasDialog(const char* title, QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);

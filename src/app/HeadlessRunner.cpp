@@ -14,7 +14,7 @@
 
 #include "app/ConsolePrompt.h"
 #include "app/MonitorOutput.h"
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "datapath/LineMonitor.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "app/CommandIds.h"
-#include "app/CommandTable.h"
+#include "base/CommandIds.h"
+#include "base/CommandTable.h"
 
 MainMenu::MainMenu(QMenuBar* bar, CommandTable& commands) : QObject(bar), commands_(commands) {
     QMenu* file = bar->addMenu("&File");

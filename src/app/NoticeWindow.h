@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <string>
 
-#include "app/NoticeBoard.h"
+#include "base/NoticeBoard.h"
 
 class QLabel;
 

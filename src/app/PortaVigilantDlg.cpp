@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/ConfigureDialog.h"
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 #include "app/HelpWindow.h"
 #include "app/IdentifierDialog.h"
 #include "app/MainMenu.h"
@@ -25,9 +25,9 @@
 #include "app/ProgramIcon.h"
 #include "app/Screenshot.h"
 #include "app/Startbildschirm.h"
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 #include "app/UpdateChecker.h"
-#include "app/Version.h"
+#include "base/Version.h"
 #include "datapath/DefineCharValueDialog.h"
 #include "datapath/DisplayPanes.h"
 #include "manipulation/ExchangeQuickAccess.h"

@@ -1,6 +1,6 @@
 #include "app/RateDisplay.h"
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 
 const char* const kTextRateWarning =
     "Characters per second too high! Risk of data loss! Disable output fields!!!";

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "app/ProgramIcon.h"
-#include "app/Version.h"
+#include "base/Version.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <QUrl>
 
 #include "app/UpdatePage.h"
-#include "app/Version.h"
+#include "base/Version.h"
 
 UpdateChecker::UpdateChecker(QObject* parent)
     : QObject(parent), manager_(new QNetworkAccessManager(this)) {}

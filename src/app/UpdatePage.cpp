@@ -5,7 +5,7 @@
 #include <charconv>
 #include <clocale>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 
 const char* const kTextNewerVersion =
     "A newer version of PortaVigilant is available!\n\nThis version is V%.2f, available is "

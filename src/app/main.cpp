@@ -7,7 +7,7 @@
 #include "app/HeadlessOptions.h"
 #include "app/HeadlessRunner.h"
 #include "app/PortaVigilantDlg.h"
-#include "app/Version.h"
+#include "base/Version.h"
 
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);

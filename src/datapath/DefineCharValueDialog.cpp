@@ -1,5 +1,5 @@
 #include "datapath/DefineCharValueDialog.h"
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -10,8 +10,8 @@
 #include <QVBoxLayout>
 #include <limits>
 
-#include "app/Prompt.h"
-#include "app/TextFormat.h"
+#include "base/Prompt.h"
+#include "base/TextFormat.h"
 
 namespace {
 

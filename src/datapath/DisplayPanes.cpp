@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
 namespace {

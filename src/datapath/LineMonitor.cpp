@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/CommandIds.h"
-#include "app/TextFormat.h"
+#include "base/CommandIds.h"
+#include "base/TextFormat.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/CommandTable.h"
+#include "base/CommandTable.h"
 #include "app/RateDisplay.h"
 #include "datapath/DisplayFormatter.h"
 #include "datapath/MonitorView.h"

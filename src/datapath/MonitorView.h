@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "app/RateDisplay.h"
 #include "datapath/PortSide.h"
 #include "ports/BaudChoice.h"

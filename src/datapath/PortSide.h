@@ -5,17 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/Side.h"
 #include "ports/SerialPort.h"
 #include "ports/VirtualSerialPort.h"
-
-enum class Side { A, B };
-
-inline char sideLetter(Side side) {
-    return side == Side::A ? 'A' : 'B';
-}
-inline Side otherSide(Side side) {
-    return side == Side::A ? Side::B : Side::A;
-}
 
 // Run state of one side: which channels are open and the bytes received but not yet processed.
 // The flags say what kind of side it is; channels holds the open channels the data path reads

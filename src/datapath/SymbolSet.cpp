@@ -1,6 +1,6 @@
 #include "datapath/SymbolSet.h"
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 
 std::string defaultHexSymbol(uint8_t byte) {
     if (byte < ControlCharNames.size()) {

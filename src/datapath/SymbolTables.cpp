@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 namespace {
 

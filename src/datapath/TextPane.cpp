@@ -8,7 +8,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
-#include "app/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "manipulation/ExchangeDefineDialog.h"
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "manipulation/ExchangeDefineDialog.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 namespace {
 

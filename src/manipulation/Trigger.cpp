@@ -5,8 +5,8 @@
 #include <limits>
 #include <span>
 
-#include "app/TextFormat.h"
-#include "settings/FileNeu.h"
+#include "base/TextFormat.h"
+#include "base/FileNeu.h"
 
 namespace {
 

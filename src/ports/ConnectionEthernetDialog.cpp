@@ -1,5 +1,5 @@
 #include "ports/ConnectionEthernetDialog.h"
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -9,7 +9,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 #include "ports/SocketClass.h"
 
 namespace pv {

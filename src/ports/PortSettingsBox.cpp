@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace {
 

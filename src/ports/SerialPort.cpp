@@ -15,7 +15,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 #include "ports/TtyLine.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <QTimer>
 #include <string>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "ports/Channel.h"
 #include "ports/SocketErrors.h"
 

@@ -5,7 +5,7 @@
 #include <QTcpSocket>
 #include <algorithm>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "ports/SocketErrors.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <QEventLoop>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
 namespace {

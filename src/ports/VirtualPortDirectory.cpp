@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/Prompt.h"
-#include "app/TextFormat.h"
+#include "base/Prompt.h"
+#include "base/TextFormat.h"
 #include "ports/TtyLine.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/Version.h"
+#include "base/Version.h"
 #include "datapath/SymbolTables.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "recording/LogSettings.h"
 #include "recording/TimeStampMs.h"
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 class Prompt;
 

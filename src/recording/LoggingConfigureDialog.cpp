@@ -1,5 +1,5 @@
 #include "recording/LoggingConfigureDialog.h"
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -13,7 +13,7 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 #include "datapath/LineMonitor.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The Logging menu of the main window, run by the engine so that the window, the headless front
 // end and the tests share it.
-#include "app/CommandIds.h"
-#include "app/Prompt.h"
-#include "app/TextFormat.h"
+#include "base/CommandIds.h"
+#include "base/Prompt.h"
+#include "base/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
 namespace {

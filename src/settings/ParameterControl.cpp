@@ -1,8 +1,8 @@
 // The parameter file as the program uses it: read at start, written at exit, and the File
 // menu's "Open...", "Save" and "Save as...". Run by the engine so that the window, the headless
 // front end and the tests share it.
-#include "app/CommandIds.h"
-#include "app/Prompt.h"
+#include "base/CommandIds.h"
+#include "base/Prompt.h"
 #include "datapath/LineMonitor.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <climits>
 #include <ctime>
 
-#include "app/TextFormat.h"
+#include "base/TextFormat.h"
 #include "datapath/DisplayFormatter.h"
 #include "manipulation/ExchangeSettings.h"
 #include "manipulation/Trigger.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 class DisplayFormatter;
 class ExchangeSettings;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 // Every writer goes on after a failed line so that the file keeps its line count; every loader
 // keeps the values it read before the first line it cannot read.

@@ -9,9 +9,9 @@
 #include <QTest>
 #include <vector>
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/ConfigureDialog.h"
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 #include "app/HelpWindow.h"
 #include "app/IdentifierDialog.h"
 #include "app/PortaVigilantDlg.h"

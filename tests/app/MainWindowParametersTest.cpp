@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QLineEdit>
 
-#include "app/CommandIds.h"
-#include "app/DialogKit.h"
+#include "base/CommandIds.h"
+#include "base/DialogKit.h"
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
 #include "datapath/DisplayPanes.h"

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/HelpWindow.h"
 #include "app/MainMenu.h"
 #include "app/NoticeWindow.h"

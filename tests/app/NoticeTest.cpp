@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/ConsolePrompt.h"
-#include "app/NoticeBoard.h"
+#include "base/NoticeBoard.h"
 
 namespace {
 

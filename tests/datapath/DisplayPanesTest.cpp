@@ -12,7 +12,7 @@
 #include <QTextDocument>
 #include <random>
 
-#include "app/Cp1252.h"
+#include "base/Cp1252.h"
 #include "datapath/DisplayPanes.h"
 #include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"

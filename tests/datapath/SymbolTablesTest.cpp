@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "datapath/SymbolTables.h"
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 #include "support/ScriptedPrompt.h"
 
 namespace fs = std::filesystem;

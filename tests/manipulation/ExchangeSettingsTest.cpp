@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "manipulation/ExchangeSettings.h"
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 #include "support/TempFolder.h"
 

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "manipulation/Trigger.h"
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 #include "support/TempFolder.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Version.h"
+#include "base/Version.h"
 #include "datapath/SymbolTables.h"
 #include "recording/FakeLogClock.h"
 #include "recording/LogWriter.h"

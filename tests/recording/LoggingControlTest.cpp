@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Version.h"
+#include "base/Version.h"
 #include "datapath/LineMonitor.h"
 #include "recording/FakeLogClock.h"
 #include "support/FakeTtyBackend.h"

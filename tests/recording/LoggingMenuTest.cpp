@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
 #include "recording/LoggingConfigureDialog.h"

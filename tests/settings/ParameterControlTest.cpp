@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/CommandIds.h"
+#include "base/CommandIds.h"
 #include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"

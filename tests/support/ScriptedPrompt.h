@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Prompt.h"
+#include "base/Prompt.h"
 
 // Answers prompts from a script and records every message and notice, for tests.
 class ScriptedPrompt : public Prompt {

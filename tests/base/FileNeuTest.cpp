@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 #include "support/ScriptedPrompt.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "settings/FileNeu.h"
+#include "base/FileNeu.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <limits>
 
-#include "app/Prompt.h"
-#include "app/TextFormat.h"
+#include "base/Prompt.h"
+#include "base/TextFormat.h"
 
 namespace {
 

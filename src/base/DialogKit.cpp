@@ -1,8 +1,8 @@
-#include "app/DialogKit.h"
+#include "base/DialogKit.h"
 
 #include <QPushButton>
 
-#include "app/Cp1252.h"
+#include "base/Cp1252.h"
 
 QString fromCp1252(const std::string& bytes) {
     const std::u16string text = cp1252ToUtf16(bytes);

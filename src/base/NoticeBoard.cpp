@@ -1,4 +1,4 @@
-#include "app/NoticeBoard.h"
+#include "base/NoticeBoard.h"
 
 #include <algorithm>
 
