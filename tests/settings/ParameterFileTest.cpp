@@ -344,6 +344,33 @@ TEST_F(ParameterFileTest, ThisProgramsOwnLinesKeepWhatTheClassicLinesCannotHold)
     EXPECT_EQ(r.network.port, 4711);
 }
 
+TEST_F(ParameterFileTest, AMemoryFileLoadsAndSavesLikeTheFileOnDisk) {
+    const std::vector<std::string> hand = handWrittenFile();
+    std::vector<std::string> withOwnLines = hand;
+    withOwnLines.push_back("/dev/ttyS4");
+    for (const auto& lines :
+         {withOwnLines, std::vector<std::string>(hand.begin(), hand.end() - 40)}) {
+        write(lines);
+        const bool diskLoaded = r.file.Load();
+        Records fromMemory;
+        CFileNeu in;
+        in.OpenMemory(joinLines(lines));
+        EXPECT_EQ(fromMemory.file.Load(in), diskLoaded);
+        EXPECT_EQ(fromMemory.file.lastLineRead(), r.file.lastLineRead());
+
+        ASSERT_TRUE(r.file.Save());
+        CFileNeu out;
+        out.OpenMemory();
+        ASSERT_TRUE(fromMemory.file.Save(out));
+        std::vector<std::string> disk = saved();
+        std::vector<std::string> memory = splitLines(out.memory());
+        ASSERT_EQ(memory.size(), disk.size());
+        disk[4] = memory[4] = "";  // the time of saving
+        EXPECT_EQ(memory, disk);
+        EXPECT_TRUE(fromMemory.prompt.messages.empty());
+    }
+}
+
 TEST_F(ParameterFileTest, SavingToAFolderThatCannotBeWrittenFails) {
     r.file.setPath(folder.file("no/such/folder/p.dat"));
     EXPECT_FALSE(r.file.Save());
