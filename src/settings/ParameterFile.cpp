@@ -302,8 +302,9 @@ bool ParameterFile::loadItem(CFileNeu& file, ParameterItem& item) {
         case ParameterItem::Kind::Text:
             return file.ReadTextLine(*item.text);
         case ParameterItem::Kind::RequiredText: {
+            // Empty as it would be saved: a lone CR is no address either.
             std::string value;
-            if (!file.ReadTextLine(value) || value.empty()) {
+            if (!file.ReadTextLine(value) || withoutLineEnds(value).empty()) {
                 return false;
             }
             *item.text = std::move(value);

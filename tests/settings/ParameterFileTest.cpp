@@ -286,10 +286,12 @@ TEST_F(ParameterFileTest, ADamagedFileKeepsWhatCameBeforeTheDamage) {
     EXPECT_EQ(r.identifier, "");
     EXPECT_EQ(r.display.bytesPerRow(), 16);
 
-    lines[54] = "";  // the server address must not be empty
-    write(lines);
-    EXPECT_FALSE(r.file.Load());
-    EXPECT_EQ(r.file.lastLineRead(), 55);
+    for (const char* empty : {"", "\r"}) {  // the server address must not be empty
+        lines[54] = empty;
+        write(lines);
+        EXPECT_FALSE(r.file.Load());
+        EXPECT_EQ(r.file.lastLineRead(), 55);
+    }
     EXPECT_EQ(r.log.timeout, 250) << "line 53 was read";
     EXPECT_EQ(r.network.serverAddress, "localhost");
     EXPECT_TRUE(r.a.serial) << "line 57 keeps its default";
