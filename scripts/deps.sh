@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs, and only those that are missing.
+#   scripts/deps.sh         what building, running and testing need
+#   scripts/deps.sh --fuzz  and clang with libFuzzer for scripts/fuzz.sh
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,12 @@ packages=(
   python3 python3-serial socat
   xvfb xauth
 )
+for arg in "$@"; do
+  case "$arg" in
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "unknown argument: $arg" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do

@@ -81,6 +81,10 @@ const std::vector<Option>& optionTable() {
              if (v.empty() || *end != '\0' || !(d > 0)) {
                  return std::string("expects a positive number of seconds");
              }
+             if (!(d <= kMaxDurationSeconds)) {
+                 return "expects at most " + std::to_string(static_cast<int>(kMaxDurationSeconds)) +
+                        " seconds";
+             }
              o.durationSeconds = d;
              return std::string();
          }},

@@ -26,7 +26,12 @@ struct HeadlessOptions {
     bool demo = false;             // both sides virtual ports COM1 and COM2
     std::string logFile;           // empty: no logging
     bool monitor = false;          // print the traffic on stdout
+
+    bool operator==(const HeadlessOptions&) const = default;
 };
+
+// The longest run a millisecond timer can end: about 24 days.
+constexpr double kMaxDurationSeconds = 2147483;
 
 struct ParsedOptions {
     HeadlessOptions options;

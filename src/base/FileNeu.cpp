@@ -153,6 +153,7 @@ void CFileNeu::ReportError(Cause cause, const std::string& path) {
 
 bool CFileNeu::Open(const std::string& path, unsigned flags) {
     Close();
+    memory_.clear();
     path_ = path;
     int oflags = O_CLOEXEC | O_NOCTTY;
     switch (flags & 0x3) {
@@ -194,8 +195,17 @@ bool CFileNeu::Open(const std::string& path, unsigned flags) {
     return true;
 }
 
+void CFileNeu::OpenMemory(std::string contents) {
+    Close();
+    path_.clear();
+    memory_ = std::move(contents);
+    memoryPos_ = 0;
+    inMemory_ = true;
+}
+
 void CFileNeu::Close() {
-    if (!isOpen()) {
+    inMemory_ = false;
+    if (fd_ < 0) {
         return;
     }
     const int fd = fd_;
@@ -206,14 +216,61 @@ void CFileNeu::Close() {
     }
 }
 
+ssize_t CFileNeu::readSome(char* buffer, size_t count) {
+    if (inMemory_) {
+        const size_t n =
+            memoryPos_ < memory_.size() ? std::min(count, memory_.size() - memoryPos_) : 0;
+        std::copy_n(memory_.data() + memoryPos_, n, buffer);
+        memoryPos_ += n;
+        return static_cast<ssize_t>(n);
+    }
+    ssize_t n;
+    do {
+        n = ::read(fd_, buffer, count);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+ssize_t CFileNeu::writeSome(const char* buffer, size_t count) {
+    if (inMemory_) {
+        // As on disk, writing behind the end fills the gap with zeros.
+        if (memory_.size() < memoryPos_ + count) {
+            memory_.resize(memoryPos_ + count);
+        }
+        std::copy_n(buffer, count, memory_.data() + memoryPos_);
+        memoryPos_ += count;
+        return static_cast<ssize_t>(count);
+    }
+    ssize_t n;
+    do {
+        n = ::write(fd_, buffer, count);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+off_t CFileNeu::seek(off_t offset, int whence) {
+    if (!inMemory_) {
+        return ::lseek(fd_, offset, whence);
+    }
+    const auto base = static_cast<off_t>(whence == SEEK_SET   ? 0
+                                         : whence == SEEK_CUR ? memoryPos_
+                                                              : memory_.size());
+    if (offset < -base) {
+        errno = EINVAL;
+        return -1;
+    }
+    memoryPos_ = static_cast<size_t>(base + offset);
+    return static_cast<off_t>(memoryPos_);
+}
+
 void CFileNeu::SeekToBegin() {
-    if (isOpen() && ::lseek(fd_, 0, SEEK_SET) < 0) {
+    if (isOpen() && seek(0, SEEK_SET) < 0) {
         reportErrno(errno);
     }
 }
 
 void CFileNeu::SeekToEnd() {
-    if (isOpen() && ::lseek(fd_, 0, SEEK_END) < 0) {
+    if (isOpen() && seek(0, SEEK_END) < 0) {
         reportErrno(errno);
     }
 }
@@ -221,6 +278,9 @@ void CFileNeu::SeekToEnd() {
 int64_t CFileNeu::GetLength64() {
     if (!isOpen()) {
         return -1;
+    }
+    if (inMemory_) {
+        return static_cast<int64_t>(memory_.size());
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
@@ -257,10 +317,7 @@ size_t CFileNeu::Read(void* buffer, size_t count) {
     auto* out = static_cast<char*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::read(fd_, out + done, count - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = readSome(out + done, count - done);
         if (n < 0) {
             reportErrno(errno);
             break;
@@ -280,10 +337,7 @@ bool CFileNeu::Write(const void* buffer, size_t count) {
     const auto* in = static_cast<const char*>(buffer);
     size_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(fd_, in + done, count - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t n = writeSome(in + done, count - done);
         if (n <= 0) {
             reportErrno(n < 0 ? errno : ENOSPC);
             return false;
@@ -315,15 +369,12 @@ std::string CFileNeu::ReadRawLine(bool anyLineFeed) {
     if (!isOpen()) {
         return line;
     }
-    const bool seekable = ::lseek(fd_, 0, SEEK_CUR) >= 0;
+    const bool seekable = seek(0, SEEK_CUR) >= 0;
     std::array<char, kLineChunk> chunk{};
     bool lastWasCr = false;
     bool lastDropped = false;
     for (;;) {
-        ssize_t n;
-        do {
-            n = ::read(fd_, chunk.data(), seekable ? chunk.size() : 1);
-        } while (n < 0 && errno == EINTR);
+        const ssize_t n = readSome(chunk.data(), seekable ? chunk.size() : 1);
         if (n < 0) {
             reportErrno(errno);
             return line;
@@ -339,7 +390,7 @@ std::string CFileNeu::ReadRawLine(bool anyLineFeed) {
                 }
                 line.push_back('\n');
                 const ssize_t unused = n - i - 1;
-                if (unused > 0 && ::lseek(fd_, -unused, SEEK_CUR) < 0) {
+                if (unused > 0 && seek(-unused, SEEK_CUR) < 0) {
                     reportErrno(errno);
                 }
                 return line;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,9 @@ class Prompt;
 // instead of raising, and shows a German text naming the cause and the file. On top of it the
 // line readers and writers of the program's text files (CR LF line ends, "0"/"1" flags, decimal
 // lines). Bytes go through untranslated in both directions.
+//
+// A file can also live in memory (OpenMemory): every operation then works on a byte string as
+// it would on a file of those bytes, which lets the parsers on top run without touching a disk.
 //
 // Messages go to the prompt given (none: errors are only returned). One thread at a time.
 class CFileNeu {
@@ -54,7 +58,7 @@ class CFileNeu {
     void setPrompt(Prompt* prompt) { prompt_ = prompt; }
     bool showMessages() const { return showMessages_; }
     void setShowMessages(bool on) { showMessages_ = on; }
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ >= 0 || inMemory_; }
     const std::string& path() const { return path_; }
     // Cause of the last error met; later successful operations do not reset it.
     Cause lastCause() const { return lastCause_; }
@@ -62,6 +66,10 @@ class CFileNeu {
     std::string lastErrorText() const { return lastErrorText_; }
 
     bool Open(const std::string& path, unsigned flags);
+    // Opens the bytes for reading and writing, at their start; the path is empty.
+    void OpenMemory(std::string contents = {});
+    // The bytes of the last memory file, also after Close.
+    const std::string& memory() const { return memory_; }
     void Close();
     void SeekToBegin();
     void SeekToEnd();
@@ -91,12 +99,19 @@ class CFileNeu {
     static Cause causeOfErrno(int error);
 
   private:
+    // read, write and lseek on the descriptor or on the memory bytes; EINTR is retried.
+    ssize_t readSome(char* buffer, size_t count);
+    ssize_t writeSome(const char* buffer, size_t count);
+    off_t seek(off_t offset, int whence);
     void ReportError(Cause cause, const std::string& path);
     void reportErrno(int error) { ReportError(causeOfErrno(error), path_); }
     void showMessage(const std::string& text);
 
     Prompt* prompt_;
     int fd_ = -1;
+    bool inMemory_ = false;
+    std::string memory_;
+    size_t memoryPos_ = 0;
     bool showMessages_ = true;
     std::string path_;
     Cause lastCause_ = none;

@@ -302,8 +302,9 @@ bool ParameterFile::loadItem(CFileNeu& file, ParameterItem& item) {
         case ParameterItem::Kind::Text:
             return file.ReadTextLine(*item.text);
         case ParameterItem::Kind::RequiredText: {
+            // Empty as it would be saved: a lone CR is no address either.
             std::string value;
-            if (!file.ReadTextLine(value) || value.empty()) {
+            if (!file.ReadTextLine(value) || withoutLineEnds(value).empty()) {
                 return false;
             }
             *item.text = std::move(value);
@@ -341,6 +342,13 @@ bool ParameterFile::Save() {
     if (!file.Open(path_, CFileNeu::modeCreate | CFileNeu::modeWrite)) {
         return false;
     }
+    const bool ok = Save(file);
+    file.Close();
+    return ok;
+}
+
+bool ParameterFile::Save(CFileNeu& file) {
+    const bool showMessages = file.showMessages();
     bool ok = writeHeader(file);
     for (ParameterItem& item : items_) {
         if (!ok) {
@@ -349,16 +357,25 @@ bool ParameterFile::Save() {
         }
         ok = saveItem(file, item) && ok;
     }
-    file.Close();
+    file.setShowMessages(showMessages);
     return ok;
 }
 
 bool ParameterFile::Load() {
-    SetDefaults();
-    lastLineRead_ = kHeaderLines + 1;
     CFileNeu file(prompt_);
     file.setShowMessages(false);
-    if (!file.Exists(path_) || !file.Open(path_, CFileNeu::modeRead) || !readHeader(file)) {
+    if (file.Exists(path_) && file.Open(path_, CFileNeu::modeRead)) {
+        return Load(file);
+    }
+    SetDefaults();
+    lastLineRead_ = kHeaderLines + 1;
+    return false;
+}
+
+bool ParameterFile::Load(CFileNeu& file) {
+    SetDefaults();
+    lastLineRead_ = kHeaderLines + 1;
+    if (!readHeader(file)) {
         return false;
     }
     for (ParameterItem& item : items_) {

@@ -91,6 +91,9 @@ class ParameterFile {
     // header is not this version's, or an item cannot be read: the items read before it keep
     // their values, the later ones their defaults.
     bool Load();
+    // The same on a file the caller opened (a memory file, for one); it is left open.
+    bool Save(CFileNeu& file);
+    bool Load(CFileNeu& file);
     void SetDefaults();
 
     const std::vector<ParameterItem>& items() const { return items_; }

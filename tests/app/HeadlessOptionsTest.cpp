@@ -52,6 +52,9 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         {{"--stop-bits", "0"}, "--stop-bits expects a whole number from 1 to 2"},
         {{"--duration", "-1"}, "--duration expects a positive number of seconds"},
         {{"--duration", "5s"}, "--duration expects a positive number of seconds"},
+        // The timer that ends the run counts milliseconds in an int.
+        {{"--duration=2147484"}, "--duration expects at most 2147483 seconds"},
+        {{"--duration=inf"}, "--duration expects at most 2147483 seconds"},
         {{"--help=yes"}, "--help takes no value"},
         {{"--log="}, "--log needs a file name"},
     };

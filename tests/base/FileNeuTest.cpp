@@ -402,4 +402,76 @@ TEST_F(FileNeuTest, FileThatShrinksWhileReadEndsCleanly) {
     EXPECT_TRUE(prompt_.messages.empty());
 }
 
+// Every reader and writer, in turn, until the end; then writes, a seek and the whole contents.
+// Each result is noted, so two files can be compared operation by operation.
+std::string traceOf(CFileNeu& f) {
+    std::string trace;
+    std::string text;
+    int32_t value = 0;
+    bool flag = false;
+    for (int step = 0;; ++step) {
+        const int64_t before = f.GetLength64();
+        bool more = true;
+        switch (step % 5) {
+            case 0:
+                text = f.ReadRawLine(step % 2 == 0);
+                more = !text.empty();
+                break;
+            case 1:
+                more = f.ReadTextLine(text);
+                break;
+            case 2:
+                more = f.ReadInt(value);
+                text = std::to_string(value);
+                break;
+            case 3:
+                // A line that is no flag is read past all the same.
+                text = !f.ReadFlag(flag) ? "no flag" : flag ? "1" : "0";
+                break;
+            case 4: {
+                char buffer[700];
+                text.assign(buffer, f.Read(buffer, 1 + static_cast<size_t>(step) * 37 % 700));
+                more = !text.empty();
+                break;
+            }
+        }
+        trace += std::to_string(before) + (more ? ":" + text : std::string("-")) + "|";
+        if (!more) {
+            break;
+        }
+    }
+    trace += f.WriteLine("tail") && f.WriteInt(-7) && f.WriteFlag(true) ? "w" : "-";
+    f.SeekToBegin();
+    std::string all(static_cast<size_t>(f.GetLength64()) + 1, '?');
+    all.resize(f.Read(all.data(), all.size()));
+    return trace + "|" + all;
+}
+
 }  // namespace
+
+// The memory file is the disk file's stand-in for the fuzzers: it must not differ in any answer.
+TEST_F(FileNeuTest, MemoryFileAnswersLikeTheSameBytesOnDisk) {
+    std::mt19937 random(99);
+    std::string noise(3000, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random() % 5 == 0 ? "\r\n01"[random() % 4] : random());
+    }
+    const std::vector<std::string> contents = {
+        "",
+        "1\r\n0\r\n-42\r\nab\r\n",
+        "a\nb\r\r\nc\r",
+        std::string(1400, 'x') + "\r\n" + std::string(600, 'y') + "\n1",
+        noise,
+    };
+    for (const std::string& bytes : contents) {
+        CFileNeu disk;
+        ASSERT_TRUE(disk.Open(writeRaw("disk", bytes), CFileNeu::modeReadWrite));
+        CFileNeu memory;
+        memory.OpenMemory(bytes);
+        EXPECT_EQ(traceOf(memory), traceOf(disk)) << bytes.size() << " bytes";
+        disk.Close();
+        memory.Close();
+        EXPECT_FALSE(memory.isOpen());
+        EXPECT_EQ(memory.memory(), readRaw("disk"));
+    }
+}

@@ -286,10 +286,12 @@ TEST_F(ParameterFileTest, ADamagedFileKeepsWhatCameBeforeTheDamage) {
     EXPECT_EQ(r.identifier, "");
     EXPECT_EQ(r.display.bytesPerRow(), 16);
 
-    lines[54] = "";  // the server address must not be empty
-    write(lines);
-    EXPECT_FALSE(r.file.Load());
-    EXPECT_EQ(r.file.lastLineRead(), 55);
+    for (const char* empty : {"", "\r"}) {  // the server address must not be empty
+        lines[54] = empty;
+        write(lines);
+        EXPECT_FALSE(r.file.Load());
+        EXPECT_EQ(r.file.lastLineRead(), 55);
+    }
     EXPECT_EQ(r.log.timeout, 250) << "line 53 was read";
     EXPECT_EQ(r.network.serverAddress, "localhost");
     EXPECT_TRUE(r.a.serial) << "line 57 keeps its default";
@@ -342,6 +344,33 @@ TEST_F(ParameterFileTest, ThisProgramsOwnLinesKeepWhatTheClassicLinesCannotHold)
     ASSERT_TRUE(r.file.Load());
     EXPECT_EQ(r.a.baud, 19200);
     EXPECT_EQ(r.network.port, 4711);
+}
+
+TEST_F(ParameterFileTest, AMemoryFileLoadsAndSavesLikeTheFileOnDisk) {
+    const std::vector<std::string> hand = handWrittenFile();
+    std::vector<std::string> withOwnLines = hand;
+    withOwnLines.push_back("/dev/ttyS4");
+    for (const auto& lines :
+         {withOwnLines, std::vector<std::string>(hand.begin(), hand.end() - 40)}) {
+        write(lines);
+        const bool diskLoaded = r.file.Load();
+        Records fromMemory;
+        CFileNeu in;
+        in.OpenMemory(joinLines(lines));
+        EXPECT_EQ(fromMemory.file.Load(in), diskLoaded);
+        EXPECT_EQ(fromMemory.file.lastLineRead(), r.file.lastLineRead());
+
+        ASSERT_TRUE(r.file.Save());
+        CFileNeu out;
+        out.OpenMemory();
+        ASSERT_TRUE(fromMemory.file.Save(out));
+        std::vector<std::string> disk = saved();
+        std::vector<std::string> memory = splitLines(out.memory());
+        ASSERT_EQ(memory.size(), disk.size());
+        disk[4] = memory[4] = "";  // the time of saving
+        EXPECT_EQ(memory, disk);
+        EXPECT_TRUE(fromMemory.prompt.messages.empty());
+    }
 }
 
 TEST_F(ParameterFileTest, SavingToAFolderThatCannotBeWrittenFails) {
