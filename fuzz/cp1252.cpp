@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
-#include "app/Cp1252.h"
+#include "base/Cp1252.h"
 
 namespace pv {
 namespace {
