@@ -41,7 +41,17 @@ void Rfc2217Server::finish() {
 }
 
 bool Rfc2217Server::comPortActive() const {
-    return session_.enabled(TelnetSide::Remote, telnet::kOptionComPort);
+    return clientSpeaksComPort_;
+}
+
+void Rfc2217Server::comPortAgreed() {
+    if (clientSpeaksComPort_) {
+        return;
+    }
+    clientSpeaksComPort_ = true;
+    emit({.kind = Kind::ComPortAgreed});
+    // Clients read CTS and the other lines from the first notification on.
+    notifyModemState(true);
 }
 
 void Rfc2217Server::setModemLines(const ModemLines& lines) {
@@ -73,6 +83,10 @@ void Rfc2217Server::telnetSubnegotiation(uint8_t option, const uint8_t* payload,
         return;
     }
     const Decoded decoded = decode(payload, length);
+    if (decoded.message && !decoded.message->fromServer) {
+        // pyserial's client skips its WILL when our DO overtakes it, and goes on regardless.
+        comPortAgreed();
+    }
     if (!decoded.message) {
         emit({.kind = Kind::ProtocolError, .text = decoded.error});
     } else if (decoded.message->fromServer) {
@@ -85,9 +99,7 @@ void Rfc2217Server::telnetSubnegotiation(uint8_t option, const uint8_t* payload,
 void Rfc2217Server::telnetEvent(const TelnetEvent& event) {
     const bool comPort = event.option == telnet::kOptionComPort && event.side == TelnetSide::Remote;
     if (event.kind == TelnetEvent::Kind::OptionEnabled && comPort) {
-        emit({.kind = Kind::ComPortAgreed});
-        // Clients read CTS and the other lines from the first notification on.
-        notifyModemState(true);
+        comPortAgreed();
     } else if (event.kind == TelnetEvent::Kind::OptionDisabled && comPort) {
         emit({.kind = Kind::ComPortRefused});
     } else if (const char* problem = problemText(event.kind)) {

@@ -72,6 +72,7 @@ class Rfc2217Server final : private TelnetHandler {
     void setModemLines(const rfc2217::ModemLines& lines);
 
     const Rfc2217PortState& state() const { return state_; }
+    // The client agreed to the com port option, or used it without saying so.
     bool comPortActive() const;
     bool flowSuspended() const { return suspended_; }
 
@@ -86,6 +87,7 @@ class Rfc2217Server final : private TelnetHandler {
     void telnetSubnegotiation(uint8_t option, const uint8_t* payload, size_t length) override;
     void telnetEvent(const TelnetEvent& event) override;
 
+    void comPortAgreed();
     void handle(const rfc2217::Message& message);
     void setLine(const rfc2217::Message& message);
     void setControl(uint8_t value);
@@ -103,6 +105,7 @@ class Rfc2217Server final : private TelnetHandler {
     uint8_t modemMask_ = 0xFF;
     uint8_t lineMask_ = 0;
     bool suspended_ = false;
+    bool clientSpeaksComPort_ = false;
 };
 
 }  // namespace pv

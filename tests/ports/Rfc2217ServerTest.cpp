@@ -100,6 +100,23 @@ TEST(Rfc2217Server, NegotiatesWithPyserialsClient) {
     EXPECT_EQ(f.sent(), "ff fc 01 ff fc 2c ff fa 2c 6b 00 ff f0");
 }
 
+TEST(Rfc2217Server, ClientThatUsesTheOptionWithoutAgreeingIsTakenAtItsWord) {
+    // pyserial's client, when our DO arrives before it sent its WILL, never sends the WILL.
+    Fixture f;
+    f.server.start();
+    f.sent();
+    f.receive("ff fd 01 ff fb 03 ff fd 03 ff fd 00 ff fb 00 ff fd 2c");
+    EXPECT_FALSE(f.server.comPortActive());
+    EXPECT_EQ(f.sent(), "ff fc 01 ff fc 2c");
+    f.receive(sb("01 00 00 4b 00"));
+    EXPECT_TRUE(f.server.comPortActive());
+    EXPECT_EQ(f.recorder.take(), "agreed | line SET-BAUDRATE 19200 8N1 changed");
+    EXPECT_EQ(f.sent(), hex(cat({sb("6b 00"), sb("65 00 00 4b 00")})));
+    f.receive("ff fb 2c");  // a late WILL changes nothing
+    EXPECT_EQ(f.recorder.take(), "");
+    EXPECT_EQ(f.sent(), "");
+}
+
 TEST(Rfc2217Server, AnswersEachRequestAsClientsCheckIt) {
     struct Step {
         const char* request;
