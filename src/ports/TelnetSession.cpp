@@ -1,6 +1,7 @@
 #include "ports/TelnetSession.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace pv {
@@ -8,6 +9,14 @@ namespace pv {
 using namespace telnet;
 
 namespace {
+
+// Undoubled runs of 0xFF are handed out from here rather than one byte at a time.
+constexpr size_t kIacRun = 256;
+const std::array<uint8_t, kIacRun> kIacs = [] {
+    std::array<uint8_t, kIacRun> a{};
+    a.fill(kIac);
+    return a;
+}();
 
 const uint8_t* findIac(const uint8_t* data, size_t from, size_t length) {
     if (from >= length) {
@@ -88,8 +97,7 @@ void TelnetSession::receive(const uint8_t* data, size_t length, TelnetHandler& h
                 break;
             case State::Iac:
                 if (data[i] == kIac) {
-                    // A doubled 0xFF: its second byte opens the next run, so nothing is copied.
-                    i = dataRun(data, i, i + 1, length, handler);
+                    i = iacRun(data, i + 1, length, handler);
                 } else {
                     command(data[i++], handler);
                 }
@@ -119,6 +127,17 @@ void TelnetSession::receive(const uint8_t* data, size_t length, TelnetHandler& h
                 break;
         }
     }
+}
+
+size_t TelnetSession::iacRun(const uint8_t* data, size_t i, size_t length, TelnetHandler& handler) {
+    size_t count = 1;  // the pair just completed
+    while (count < kIacRun && i + 1 < length && data[i] == kIac && data[i + 1] == kIac) {
+        ++count;
+        i += 2;
+    }
+    handler.telnetData(kIacs.data(), count);
+    state_ = State::Data;
+    return i;
 }
 
 void TelnetSession::command(uint8_t byte, TelnetHandler& handler) {
@@ -227,18 +246,11 @@ void TelnetSession::sendSubnegotiation(uint8_t option, const uint8_t* payload, s
 }
 
 void TelnetSession::appendEscaped(std::vector<uint8_t>& out, const uint8_t* data, size_t length) {
-    out.reserve(out.size() + length);
-    size_t i = 0;
-    while (i < length) {
-        const uint8_t* hit = findIac(data, i, length);
-        const size_t end = hit != nullptr ? static_cast<size_t>(hit - data) : length;
-        out.insert(out.end(), data + i, data + end);
-        if (hit == nullptr) {
-            break;
-        }
-        out.insert(out.end(), {kIac, kIac});
-        i = end + 1;
-    }
+    // Room for the worst case, then cut to what was written: cheaper than counting first.
+    const size_t start = out.size();
+    out.resize(start + 2 * length);
+    const EscapeResult r = escapeInto(data, length, out.data() + start, 2 * length);
+    out.resize(start + r.produced);
 }
 
 TelnetSession::EscapeResult TelnetSession::escapeInto(const uint8_t* in, size_t inLength,
@@ -252,12 +264,21 @@ TelnetSession::EscapeResult TelnetSession::escapeInto(const uint8_t* in, size_t 
         std::memcpy(out + produced, in + consumed, run);
         consumed += run;
         produced += run;
-        if (consumed < end || hit == nullptr || outCapacity - produced < 2) {
+        if (consumed < end || hit == nullptr) {
             break;
         }
-        out[produced++] = kIac;
-        out[produced++] = kIac;
-        ++consumed;
+        // All the 0xFF bytes in a row at once, as many whole pairs as fit.
+        size_t iacs = 0;
+        const size_t room = (outCapacity - produced) / 2;
+        while (iacs < room && consumed + iacs < inLength && in[consumed + iacs] == kIac) {
+            ++iacs;
+        }
+        if (iacs == 0) {
+            break;
+        }
+        std::memset(out + produced, kIac, 2 * iacs);
+        consumed += iacs;
+        produced += 2 * iacs;
     }
     return {consumed, produced};
 }

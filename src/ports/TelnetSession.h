@@ -53,7 +53,8 @@ struct TelnetEvent {
 const char* problemText(TelnetEvent::Kind kind);
 
 // Receives what the session finds in the stream, in stream order. The pointers are valid during
-// the call only; data points into the caller's input wherever that holds the bytes as they are.
+// the call only. Data is never copied: it points into the caller's input, or, for 0xFF bytes
+// that arrived doubled, into a constant area of 0xFF bytes.
 class TelnetHandler {
   public:
     virtual ~TelnetHandler() = default;
@@ -108,6 +109,8 @@ class TelnetSession {
     // Hands out the data up to the next IAC, searching from scanFrom; returns where to go on.
     size_t dataRun(const uint8_t* data, size_t start, size_t scanFrom, size_t length,
                    TelnetHandler& handler);
+    // Hands out a doubled 0xFF and the doubled ones straight after it; returns where to go on.
+    size_t iacRun(const uint8_t* data, size_t i, size_t length, TelnetHandler& handler);
     void command(uint8_t byte, TelnetHandler& handler);
     void negotiate(uint8_t verb, uint8_t option, TelnetHandler& handler);
     void keep(const uint8_t* bytes, size_t length, TelnetHandler& handler);
