@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the project needs, and only those that are missing.
+# Installs the Debian 12 packages the project needs, and only those that are missing:
+# deps.sh [EXTRA PACKAGES...] (the optional tools name theirs, e.g. fuzz.sh its compiler).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-serial socat ser2net
   xvfb xauth
+  "$@"
 )
 
 missing=()
