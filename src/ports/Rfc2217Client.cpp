@@ -39,11 +39,7 @@ void Rfc2217Client::start(const PortSettings& settings, int64_t nowMs) {
     session_.request(TelnetSide::Remote, telnet::kOptionBinary);
     session_.request(TelnetSide::Local, telnet::kOptionSuppressGoAhead);
     session_.request(TelnetSide::Remote, telnet::kOptionSuppressGoAhead);
-    if (comPortActive()) {
-        return;
-    }
-    Pending& p = pending(Rfc2217Setting::ComPort);
-    p = Pending{1, true, false, 0, nowMs};
+    pending(Rfc2217Setting::ComPort) = {.outstanding = 1, .everRequested = true, .since = nowMs};
     session_.request(TelnetSide::Local, telnet::kOptionComPort);
 }
 

@@ -77,9 +77,9 @@ TelnetSession::Q TelnetSession::q(TelnetSide side, uint8_t option) const {
     return side == TelnetSide::Local ? local_[option] : remote_[option];
 }
 
-size_t TelnetSession::dataRun(const uint8_t* data, size_t start, size_t scanFrom, size_t length,
+size_t TelnetSession::dataRun(const uint8_t* data, size_t start, size_t length,
                               TelnetHandler& handler) {
-    const uint8_t* hit = findIac(data, scanFrom, length);
+    const uint8_t* hit = findIac(data, start, length);
     const size_t end = hit != nullptr ? static_cast<size_t>(hit - data) : length;
     if (end > start) {
         handler.telnetData(data + start, end - start);
@@ -93,7 +93,7 @@ void TelnetSession::receive(const uint8_t* data, size_t length, TelnetHandler& h
     while (i < length) {
         switch (state_) {
             case State::Data:
-                i = dataRun(data, i, i, length, handler);
+                i = dataRun(data, i, length, handler);
                 break;
             case State::Iac:
                 if (data[i] == kIac) {

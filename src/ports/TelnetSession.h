@@ -106,9 +106,8 @@ class TelnetSession {
     // WANTNO state nor its queue bit can occur.
     enum class Q : uint8_t { No, Yes, WantYes };
 
-    // Hands out the data up to the next IAC, searching from scanFrom; returns where to go on.
-    size_t dataRun(const uint8_t* data, size_t start, size_t scanFrom, size_t length,
-                   TelnetHandler& handler);
+    // Hands out the data up to the next IAC; returns where to go on.
+    size_t dataRun(const uint8_t* data, size_t start, size_t length, TelnetHandler& handler);
     // Hands out a doubled 0xFF and the doubled ones straight after it; returns where to go on.
     size_t iacRun(const uint8_t* data, size_t i, size_t length, TelnetHandler& handler);
     void command(uint8_t byte, TelnetHandler& handler);

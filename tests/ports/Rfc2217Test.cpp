@@ -59,30 +59,6 @@ TEST(Rfc2217Decode, ReadsEachCommandsValue) {
     }
 }
 
-TEST(Rfc2217Decode, GivesBackWhatWasEncoded) {
-    const Message messages[] = {
-        request(Command::SetBaudRate, 0xFFFFFFFF),
-        request(Command::SetBaudRate, 0),
-        answer(Command::SetBaudRate, 300),
-        request(Command::SetControl, control::kDsrFlow),
-        answer(Command::NotifyModemState, 0xFF),
-        answer(Command::PurgeData, 2),
-        Message{Command::Signature, true, 0, true, "PortaVigilant \xff"},
-        Message{Command::NotifyLineState, false, 0, false, {}},
-        Message{Command::FlowControlSuspend, true, 0, false, {}},
-    };
-    for (const Message& m : messages) {
-        const Bytes payload = payloadOf(m);
-        const Decoded d = decode(payload.data(), payload.size());
-        ASSERT_TRUE(d.message) << hex(payload);
-        EXPECT_EQ(d.message->command, m.command) << hex(payload);
-        EXPECT_EQ(d.message->fromServer, m.fromServer) << hex(payload);
-        EXPECT_EQ(d.message->value, m.value) << hex(payload);
-        EXPECT_EQ(d.message->hasValue, m.hasValue) << hex(payload);
-        EXPECT_EQ(d.message->text, m.text) << hex(payload);
-    }
-}
-
 TEST(Rfc2217Send, FramesTheMessageAndDoublesIacInTheValue) {
     pv::TelnetSession session;
     send(session, request(Command::SetBaudRate, 0x0000FF00));
@@ -171,20 +147,6 @@ TEST(Rfc2217ModemState, LinesAndChangeBits) {
         EXPECT_EQ(modemStateOf(c.now, c.before), c.state) << int(c.state);
         EXPECT_EQ(modemLinesOf(c.state), c.now) << int(c.state);
     }
-}
-
-TEST(Rfc2217Control, EachValueBelongsToTheGroupItAnswersFor) {
-    using control::Group;
-    const Group expected[] = {
-        Group::Flow,        Group::Flow,        Group::Flow, Group::Flow,        Group::Break,
-        Group::Break,       Group::Break,       Group::Dtr,  Group::Dtr,         Group::Dtr,
-        Group::Rts,         Group::Rts,         Group::Rts,  Group::InboundFlow, Group::InboundFlow,
-        Group::InboundFlow, Group::InboundFlow, Group::Flow, Group::InboundFlow, Group::Flow,
-        Group::Invalid};
-    for (uint8_t v = 0; v < std::size(expected); ++v) {
-        EXPECT_EQ(control::groupOf(v), expected[v]) << int(v);
-    }
-    EXPECT_EQ(control::groupOf(255), Group::Invalid);
 }
 
 }  // namespace

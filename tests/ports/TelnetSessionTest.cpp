@@ -163,18 +163,6 @@ TEST(TelnetSession, AnswersNegotiationWithoutLoops) {
     }
 }
 
-TEST(TelnetSession, EnabledFollowsTheLastWordOfEachSide) {
-    TelnetSession s;
-    clientPolicy(s);
-    s.request(TelnetSide::Remote, pv::telnet::kOptionBinary);
-    EXPECT_FALSE(s.enabled(TelnetSide::Remote, pv::telnet::kOptionBinary));
-    feed(s, unhex("ff fb 00"), 3);
-    EXPECT_TRUE(s.enabled(TelnetSide::Remote, pv::telnet::kOptionBinary));
-    EXPECT_FALSE(s.enabled(TelnetSide::Local, pv::telnet::kOptionBinary));
-    feed(s, unhex("ff fc 00"), 3);
-    EXPECT_FALSE(s.enabled(TelnetSide::Remote, pv::telnet::kOptionBinary));
-}
-
 TEST(TelnetSession, OverlongSubnegotiationIsDroppedAndTheStreamGoesOn) {
     // A megabyte inside one subnegotiation, with doubled IACs that must not end it early.
     Bytes flood = unhex("41 ff fa 2c 00");
@@ -300,15 +288,6 @@ TEST(TelnetEscape, EscapedDataComesBackUnchangedThroughTheSession) {
     }
     EXPECT_EQ(collect.data, data);
     EXPECT_EQ(collect.others, 0);
-}
-
-TEST(TelnetSession, SubnegotiationsGoOutEscaped) {
-    TelnetSession s;
-    const Bytes payload = unhex("65 00 00 ff 00");
-    s.sendSubnegotiation(44, payload.data(), payload.size());
-    EXPECT_EQ(hex(s.output()), "ff fa 2c 65 00 00 ff ff 00 ff f0");
-    s.clearOutput();
-    EXPECT_TRUE(s.output().empty());
 }
 
 TEST(TelnetSession, RandomStreamsGiveTheSameResultInAnyPieces) {
