@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  python3 python3-serial socat
+  python3 python3-serial socat ser2net
   xvfb xauth
 )
 for arg in "$@"; do
