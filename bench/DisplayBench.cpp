@@ -8,6 +8,8 @@
 #include "datapath/DisplayFormatter.h"
 #include "datapath/PaneModel.h"
 
+using namespace pv;
+
 namespace {
 
 void displayBlocks(benchmark::State& state, bool symbols) {

@@ -25,6 +25,8 @@
 #include "datapath/DisplayPanes.h"
 #include "datapath/LineMonitor.h"
 
+using namespace pv;
+
 namespace {
 
 uint8_t streamByte(uint64_t k) {

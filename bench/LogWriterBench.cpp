@@ -10,6 +10,8 @@
 
 #include "recording/LogWriter.h"
 
+using namespace pv;
+
 namespace {
 
 void logBlocks(benchmark::State& state) {

@@ -9,6 +9,8 @@
 
 #include "ports/TelnetSession.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr size_t kBlock = 4096;

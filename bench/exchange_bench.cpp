@@ -7,6 +7,8 @@
 #include "manipulation/ExchangeRunner.h"
 #include "ports/TtyBackend.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr int kBlock = 4096;

@@ -9,6 +9,8 @@
 #include "FuzzSupport.h"
 #include "manipulation/ByteText.h"
 
+using namespace pv;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
         return 0;

@@ -8,6 +8,8 @@
 #include "ports/Rfc2217Client.h"
 #include "ports/Rfc2217Server.h"
 
+using namespace pv;
+
 namespace {
 
 struct Sink : pv::Rfc2217ClientListener, pv::Rfc2217ServerListener {

@@ -8,6 +8,8 @@
 #include "FuzzSupport.h"
 #include "manipulation/Trigger.h"
 
+using namespace pv;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) {
         return 0;

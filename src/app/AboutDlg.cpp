@@ -7,9 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "base/DialogKit.h"
 #include "app/ProgramIcon.h"
+#include "base/DialogKit.h"
 #include "base/Version.h"
+
+namespace pv {
 
 namespace {
 
@@ -53,3 +55,5 @@ void CAboutDlg::keyPressEvent(QKeyEvent* event) {
     }
     QDialog::keyPressEvent(event);
 }
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+namespace pv {
+
 // The About box: program icon, name and version, OK. F1 asks for its help topic.
 class CAboutDlg : public QDialog {
     Q_OBJECT
@@ -17,3 +19,5 @@ class CAboutDlg : public QDialog {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
+
+}  // namespace pv

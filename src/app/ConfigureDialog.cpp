@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextTitle = "Configure PortaVigilant";
@@ -23,3 +25,5 @@ void CConfigureDialog::okClicked() {
     checkForUpdate_ = updateBox_->isChecked();
     accept();
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 class QCheckBox;
 
+namespace pv {
+
 // "Configure PortaVigilant": whether the program asks for a newer version at start. OK takes
 // the check box over, Cancel discards it; the choice counts from the next start.
 class CConfigureDialog : public ExtrasDialog {
@@ -25,3 +27,5 @@ class CConfigureDialog : public ExtrasDialog {
     bool checkForUpdate_ = true;
     QCheckBox* updateBox_ = nullptr;
 };
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace pv {
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -67,3 +69,5 @@ void ConsoleMonitor::writeStretch(std::string& out) {
     }
     length_ = 0;
 }
+
+}  // namespace pv

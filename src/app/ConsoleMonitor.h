@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace pv {
+
 // The traffic as text lines for a terminal: the rows of the panes, with the column shared by
 // both sides as there, each line one side's stretch of a row:
 //
@@ -35,3 +37,5 @@ class ConsoleMonitor {
     int length_ = 0;
     std::array<uint8_t, kMaxBytesPerRow> bytes_{};
 };
+
+}  // namespace pv

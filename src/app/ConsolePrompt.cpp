@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+namespace pv {
+
 namespace {
 
 constexpr size_t kMaxRemembered = 32;
@@ -61,3 +63,5 @@ void ConsolePrompt::flushNotices() {
         }
     }
 }
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 
 #include "base/Prompt.h"
 
+namespace pv {
+
 // Prompts without a window: each message is one line on a stream (its line breaks written as
 // spaces), a question takes its default button and a file dialog is cancelled. A retry question
 // (OK / Cancel) is cancelled: nobody is there to do what it asks before pressing OK.
@@ -37,3 +39,5 @@ class ConsolePrompt : public Prompt {
     std::FILE* out_;
     std::vector<Printed> printed_;
 };
+
+}  // namespace pv

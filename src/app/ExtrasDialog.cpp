@@ -7,6 +7,8 @@
 
 #include "base/DialogKit.h"
 
+namespace pv {
+
 ExtrasDialog::ExtrasDialog(const char* title, QWidget* parent) : QDialog(parent) {
     setWindowTitle(title);
     help_ = makeDialogButton(kTextHelp, this);
@@ -34,3 +36,5 @@ void ExtrasDialog::keyPressEvent(QKeyEvent* event) {
     }
     QDialog::keyPressEvent(event);
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@ class QKeyEvent;
 class QPushButton;
 class QVBoxLayout;
 
+namespace pv {
+
 // The frame of the small dialogs of the Extras menu: their content above Help, Cancel and OK.
 // Help and F1 ask for the help topic, Cancel rejects, OK runs okClicked.
 class ExtrasDialog : public QDialog {
@@ -35,3 +37,5 @@ class ExtrasDialog : public QDialog {
     QPushButton* cancel_ = nullptr;
     QPushButton* help_ = nullptr;
 };
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 
+namespace pv {
+
 namespace {
 
 using Apply = std::function<std::string(HeadlessOptions&, const std::string&)>;
@@ -198,3 +200,5 @@ std::string headlessUsage() {
     }
     return text;
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 // Command line of the front end without a window. Every option is declared once, in the table
 // in HeadlessOptions.cpp, which also produces the usage text.
 struct HeadlessOptions {
@@ -46,3 +48,5 @@ constexpr int kExitSideFailed = 1;
 constexpr int kExitBadArguments = 2;
 constexpr int kExitLogFailed = 3;
 constexpr int kExitSaveFailed = 4;
+
+}  // namespace pv

@@ -17,6 +17,8 @@
 #include "base/Prompt.h"
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 int signalFds[2] = {-1, -1};
@@ -185,3 +187,5 @@ int runHeadless(const HeadlessOptions& options) {
     QCoreApplication::exec();
     return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
 }
+
+}  // namespace pv

@@ -11,6 +11,15 @@
 
 #include "app/ProgramIcon.h"
 
+// The topics live in the static gui library, whose resource object the linker would otherwise
+// leave out; Q_INIT_RESOURCE must stand outside any namespace.
+static void registerHelpResources() {
+    static std::once_flag once;
+    std::call_once(once, [] { Q_INIT_RESOURCE(help); });
+}
+
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextTitle = "PortaVigilant Help";
@@ -35,13 +44,6 @@ constexpr Topic kTopics[] = {
 };
 
 }  // namespace
-
-// The topics live in the static gui library, whose resource object the linker would otherwise
-// leave out; Q_INIT_RESOURCE must stand outside any namespace.
-static void registerHelpResources() {
-    static std::once_flag once;
-    std::call_once(once, [] { Q_INIT_RESOURCE(help); });
-}
 
 HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
     registerHelpResources();
@@ -127,3 +129,5 @@ void HelpWindow::updateTitle() {
     const QString topic = browser_->documentTitle();
     setWindowTitle(topic.isEmpty() ? QString(kTextTitle) : QString(kTextTitleWithTopic).arg(topic));
 }
+
+}  // namespace pv

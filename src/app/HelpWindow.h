@@ -7,6 +7,8 @@
 class QPushButton;
 class QTextBrowser;
 
+namespace pv {
+
 // The help window: shows the bundled HTML topic of a help context number, with links between
 // the topics, Back, Forward and Contents. One window serves every dialog's "Help" and F1.
 class HelpWindow : public QWidget {
@@ -40,3 +42,5 @@ class HelpWindow : public QWidget {
     QPushButton* back_ = nullptr;
     QPushButton* forward_ = nullptr;
 };
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 
 #include "base/DialogKit.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextTitle = "Identifier";
@@ -37,3 +39,5 @@ void CIdentifierDialog::okClicked() {
     text_ = std::move(text);
     accept();
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 
 class QLineEdit;
 
+namespace pv {
+
 // "Identifier": a free text that names the measurement in the window title, the log headers and
 // the parameter file. Only OK takes the edited text over.
 class CIdentifierDialog : public ExtrasDialog {
@@ -30,3 +32,5 @@ class CIdentifierDialog : public ExtrasDialog {
     std::string text_;
     QLineEdit* edit_ = nullptr;
 };
+
+}  // namespace pv

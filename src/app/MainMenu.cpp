@@ -7,6 +7,8 @@
 #include "base/CommandIds.h"
 #include "base/CommandTable.h"
 
+namespace pv {
+
 MainMenu::MainMenu(QMenuBar* bar, CommandTable& commands) : QObject(bar), commands_(commands) {
     QMenu* file = bar->addMenu("&File");
     add(file, "&Open...", Command::FileOpen);
@@ -99,3 +101,5 @@ void MainMenu::refresh() {
         action->setEnabled(allowed && commands_.has(id));
     }
 }
+
+}  // namespace pv

@@ -3,10 +3,13 @@
 #include <QObject>
 #include <map>
 
-class CommandTable;
 class QAction;
 class QMenu;
 class QMenuBar;
+
+namespace pv {
+
+class CommandTable;
 
 // The main window's menu. Every item gives its command id to the command table; an item is
 // enabled only while its command has a handler and no enable rule greys it.
@@ -30,3 +33,5 @@ class MainMenu : public QObject {
     std::map<int, QAction*> actions_;
     std::map<int, bool> ruleEnabled_;
 };
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVBoxLayout>
 
+namespace pv {
+
 NoticeWindow::NoticeWindow(QWidget* parent) : QDialog(parent) {
     setWindowTitle("PortaVigilant");
     setModal(false);
@@ -38,3 +40,5 @@ void NoticeWindow::dismiss() {
     board_.clear();
     hide();
 }
+
+}  // namespace pv

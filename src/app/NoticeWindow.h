@@ -7,6 +7,8 @@
 
 class QLabel;
 
+namespace pv {
+
 // Shows the notices of the data path beside the main window without stopping anything: it is
 // never run modally, so the traffic keeps flowing while it is open. A notice that repeats only
 // raises its count; OK clears the board.
@@ -27,3 +29,5 @@ class NoticeWindow : public QDialog {
     pv::NoticeBoard board_;
     QLabel* text_ = nullptr;
 };
+
+}  // namespace pv

@@ -15,9 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/AboutDlg.h"
-#include "base/CommandIds.h"
 #include "app/ConfigureDialog.h"
-#include "base/DialogKit.h"
 #include "app/HelpWindow.h"
 #include "app/IdentifierDialog.h"
 #include "app/MainMenu.h"
@@ -25,8 +23,10 @@
 #include "app/ProgramIcon.h"
 #include "app/Screenshot.h"
 #include "app/Startbildschirm.h"
-#include "base/TextFormat.h"
 #include "app/UpdateChecker.h"
+#include "base/CommandIds.h"
+#include "base/DialogKit.h"
+#include "base/TextFormat.h"
 #include "base/Version.h"
 #include "datapath/DefineCharValueDialog.h"
 #include "datapath/DisplayPanes.h"
@@ -36,6 +36,8 @@
 #include "ports/PortSettingsBox.h"
 #include "ports/SerialDeviceWatcher.h"
 #include "recording/LoggingConfigureDialog.h"
+
+namespace pv {
 
 namespace {
 
@@ -376,3 +378,5 @@ int runMainWindow() {
     window.monitor().waitForDrains();
     return status;
 }
+
+}  // namespace pv

@@ -7,15 +7,18 @@
 #include "app/WindowLayout.h"
 #include "datapath/LineMonitor.h"
 
+class QDialog;
+class QLabel;
+class QLineEdit;
+
+namespace pv {
+
 class HelpWindow;
 class CLoggingConfigureDialog;
 class ExchangeQuickAccess;
 class DisplayPanes;
 class MainMenu;
 class PortSettingsBox;
-class QDialog;
-class QLabel;
-class QLineEdit;
 class SerialDeviceWatcher;
 class UpdateChecker;
 
@@ -111,3 +114,5 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
 
 // Shows the main window and runs the event loop until it closes.
 int runMainWindow();
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextTitle = "Priority";
@@ -46,3 +48,5 @@ void CPriorityDialog::okClicked() {
     }
     accept();
 }
+
+}  // namespace pv

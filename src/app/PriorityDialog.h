@@ -8,6 +8,8 @@
 class QButtonGroup;
 class QRadioButton;
 
+namespace pv {
+
 // "Priority": the priority class of the whole program. It opens on the class the process runs
 // at; OK sets the chosen one, Cancel changes nothing.
 class CPriorityDialog : public ExtrasDialog {
@@ -32,3 +34,5 @@ class CPriorityDialog : public ExtrasDialog {
   private:
     QButtonGroup* group_ = nullptr;
 };
+
+}  // namespace pv

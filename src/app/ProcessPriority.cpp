@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+namespace pv {
+
 namespace {
 
 struct ClassNice {
@@ -78,3 +80,5 @@ bool setProcessPriority(PriorityClass priority) {
     ::closedir(tasks);
     return all;
 }
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // The four priority classes the user chooses from, in the order of the dialog's buttons, and
 // their nice values on Linux.
 enum class PriorityClass { Realtime = 0, High = 1, Normal = 2, Idle = 3 };
@@ -14,3 +16,5 @@ PriorityClass currentPriorityClass();
 // False when a thread could not be set, as raising the priority needs CAP_SYS_NICE (or a
 // RLIMIT_NICE that allows it); callers go on regardless.
 bool setProcessPriority(PriorityClass priority);
+
+}  // namespace pv

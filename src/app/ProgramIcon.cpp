@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <algorithm>
 
+namespace pv {
+
 namespace {
 
 // A dark rounded square with two square-wave traces, in the colours of side A (red) and side B
@@ -58,3 +60,5 @@ QIcon programIcon() {
     }
     return icon;
 }
+
+}  // namespace pv

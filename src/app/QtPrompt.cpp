@@ -5,6 +5,8 @@
 
 #include "app/NoticeWindow.h"
 
+namespace pv {
+
 namespace {
 
 QMessageBox::StandardButtons toButtons(PromptButtons buttons) {
@@ -89,3 +91,5 @@ void QtPrompt::notice(const std::string& text) {
     }
     notices_->post(text);
 }
+
+}  // namespace pv

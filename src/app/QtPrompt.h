@@ -2,8 +2,11 @@
 
 #include "base/Prompt.h"
 
-class NoticeWindow;
 class QWidget;
+
+namespace pv {
+
+class NoticeWindow;
 
 // Message boxes, file dialogs and the notice window of the window front end.
 class QtPrompt : public Prompt {
@@ -20,3 +23,5 @@ class QtPrompt : public Prompt {
     QWidget* parent_;
     NoticeWindow* notices_ = nullptr;
 };
+
+}  // namespace pv

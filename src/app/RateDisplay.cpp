@@ -2,6 +2,8 @@
 
 #include "base/TextFormat.h"
 
+namespace pv {
+
 const char* const kTextRateWarning =
     "Characters per second too high! Risk of data loss! Disable output fields!!!";
 
@@ -20,3 +22,5 @@ RateDisplay::Tick RateDisplay::tick(int n, bool outputEnabled) {
     result.rateText = formatText("%d c/s", n);
     return result;
 }
+
+}  // namespace pv

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pv {
+
 // The characters-per-second field and the status line's rate warning, updated once a second.
 struct RateDisplay {
     static constexpr int kWarnAbove = 200;
@@ -23,3 +25,5 @@ struct RateDisplay {
 };
 
 extern const char* const kTextRateWarning;
+
+}  // namespace pv

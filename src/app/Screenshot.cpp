@@ -9,6 +9,8 @@
 #include "app/PortaVigilantDlg.h"
 #include "ports/PortSettingsBox.h"
 
+namespace pv {
+
 namespace {
 
 constexpr int kDefaultDelayMs = 3000;
@@ -39,3 +41,5 @@ void armScreenshot(CPortaVigilantDlg& window) {
         window.close();
     });
 }
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 class CPortaVigilantDlg;
 
 // For the documentation's picture: with PV_SCREENSHOT=<file.png> set, the window starts both
@@ -7,3 +9,5 @@ class CPortaVigilantDlg;
 // PV_SCREENSHOT_DELAY_MS (default 3000) for traffic, saves a picture of itself and closes.
 // Does nothing without PV_SCREENSHOT.
 void armScreenshot(CPortaVigilantDlg& window);
+
+}  // namespace pv

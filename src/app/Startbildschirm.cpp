@@ -11,6 +11,8 @@
 #include "app/ProgramIcon.h"
 #include "base/Version.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCaption = "starting PortaVigilant";
@@ -125,3 +127,5 @@ void CStartbildschirm::paintEvent(QPaintEvent*) {
     drawBits(painter, 142, 122, 440, 14, "1101001011011000110101", kSideA);
     drawBits(painter, 142, 150, 440, 14, "1011100101001110101101", kSideB);
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 
 class QLabel;
 
+namespace pv {
+
 // The splash window shown while the main window is built. Its own one-second timer closes it on
 // the first tick after the main window has reported ready, so it never vanishes before the main
 // window is usable; close requests from the user are refused.
@@ -37,3 +39,5 @@ class CStartbildschirm : public QWidget {
     bool ready_ = false;
     bool finished_ = false;
 };
+
+}  // namespace pv

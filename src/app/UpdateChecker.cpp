@@ -8,6 +8,8 @@
 #include "app/UpdatePage.h"
 #include "base/Version.h"
 
+namespace pv {
+
 UpdateChecker::UpdateChecker(QObject* parent)
     : QObject(parent), manager_(new QNetworkAccessManager(this)) {}
 
@@ -72,3 +74,5 @@ void UpdateChecker::onFinished() {
     }
     emit finished();
 }
+
+}  // namespace pv

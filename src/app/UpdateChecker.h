@@ -8,6 +8,8 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
+namespace pv {
+
 // Asks the update page once, in the background, whether a newer version exists. Nothing waits
 // for it and it never reports an error: a failed request, an error status or a page that
 // cannot be read simply ends the check.
@@ -41,3 +43,5 @@ class UpdateChecker : public QObject {
     QPointer<QNetworkReply> reply_;
     QByteArray page_;
 };
+
+}  // namespace pv

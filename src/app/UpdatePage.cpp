@@ -7,6 +7,8 @@
 
 #include "base/TextFormat.h"
 
+namespace pv {
+
 const char* const kTextNewerVersion =
     "A newer version of PortaVigilant is available!\n\nThis version is V%.2f, available is "
     "V%.2f, released on %s.\n\nSee %s for more information.";
@@ -91,3 +93,5 @@ std::optional<std::string> updateMessage(std::string_view pageBytes, const char*
     }
     return formatInCLocale(current, available, page->release, page->url);
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace pv {
+
 // The maker's update page names the newest version between simple keys, each value closed by a
 // line break tag: "Project: PortaVigilant<br>Version: 6.10<br>Release: 01. 02. 2027<br>URL:
 // ...<br>".
@@ -28,3 +30,5 @@ std::optional<UpdatePage> parseUpdatePage(std::string_view bytes);
 std::optional<std::string> updateMessage(std::string_view pageBytes, const char* thisVersion);
 
 extern const char* const kTextNewerVersion;
+
+}  // namespace pv

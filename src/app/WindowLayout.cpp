@@ -1,5 +1,7 @@
 #include "app/WindowLayout.h"
 
+namespace pv {
+
 WindowLayout chooseWindowLayout(std::optional<int> screenHeight) {
     const int height = screenHeight.value_or(WindowLayout::kAssumedScreenHeight);
     WindowLayout layout;
@@ -8,3 +10,5 @@ WindowLayout chooseWindowLayout(std::optional<int> screenHeight) {
         layout.smallLayout ? WindowLayout::kSmallVisibleLines : WindowLayout::kLargeVisibleLines;
     return layout;
 }
+
+}  // namespace pv

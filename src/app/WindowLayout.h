@@ -2,6 +2,8 @@
 
 #include <optional>
 
+namespace pv {
+
 // The main window comes in two layouts: a large one, and a small one for screens under 800
 // pixels high, whose panes show fewer rows so that the whole window still fits.
 struct WindowLayout {
@@ -17,3 +19,5 @@ struct WindowLayout {
 
 // The layout for a screen of this height in pixels; nothing known means kAssumedScreenHeight.
 WindowLayout chooseWindowLayout(std::optional<int> screenHeight);
+
+}  // namespace pv

@@ -9,6 +9,8 @@
 #include "app/PortaVigilantDlg.h"
 #include "base/Version.h"
 
+using namespace pv;
+
 int main(int argc, char* argv[]) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const ParsedOptions parsed = parseHeadlessOptions(args);

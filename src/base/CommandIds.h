@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // Menu commands of the main window. The numbers are those every parameter of the program has
 // always used, kept so that ids in help topics and tests read the same everywhere.
 namespace Command {
@@ -34,3 +36,5 @@ constexpr int LoggingStop = 40041;
 constexpr int ExchangeDefine = 40042;
 constexpr int Configure = 40044;
 }  // namespace Command
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <functional>
 #include <map>
 
+namespace pv {
+
 // One handler per command id. The menu, the buttons, the headless front end and the tests all
 // reach a command through dispatch, so a command behaves the same whoever gives it.
 class CommandTable {
@@ -25,3 +27,5 @@ class CommandTable {
   private:
     std::map<int, Handler> handlers_;
 };
+
+}  // namespace pv

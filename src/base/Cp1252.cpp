@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace pv {
+
 namespace {
 
 // 0x80..0x9F; the undefined positions hold their placeholder glyphs.
@@ -151,3 +153,5 @@ std::string utf8ToCp1252(std::string_view text) {
     }
     return bytes;
 }
+
+}  // namespace pv

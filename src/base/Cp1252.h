@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace pv {
+
 // Code page 1252 at the border to Unicode. Bytes, file contents and the program's own tables
 // are 1252; Qt and the prompt interface speak Unicode.
 //
@@ -24,3 +26,5 @@ std::string utf16ToCp1252(std::u16string_view text);
 std::string cp1252ToUtf8(std::string_view bytes);
 // Invalid UTF-8 sequences become one "?" per offending byte.
 std::string utf8ToCp1252(std::string_view text);
+
+}  // namespace pv

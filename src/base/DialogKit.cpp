@@ -4,6 +4,8 @@
 
 #include "base/Cp1252.h"
 
+namespace pv {
+
 QString fromCp1252(const std::string& bytes) {
     const std::u16string text = cp1252ToUtf16(bytes);
     return QString(reinterpret_cast<const QChar*>(text.data()),
@@ -24,3 +26,5 @@ QPushButton* makeDialogButton(const char* text, QWidget* parent, int id) {
     }
     return button;
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 class QPushButton;
 class QWidget;
 
+namespace pv {
+
 // Small helpers every settings dialog uses at the border between Qt and the program's text.
 
 // Code page 1252 bytes as Qt text, one character per byte, and back ("?" for what 1252 lacks).
@@ -26,3 +28,5 @@ inline constexpr const char* kTextOk = "OK";
 
 // A dialog button that never takes the Enter key, so Enter in a field does not close the dialog.
 QPushButton* makeDialogButton(const char* text, QWidget* parent, int id = 0);
+
+}  // namespace pv

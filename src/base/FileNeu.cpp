@@ -12,6 +12,8 @@
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextAccessError = "'%s' beim Zugriff auf die Datei '%s'";
@@ -473,3 +475,5 @@ std::string withoutLineEnds(const std::string& text) {
     std::erase_if(result, [](char c) { return c == '\r' || c == '\n'; });
     return result;
 }
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace pv {
+
 class Prompt;
 
 // The program's one file class: a POSIX file whose every operation returns a failure value
@@ -120,3 +122,5 @@ class CFileNeu {
 
 // The text without its CR and LF characters: what a text line of a file can hold.
 std::string withoutLineEnds(const std::string& text);
+
+}  // namespace pv

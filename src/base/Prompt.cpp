@@ -1,5 +1,7 @@
 #include "base/Prompt.h"
 
+namespace pv {
+
 PromptAnswer defaultAnswer(PromptButtons buttons) {
     switch (buttons) {
         case PromptButtons::YesNo:
@@ -13,3 +15,5 @@ PromptAnswer defaultAnswer(PromptButtons buttons) {
     }
     return PromptAnswer::Ok;
 }
+
+}  // namespace pv

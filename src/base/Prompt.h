@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+namespace pv {
+
 // How any layer talks to the user: message boxes, questions and file dialogs. The GUI answers
 // with Qt dialogs, the headless front end on stderr, tests from a script.
 // Texts are UTF-8 here; file contents elsewhere are code page 1252.
@@ -36,3 +38,5 @@ class Prompt {
 
 // The answer a dialog gives when the user just presses Enter.
 PromptAnswer defaultAnswer(PromptButtons buttons);
+
+}  // namespace pv

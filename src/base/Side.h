@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // The two sides of the line.
 enum class Side { A, B };
 
@@ -9,3 +11,5 @@ inline char sideLetter(Side side) {
 inline Side otherSide(Side side) {
     return side == Side::A ? Side::B : Side::A;
 }
+
+}  // namespace pv

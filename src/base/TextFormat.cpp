@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace pv {
+
 std::string formatText(const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -18,3 +20,5 @@ std::string formatText(const char* format, ...) {
     va_end(args);
     return text;
 }
+
+}  // namespace pv

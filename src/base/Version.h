@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // The program's version, kept once: the splash, the About box, the log and parameter file headers
 // and the update check all show or compare this text.
 inline constexpr const char* kVersion = "6.01";
@@ -9,3 +11,5 @@ inline constexpr const char* kProductWebPage = "the README.md of the PortaVigila
 // no update server yet, so the request fails and the check ends silently.
 inline constexpr const char* kUpdatePageUrl =
     "http://update.portavigilant.invalid/PortaVigilant/update/PortaVigilant.html";
+
+}  // namespace pv

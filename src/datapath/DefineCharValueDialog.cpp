@@ -13,6 +13,8 @@
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCaption = "Define Char values";
@@ -124,3 +126,5 @@ void CDefineCharValueDialog::onOk() {
     tables_.storeBlock(firstByte_, asciiMode_, fields_);
     accept();
 }
+
+}  // namespace pv

@@ -5,10 +5,13 @@
 
 #include "datapath/SymbolTables.h"
 
-class Prompt;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace pv {
+
+class Prompt;
 
 // Edits 64 entries of the Hex or the ASCII symbol table at a time. The tables belong to the
 // caller and change only on "OK"; the dialog object keeps its block and mode between showings.
@@ -53,3 +56,5 @@ class CDefineCharValueDialog : public QDialog {
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
 };
+
+}  // namespace pv

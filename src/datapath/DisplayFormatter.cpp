@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+namespace pv {
+
 DisplayFormatter::DisplayFormatter() : trail_(kTrailSize) {}
 
 void DisplayFormatter::attach(Pane* ascii, Pane* hex) {
@@ -217,3 +219,5 @@ BytesPerRowInput parseBytesPerRow(std::string_view text) {
     }
     return {static_cast<int>(value), std::nullopt};
 }
+
+}  // namespace pv

@@ -9,6 +9,8 @@
 #include "datapath/Pane.h"
 #include "datapath/SymbolTables.h"
 
+namespace pv {
+
 // The display step: turns each block into one piece of ASCII text and one piece of Hex text,
 // appends them to the two panes in the colour of their side, breaks rows after bytesPerRow
 // bytes (the column is shared by both sides, so their rows interleave) and trims the panes at
@@ -112,3 +114,5 @@ struct BytesPerRowInput {
     std::optional<std::string> rewrite;
 };
 BytesPerRowInput parseBytesPerRow(std::string_view text);
+
+}  // namespace pv

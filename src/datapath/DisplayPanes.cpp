@@ -11,6 +11,8 @@
 #include "base/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextAsciiCaption = "ASCII";
@@ -175,3 +177,5 @@ void DisplayPanes::takeBytesPerRow() {
     }
     monitor_.display().setBytesPerRow(input.value);
 }
+
+}  // namespace pv

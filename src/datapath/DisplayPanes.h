@@ -7,10 +7,13 @@
 
 #include "datapath/TextPane.h"
 
-class LineMonitor;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace pv {
+
+class LineMonitor;
 
 // The traffic display of the main window: the ASCII and Hex panes with their captions, the
 // colour legends, the totals line, the bytes-per-row edit and the Clear, Copy and output
@@ -65,3 +68,5 @@ class DisplayPanes : public QWidget {
     bool syncing_ = false;
     long long shownTotals_[2] = {-1, -1};
 };
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 #include "base/CommandIds.h"
 #include "base/TextFormat.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextDeviceLost =
@@ -142,3 +144,5 @@ void LineMonitor::MarkTriggerMatch(int patternBytes, int trailingBytes) {
         display_.MarkTriggerMatch(patternBytes, trailingBytes);
     }
 }
+
+}  // namespace pv

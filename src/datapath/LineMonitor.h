@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "base/CommandTable.h"
 #include "app/RateDisplay.h"
+#include "base/CommandTable.h"
 #include "datapath/DisplayFormatter.h"
 #include "datapath/MonitorView.h"
 #include "datapath/PortSide.h"
@@ -21,6 +21,8 @@
 #include "recording/LogWriter.h"
 #include "settings/ParameterFile.h"
 #include "terminal/TerminalSettings.h"
+
+namespace pv {
 
 // The non-widget half of the main window: both sides with their channels, the receive path,
 // forwarding and the display step. Runs on the main thread, with or without a window.
@@ -205,3 +207,5 @@ class LineMonitor : public QObject, private pv::BlockSteps {
     // Last: it refers to the settings above.
     ParameterFile parameterFile_;
 };
+
+}  // namespace pv

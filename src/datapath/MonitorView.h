@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <string>
 
-#include "base/Prompt.h"
 #include "app/RateDisplay.h"
+#include "base/Prompt.h"
 #include "datapath/PortSide.h"
 #include "ports/BaudChoice.h"
 #include "ports/PortSettings.h"
+
+namespace pv {
 
 enum class ModemLine { Dtr, Rts };
 
@@ -52,3 +54,5 @@ class MonitorView {
     // are cleared.
     virtual void parametersOpened() {}
 };
+
+}  // namespace pv

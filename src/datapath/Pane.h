@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace pv {
+
 // The character formats of the panes: side A red, side B green, a trigger match blue.
 enum class PaneFormat : uint8_t { SideA, SideB, Highlight };
 
@@ -22,3 +24,5 @@ class Pane {
     // Lines as a text view counts them: the row breaks plus the line after the last one.
     virtual int lineCount() const = 0;
 };
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace pv {
+
 namespace {
 
 // Trimmed text and runs are dropped from the front only once they are a large share, so a trim
@@ -134,3 +136,5 @@ std::string_view PaneModel::textFrom(int64_t from) const {
     const int64_t offset = std::clamp<int64_t>(from - first_, 0, length());
     return text().substr(static_cast<size_t>(offset));
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 
 #include "datapath/Pane.h"
 
+namespace pv {
+
 // A stretch of pane text in one format, in absolute positions (see PaneModel).
 struct PaneSpan {
     int64_t start = 0;
@@ -66,3 +68,5 @@ class PaneModel : public Pane {
     uint64_t generation_ = 0;
     int64_t changedFrom_ = kUnchanged;
 };
+
+}  // namespace pv

@@ -9,6 +9,8 @@
 #include "ports/SerialPort.h"
 #include "ports/VirtualSerialPort.h"
 
+namespace pv {
+
 // Run state of one side: which channels are open and the bytes received but not yet processed.
 // The flags say what kind of side it is; channels holds the open channels the data path reads
 // and writes, so forwarding is a loop over them.
@@ -31,3 +33,5 @@ struct PortSide {
     long long totalShown = 0;
     bool logEnabled = false;
 };
+
+}  // namespace pv

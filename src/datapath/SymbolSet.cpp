@@ -2,6 +2,8 @@
 
 #include "base/TextFormat.h"
 
+namespace pv {
+
 std::string defaultHexSymbol(uint8_t byte) {
     if (byte < ControlCharNames.size()) {
         return std::string(ControlCharNames[byte]);
@@ -28,3 +30,5 @@ SymbolSet SymbolSet::asciiDefaults() {
     }
     return set;
 }
+
+}  // namespace pv

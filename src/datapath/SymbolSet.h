@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace pv {
+
 // Names of the byte values 0x00..0x1F as the Hex symbols show them by default.
 inline constexpr std::array<std::string_view, 32> ControlCharNames = {
     "NUL", "SOH", "STX", "ETX", "EOT", "ENQ", "ACK", "BEL", "BS",  "TAB", "LF",
@@ -34,3 +36,5 @@ class SymbolSet {
   private:
     std::array<std::string, kSize> entries_;
 };
+
+}  // namespace pv

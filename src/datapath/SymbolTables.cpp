@@ -4,6 +4,8 @@
 
 #include "base/FileNeu.h"
 
+namespace pv {
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -114,3 +116,5 @@ bool SymbolTables::LoadSymbols(CFileNeu& file) {
     return loadSet(file, hexSymbols, defaultHexSymbol) &&
            loadSet(file, asciiSymbols, defaultAsciiSymbol);
 }
+
+}  // namespace pv

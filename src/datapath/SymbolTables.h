@@ -7,6 +7,8 @@
 
 #include "datapath/SymbolSet.h"
 
+namespace pv {
+
 class CFileNeu;
 
 // The 64 entries the symbol dialog edits at a time; entry k stands for firstByte + k.
@@ -42,3 +44,5 @@ struct SymbolTables {
     // ones keep their contents. Empty lines give the entry's default.
     bool LoadSymbols(CFileNeu& file);
 };
+
+}  // namespace pv

@@ -10,6 +10,8 @@
 
 #include "base/Cp1252.h"
 
+namespace pv {
+
 namespace {
 
 constexpr int kPanePointSize = 8;
@@ -123,3 +125,5 @@ bool TextPane::sync() {
     model_.markShown();
     return true;
 }
+
+}  // namespace pv

@@ -9,6 +9,8 @@ class QFont;
 class QPlainTextEdit;
 class QWidget;
 
+namespace pv {
+
 // "Courier New", 8 points; a monospace font of the system where that face is missing.
 QFont paneFont();
 // Side A red, side B green, a trigger match blue, all in the pane font.
@@ -47,3 +49,5 @@ class TextPane : public Pane {
     int64_t shownEnd_ = 0;
     uint64_t shownGeneration_ = 0;
 };
+
+}  // namespace pv

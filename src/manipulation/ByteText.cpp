@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace pv {
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -54,3 +56,5 @@ std::string BytesToText(std::span<const uint8_t> bytes, bool asciiInput, ByteTex
     }
     return text;
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace pv {
+
 // Conversion between the text a user types for a byte sequence and the bytes, for the eXchange
 // sets and the trigger pattern. Text is code page 1252. Input is never rejected: non-hex
 // characters count as 0, a last odd hex digit is dropped, anything past 80 bytes is cut.
@@ -24,3 +26,5 @@ std::vector<uint8_t> TextToBytes(std::string_view text, bool asciiInput,
 // Writes at most the first 80 bytes.
 std::string BytesToText(std::span<const uint8_t> bytes, bool asciiInput,
                         ByteTextForm form = ByteTextForm::Exchange);
+
+}  // namespace pv

@@ -14,6 +14,8 @@
 #include <QVBoxLayout>
 #include <limits>
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCaption = "eXchange -> Define";
@@ -165,3 +167,5 @@ void CExchangeDefineDialog::onOk() {
     settings_.RebuildPassCopies();
     accept();
 }
+
+}  // namespace pv

@@ -12,6 +12,8 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
+namespace pv {
+
 // "eXchange -> Define": the three parameter sets. The sets belong to the caller and change
 // only on "OK".
 class CExchangeDefineDialog : public QDialog {
@@ -56,3 +58,5 @@ class CExchangeDefineDialog : public QDialog {
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
 };
+
+}  // namespace pv

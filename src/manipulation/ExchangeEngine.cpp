@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace pv {
+
 namespace {
 
 bool sameSequences(const ExchangeSet& a, const ExchangeSet& b) {
@@ -169,3 +171,5 @@ void ExchangeEngine::flushOut(size_t stage, ExchangeSink& sink) {
     st.outLength = 0;
     feed(stage + 1, st.out.data(), n, sink);
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 
 #include "manipulation/ExchangeSettings.h"
 
+namespace pv {
+
 // Where the bytes that leave the eXchange pass go, in pieces of at most ExchangeEngine::kChunk.
 class ExchangeSink {
   public:
@@ -58,3 +60,5 @@ class ExchangeEngine {
     size_t held_ = 0;
     std::array<Stage, kExchangeSetCount> stages_{};
 };
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 #include "base/Prompt.h"
 #include "manipulation/ExchangeDefineDialog.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextGroup = "eXchange - quick access";
@@ -48,3 +50,5 @@ void ExchangeQuickAccess::onBoxClicked(int k, bool checked) {
         prompt_.message(kTextNoData);
     }
 }
+
+}  // namespace pv

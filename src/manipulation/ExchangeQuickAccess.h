@@ -5,9 +5,12 @@
 
 #include "manipulation/ExchangeSettings.h"
 
+class QCheckBox;
+
+namespace pv {
+
 class CExchangeDefineDialog;
 class Prompt;
-class QCheckBox;
 
 // The main window's group "eXchange - quick access": one box per set switches it on or off,
 // and the group keeps the definition dialog for menu command 40042.
@@ -33,3 +36,5 @@ class ExchangeQuickAccess : public QGroupBox {
     std::array<QCheckBox*, kExchangeSetCount> boxes_{};
     CExchangeDefineDialog* dialog_ = nullptr;
 };
+
+}  // namespace pv

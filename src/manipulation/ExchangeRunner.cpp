@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace pv {
+
 ExchangeRunner::ExchangeRunner(PortSide& sideA, std::function<void()> processBlockA)
     : sideA_(sideA), processBlockA_(std::move(processBlockA)) {
     holdTimer_.setSingleShot(true);
@@ -66,3 +68,5 @@ void ExchangeRunner::followHold() {
         holdTimer_.stop();
     }
 }
+
+}  // namespace pv

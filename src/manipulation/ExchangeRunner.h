@@ -8,6 +8,8 @@
 #include "manipulation/ExchangeEngine.h"
 #include "manipulation/ExchangeSettings.h"
 
+namespace pv {
+
 // Runs eXchange between side A's receive buffer and the A to B chain. Whatever the pass decides
 // leaves through side A's buffer in blocks of at most its size, each handed to ProcessBlockA;
 // the bytes of a partial match wait until more arrive, until the receive path finds side A
@@ -42,3 +44,5 @@ class ExchangeRunner : private ExchangeSink {
     std::array<uint8_t, PortSide::kCaptureSize> scratch_{};
     QTimer holdTimer_;
 };
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 
 #include "base/FileNeu.h"
 
+namespace pv {
+
 namespace {
 
 constexpr uint8_t kEnter[] = {0x0D, 0x0A};
@@ -124,3 +126,5 @@ bool ExchangeSettings::LoadSet(CFileNeu& file, int k) {
     RebuildPassCopies();
     return true;
 }
+
+}  // namespace pv

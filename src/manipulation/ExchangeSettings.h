@@ -7,6 +7,8 @@
 
 #include "manipulation/ByteText.h"
 
+namespace pv {
+
 class CFileNeu;
 
 inline constexpr int kExchangeSetCount = 3;
@@ -88,3 +90,5 @@ class ExchangeSettings {
     bool anyActive_ = false;
     unsigned generation_ = 0;
 };
+
+}  // namespace pv

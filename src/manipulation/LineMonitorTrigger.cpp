@@ -5,6 +5,8 @@
 
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextTriggered = "Triggered !!!";
@@ -71,3 +73,5 @@ void LineMonitor::OnTriggerTimer() {
     triggerTimer_.stop();
     sideA_.port.SetLines(pulse_.lineDtr, !pulse_.levelHigh, pulse_.lineRts, !pulse_.levelHigh);
 }
+
+}  // namespace pv

@@ -5,8 +5,10 @@
 #include <limits>
 #include <span>
 
-#include "base/TextFormat.h"
 #include "base/FileNeu.h"
+#include "base/TextFormat.h"
+
+namespace pv {
 
 namespace {
 
@@ -212,3 +214,5 @@ int32_t postscalerValue(const std::string& text) {
     return static_cast<int32_t>(std::clamp<int64_t>(number, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
 }
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 
 #include "manipulation/ByteText.h"
 
+namespace pv {
+
 class CFileNeu;
 
 // What the user defined for the trigger. Exactly one of lineDtr and lineRts is on.
@@ -100,3 +102,5 @@ std::optional<std::string> CheckTriggerDuration(const std::string& text, int32_t
 
 // The postscaler of the dialog's text: its leading decimal number, 0 when there is none.
 int32_t postscalerValue(const std::string& text);
+
+}  // namespace pv

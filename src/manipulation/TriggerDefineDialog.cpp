@@ -15,6 +15,8 @@
 
 #include "base/Prompt.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCaption = "Trigger -> Define";
@@ -170,3 +172,5 @@ void CTriggerDefineDialog::onOk() {
     settings_ = edited;
     accept();
 }
+
+}  // namespace pv

@@ -5,11 +5,14 @@
 
 #include "manipulation/Trigger.h"
 
-class Prompt;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace pv {
+
+class Prompt;
 
 // "Trigger -> Define": the pattern, the postscaler and the pulse. The settings change only on a
 // successful "OK"; the caller hands them to the engine then.
@@ -74,3 +77,5 @@ class CTriggerDefineDialog : public QDialog {
     // Everything that "Activate" switches on and off.
     std::vector<QWidget*> armedControls_;
 };
+
+}  // namespace pv

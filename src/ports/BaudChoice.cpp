@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string_view>
 
+namespace pv {
+
 namespace {
 
 constexpr int kFallbackBaud = 9600;
@@ -75,3 +77,5 @@ void baudListSelected(BaudControls& controls, int index, int& baud) {
         controls.editText = std::to_string(kFallbackBaud);
     }
 }
+
+}  // namespace pv

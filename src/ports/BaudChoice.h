@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+namespace pv {
+
 // The Baudrate drop-down list, the baud edit and "Get It" of one side.
 constexpr std::array<const char*, 10> kBaudListEntries = {
     "special", "300", "1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200"};
@@ -27,3 +29,5 @@ void showBaud(BaudControls& controls, int baud);
 void getIt(BaudControls& controls, int& baud);
 // A new selection in the Baudrate list.
 void baudListSelected(BaudControls& controls, int index, int& baud);
+
+}  // namespace pv

@@ -11,6 +11,8 @@
 
 #include "base/Prompt.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextTitle = "Connections -> network";
@@ -127,3 +129,5 @@ void CConnectionEthernetDialog::okClicked() {
     listenAddress_ = listenAddress;
     accept();
 }
+
+}  // namespace pv

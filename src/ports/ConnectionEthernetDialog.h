@@ -5,10 +5,13 @@
 
 #include "ports/NetworkSettings.h"
 
-class Prompt;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace pv {
+
+class Prompt;
 
 // "Connections -> network": server or client, the port, the server's address and the address
 // a server listens on. What was edited is stored only on a successful OK.
@@ -49,3 +52,5 @@ class CConnectionEthernetDialog : public QDialog {
     QLineEdit* addressEdit_ = nullptr;
     QLineEdit* listenEdit_ = nullptr;
 };
+
+}  // namespace pv

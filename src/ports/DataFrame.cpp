@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace pv {
+
 int DataFrame::encode(const uint8_t* block, int length, Buffer& frame) {
     if (length < 0 || length > kMaxPayload || (length > 0 && block == nullptr)) {
         return 0;
@@ -63,3 +65,5 @@ void DataFrameReader::reset() {
     remaining_ = 0;
     releasePayload();
 }
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace pv {
+
 // The unit on the TCP link: a type byte, a 16-bit big-endian payload length, the payload.
 // Both directions use it; type 0 carries data, other types are read and ignored.
 namespace DataFrame {
@@ -48,3 +50,5 @@ class DataFrameReader {
     int filled_ = 0;
     bool ready_ = false;
 };
+
+}  // namespace pv

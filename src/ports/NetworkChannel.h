@@ -3,9 +3,9 @@
 #include "ports/Channel.h"
 #include "ports/OutputQueue.h"
 
-class CSocketClass;
-
 namespace pv {
+
+class CSocketClass;
 
 // The TCP link as the channel of the network side: blocks leave as data frames, payloads that
 // arrive are read like any other channel's bytes. While reading is paused the link reads

@@ -5,6 +5,8 @@
 
 #include <cctype>
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextPortMissing = "You must add a value for 'Port' !";
@@ -75,3 +77,5 @@ const char* CheckNetworkInput(bool isServer, const std::string& serverAddress,
 const char* CheckNetworkConfigAllowed(bool networkOpenA, bool networkOpenB) {
     return networkOpenA || networkOpenB ? kTextCloseLinkFirst : nullptr;
 }
+
+}  // namespace pv

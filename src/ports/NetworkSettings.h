@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pv {
+
 // How this instance takes part in the TCP link between two instances.
 struct NetworkSettings {
     bool isServer = true;
@@ -31,3 +33,5 @@ const char* CheckNetworkInput(bool isServer, const std::string& serverAddress,
 // The network dialog may not change the settings under an open link; the message to show, or
 // nullptr when it may open.
 const char* CheckNetworkConfigAllowed(bool networkOpenA, bool networkOpenB);
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #include "ports/PortSettings.h"
 
+namespace pv {
+
 std::string PortSettings::device() const {
     if (!devicePath.empty()) {
         return devicePath;
@@ -17,3 +19,5 @@ const char* PortSettings::parityLetter() const {
             return "N";
     }
 }
+
+}  // namespace pv

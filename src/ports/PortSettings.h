@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pv {
+
 // Line settings of one side. The radio indices follow the main window's controls.
 struct PortSettings {
     bool serial = true;
@@ -23,3 +25,5 @@ struct PortSettings {
     int dataBitCount() const { return dataBits + 7; }
     int stopBitCount() const { return stopBits + 1; }
 };
+
+}  // namespace pv

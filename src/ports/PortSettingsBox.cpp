@@ -13,6 +13,8 @@
 
 #include "base/TextFormat.h"
 
+namespace pv {
+
 namespace {
 
 constexpr int kPortCount = 256;
@@ -253,3 +255,5 @@ void PortSettingsBox::setDevices(const std::vector<std::pair<std::string, std::s
     }
     selectPort(current);
 }
+
+}  // namespace pv

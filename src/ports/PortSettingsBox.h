@@ -12,6 +12,8 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
+namespace pv {
+
 // The group box "Comport A" or "Comport B": the settings controls of one side, its Start and
 // Stop buttons (and "Terminal" for side B). Every action goes to LineMonitor.
 class PortSettingsBox : public QGroupBox {
@@ -64,3 +66,5 @@ class PortSettingsBox : public QGroupBox {
     QPushButton* terminal_ = nullptr;
     bool writing_ = false;
 };
+
+}  // namespace pv

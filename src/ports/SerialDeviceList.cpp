@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace pv {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -203,3 +205,5 @@ std::string deviceForComNumber(int n) {
     }
     return "/dev/ttyS" + std::to_string(n - 1);
 }
+
+}  // namespace pv

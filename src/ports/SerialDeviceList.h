@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace pv {
+
 // One serial device of this machine, as sysfs describes it.
 struct SerialDeviceInfo {
     std::string path;    // "/dev/ttyUSB0"
@@ -37,3 +39,5 @@ bool naturalLess(std::string_view a, std::string_view b);
 std::optional<int> comNumberOf(std::string_view path);
 // Empty for n outside 1..256.
 std::string deviceForComNumber(int n);
+
+}  // namespace pv

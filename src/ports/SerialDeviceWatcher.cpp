@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace pv {
+
 namespace {
 // Long enough to gather udev's links after a node appears, short enough to feel immediate.
 constexpr int kSettleMs = 150;
@@ -36,3 +38,5 @@ void SerialDeviceWatcher::rescan() {
     devices_ = std::move(now);
     emit devicesChanged();
 }
+
+}  // namespace pv

@@ -8,6 +8,8 @@
 
 #include "ports/SerialDeviceList.h"
 
+namespace pv {
+
 // Keeps the list of serial devices current. The kernel creates and removes a device's node in
 // /dev when the device comes and goes, so watching that one folder (inotify) tells us about every
 // change at no cost while nothing happens; polling sysfs would wake up for nothing every few
@@ -37,3 +39,5 @@ class SerialDeviceWatcher : public QObject {
     QTimer settle_;
     bool watching_ = false;
 };
+
+}  // namespace pv

@@ -18,6 +18,8 @@
 #include "base/TextFormat.h"
 #include "ports/TtyLine.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextAlreadyOpen = "Schnittstelle '%s' ist bereits initialisert !!!";
@@ -430,3 +432,5 @@ void SerialPort::endEventLoop() {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }
+
+}  // namespace pv

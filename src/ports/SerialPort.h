@@ -16,6 +16,8 @@
 
 class QSocketNotifier;
 
+namespace pv {
+
 // Communication events reported by the event thread. The values are the classic comm event bits,
 // so handlers read like their serial-port counterparts. SerialEvent::Lost is our own: the device
 // hung up or failed (USB adapter pulled), and the event thread has ended.
@@ -116,3 +118,5 @@ class SerialPort : public pv::Channel {
     SerialEventHandler handler_;
     pv::FdOutput out_{this, [this] { emit backlogShrank(); }};
 };
+
+}  // namespace pv

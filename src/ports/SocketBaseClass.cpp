@@ -8,6 +8,8 @@
 #include "ports/Channel.h"
 #include "ports/SocketErrors.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextErrorSuffix = " !";
@@ -250,3 +252,5 @@ void CSocketBaseClass::Close() {
     accepted_ = false;
     releaseSocket();
 }
+
+}  // namespace pv

@@ -8,8 +8,11 @@
 
 #include "ports/DataFrame.h"
 
-class Prompt;
 class QTcpSocket;
+
+namespace pv {
+
+class Prompt;
 
 // The error number users see for a failure Qt reports.
 int wsaErrorFromQt(QAbstractSocket::SocketError error);
@@ -89,3 +92,5 @@ class CSocketBaseClass : public QObject {
     DataFrameReader reader_;
     std::array<uint8_t, 16384> chunk_{};
 };
+
+}  // namespace pv

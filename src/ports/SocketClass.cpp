@@ -8,6 +8,8 @@
 #include "base/Prompt.h"
 #include "ports/SocketErrors.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextClosedByClient = "Socket closed by Client !";
@@ -246,3 +248,5 @@ void CSocketClass::Close() {
     hasConnection_ = false;
     backlogReported_ = false;
 }
+
+}  // namespace pv

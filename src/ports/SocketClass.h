@@ -8,6 +8,8 @@
 
 class QTcpServer;
 
+namespace pv {
+
 // The TCP link of the main window. As server it listens, serves one client at a time and
 // listens again when that client leaves; as client it connects to the configured server. Data
 // payloads arrive through dataReceived; blocks go out as data frames through SendBlock.
@@ -70,3 +72,5 @@ class CSocketClass : public CSocketBaseClass {
     unsigned closeCount_ = 0;
     DataFrame::Buffer sendFrame_{};
 };
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #include "ports/SocketErrors.h"
 
+namespace pv {
+
 namespace {
 
 struct ErrorText {
@@ -58,3 +60,5 @@ const char* socketErrorText(int code) {
     }
     return kTextUnknownError;
 }
+
+}  // namespace pv

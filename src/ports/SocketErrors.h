@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // Error codes of the TCP link. The link reports its own codes 0 to 4 and, for failures of the
 // network stack, the classic Windows Sockets numbers, so users and peers on either platform see
 // the same texts.
@@ -33,3 +35,5 @@ constexpr int kUnknown = -1;
 
 // The text for a code, without the " !" the message box adds; unknown codes share one text.
 const char* socketErrorText(int code);
+
+}  // namespace pv

@@ -7,6 +7,8 @@
 #include "base/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextNoType =
@@ -392,3 +394,5 @@ void LineMonitor::mirror(int inputLine, ModemLine outputLine) {
         view_.setLineBox(to, outputLine, level);
     }
 }
+
+}  // namespace pv

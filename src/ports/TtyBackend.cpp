@@ -2,6 +2,8 @@
 
 #include <sys/ioctl.h>
 
+namespace pv {
+
 namespace {
 
 class IoctlTtyBackend final : public TtyBackend {
@@ -18,3 +20,5 @@ TtyBackend& systemTtyBackend() {
     static IoctlTtyBackend backend;
     return backend;
 }
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // Modem control lines of a tty. A pseudo-terminal has none, so tests put a fake behind this
 // interface; the program uses systemTtyBackend(). Bits are the TIOCM_* values of <sys/ioctl.h>.
 // Implementations must be safe to call from the serial event thread and the main thread at once.
@@ -11,3 +13,5 @@ class TtyBackend {
 };
 
 TtyBackend& systemTtyBackend();
+
+}  // namespace pv

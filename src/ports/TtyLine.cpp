@@ -3,6 +3,8 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+namespace pv {
+
 namespace {
 
 bool readLine(int fd, termios2& tio) {
@@ -101,3 +103,5 @@ bool setTtyCtsFlow(int fd, bool on) {
     }
     return writeLine(fd, tio);
 }
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace pv {
+
 // The raw termios calls of a serial line, all through termios2 (TCGETS2/TCSETS2) so that any
 // baud rate the driver takes can be set and no later call falls back to a standard rate.
 // Lives in a file of its own because <asm/termbits.h> clashes with <termios.h>.
@@ -20,3 +22,5 @@ bool setTtySpeed(int fd, int baud);
 // The output rate currently set, or -1.
 int getTtySpeed(int fd);
 bool setTtyCtsFlow(int fd, bool on);
+
+}  // namespace pv

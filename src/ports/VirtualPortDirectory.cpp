@@ -11,6 +11,8 @@
 
 #include "base/TextFormat.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCannotCreate = "Unable to create the virtual port directory '%s': %s";
@@ -215,3 +217,5 @@ bool VirtualPortDirectory::removeLink(const std::string& name, const std::string
     }
     return ::unlinkat(fd_, name.c_str(), 0) == 0;
 }
+
+}  // namespace pv

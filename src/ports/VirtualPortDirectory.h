@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace pv {
+
 // What a name in the virtual port directory currently is.
 enum class PortEntry {
     Absent,    // nothing has the name
@@ -53,3 +55,5 @@ class VirtualPortDirectory {
     std::string path_;
     int fd_ = -1;
 };
+
+}  // namespace pv

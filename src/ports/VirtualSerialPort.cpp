@@ -19,6 +19,8 @@
 #include "base/TextFormat.h"
 #include "ports/TtyLine.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextInUse =
@@ -382,3 +384,5 @@ void CVirtualSerialPort::peerLeft() {
         ::close(slave);
     }
 }
+
+}  // namespace pv

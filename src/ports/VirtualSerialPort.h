@@ -7,9 +7,12 @@
 #include "ports/FdOutput.h"
 #include "ports/VirtualPortDirectory.h"
 
-class Prompt;
 class QSocketNotifier;
 class QTimer;
+
+namespace pv {
+
+class Prompt;
 
 // A virtual serial port: a pseudo-terminal whose slave is published as a link "<dir>/<name>" that
 // other programs (picocom, minicom, pyserial) open as a serial port. Bytes they write arrive
@@ -101,3 +104,5 @@ class CVirtualSerialPort : public pv::Channel {
     long long droppedWhileAway_ = 0;
     pv::FdOutput out_{this, [this] { emit backlogShrank(); }};
 };
+
+}  // namespace pv

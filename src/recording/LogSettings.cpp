@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextBytesPerRowRange = "'Bytes per Row' is limited to 1..48 !";
@@ -48,3 +50,5 @@ std::vector<std::string> logSettingsProblems(const std::string& bytesPerRowText,
 std::string defaultLogFileName(const TimeStampMs& now) {
     return now.Format(kDefaultLogNamePattern);
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 
 #include "recording/TimeStampMs.h"
 
+namespace pv {
+
 struct SymbolTables;
 
 enum class LogMode : int32_t { SingleHex = 0, PlainAscii = 1, Complex = 2 };
@@ -52,3 +54,5 @@ std::vector<std::string> logSettingsProblems(const std::string& bytesPerRowText,
 
 // "PortaVigilant_YYMMDD_HHMM.log" for the given local time.
 std::string defaultLogFileName(const TimeStampMs& now);
+
+}  // namespace pv

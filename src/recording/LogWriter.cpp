@@ -11,6 +11,8 @@
 #include "base/Version.h"
 #include "datapath/SymbolTables.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextLogfileLine = "Logfile PortaVigilant Version ";
@@ -347,3 +349,5 @@ void LogWriter::writeComplex(const uint8_t* bytes, int count, bool fromSideA) {
         }
     }
 }
+
+}  // namespace pv

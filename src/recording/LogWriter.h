@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/FileNeu.h"
 #include "recording/LogSettings.h"
 #include "recording/TimeStampMs.h"
-#include "base/FileNeu.h"
+
+namespace pv {
 
 class Prompt;
 
@@ -94,3 +96,5 @@ class LogWriter {
     std::string ownerName_;
     bool reopenPerBlock_ = false;
 };
+
+}  // namespace pv

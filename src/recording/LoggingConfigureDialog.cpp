@@ -16,6 +16,8 @@
 #include "base/Prompt.h"
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCaption = "Configure Logging";
@@ -388,3 +390,5 @@ bool configureLogging(CLoggingConfigureDialog& dialog, LineMonitor& monitor) {
     monitor.ApplyLogSettings(settings);
     return true;
 }
+
+}  // namespace pv

@@ -7,14 +7,17 @@
 
 #include "recording/LogSettings.h"
 
-class LineMonitor;
-class Prompt;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace pv {
+
+class LineMonitor;
+class Prompt;
 
 // "Configure Logging": edits the logging options. The dialog object lives for the whole run and
 // keeps its values between showings; "OK" takes over what was edited, "Cancel" drops it. While a
@@ -124,3 +127,5 @@ class CLoggingConfigureDialog : public QDialog {
 // "Configure..." of the Logging menu: shows the dialog with the monitor's logging state and, on
 // "OK", hands the edited options to the monitor. Returns whether the user chose "OK".
 bool configureLogging(CLoggingConfigureDialog& dialog, LineMonitor& monitor);
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include "base/TextFormat.h"
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextCreateFailed = "Unable to create file, sorry !";
@@ -94,3 +96,5 @@ void LineMonitor::logBlock(Side s, const uint8_t* data, int count) {
         view_.prompt().notice(formatText(kTextLoggingStopped, reason.c_str()));
     }
 }
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <ctime>
 
+namespace pv {
+
 namespace {
 
 class SystemLogClock : public LogClock {
@@ -44,3 +46,5 @@ std::string TimeStampMs::Format(const char* pattern) const {
     AppendFormatted(out, pattern);
     return out;
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace pv {
+
 // One reading of the local wall clock: the calendar time as seconds of a time value (the local
 // date and time taken as if they were UTC, so formatting never consults a time zone) and the
 // millisecond part of the same reading.
@@ -38,3 +40,5 @@ class TimeStampMs {
   private:
     LocalTimeReading reading_;
 };
+
+}  // namespace pv

@@ -5,6 +5,8 @@
 #include "base/Prompt.h"
 #include "datapath/LineMonitor.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kTextOpenWhileRunning =
@@ -98,3 +100,5 @@ void LineMonitor::OnFileSaveAs() {
     parameterFile_.setPath(*chosen);
     OnFileSave();
 }
+
+}  // namespace pv

@@ -16,6 +16,8 @@
 #include "recording/LogSettings.h"
 #include "terminal/TerminalSettings.h"
 
+namespace pv {
+
 namespace {
 
 constexpr const char* kHeaderFormat = "Datafile PortaVigilant V%s";
@@ -388,3 +390,5 @@ bool ParameterFile::Load(CFileNeu& file) {
     lastLineRead_ = nextLine_;
     return true;
 }
+
+}  // namespace pv

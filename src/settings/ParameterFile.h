@@ -7,6 +7,8 @@
 
 #include "base/FileNeu.h"
 
+namespace pv {
+
 class DisplayFormatter;
 class ExchangeSettings;
 class Prompt;
@@ -121,3 +123,5 @@ class ParameterFile {
     int32_t rawPort_ = 0;
     int lastLineRead_ = 0;
 };
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 
 #include "base/FileNeu.h"
 
+namespace pv {
+
 // Every writer goes on after a failed line so that the file keeps its line count; every loader
 // keeps the values it read before the first line it cannot read.
 
@@ -66,3 +68,5 @@ bool TerminalSettings::LoadTerminalDelay(CFileNeu& file) {
     return file.ReadFlag(delayOn) && file.ReadTextLine(delayMsText) &&
            file.ReadTextLine(delayBytesText);
 }
+
+}  // namespace pv

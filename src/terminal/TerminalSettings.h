@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+namespace pv {
+
 class CFileNeu;
 
 // The settings of the terminal window that stands in for side B. They live as long as the
@@ -35,3 +37,5 @@ struct TerminalSettings {
     bool SaveTerminalDelay(CFileNeu& file) const;
     bool LoadTerminalDelay(CFileNeu& file);
 };
+
+}  // namespace pv

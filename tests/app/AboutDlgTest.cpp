@@ -10,6 +10,8 @@
 
 #include "app/HelpWindow.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(AboutDlgTest, ShowsIconNameAndVersion) {

@@ -5,6 +5,8 @@
 
 #include "app/ConsoleMonitor.h"
 
+using namespace pv;
+
 namespace {
 
 struct Feed {

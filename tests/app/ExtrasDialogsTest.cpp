@@ -9,15 +9,17 @@
 #include <QTest>
 #include <vector>
 
-#include "base/CommandIds.h"
 #include "app/ConfigureDialog.h"
-#include "base/DialogKit.h"
 #include "app/HelpWindow.h"
 #include "app/IdentifierDialog.h"
 #include "app/PortaVigilantDlg.h"
 #include "app/PriorityDialog.h"
+#include "base/CommandIds.h"
+#include "base/DialogKit.h"
 #include "datapath/DisplayPanes.h"
 #include "support/ModalDialogs.h"
+
+using namespace pv;
 
 namespace {
 

@@ -11,6 +11,8 @@
 #include "app/UpdatePage.h"
 #include "app/WindowLayout.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(WindowLayout, ScreensFrom800PixelsGetTheLargeLayout) {

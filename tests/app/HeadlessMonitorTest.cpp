@@ -6,6 +6,8 @@
 #include "support/PtyPair.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(HeadlessMonitor, PrintsTheTrafficOfBothSidesWhileBridging) {

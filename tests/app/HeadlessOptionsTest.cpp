@@ -2,6 +2,8 @@
 
 #include "app/HeadlessOptions.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {

@@ -20,6 +20,8 @@
 #include "support/PtyPair.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 int openRaw(const QString& path) {

@@ -17,6 +17,8 @@
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
 
+using namespace pv;
+
 namespace {
 
 struct Page {

@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QLineEdit>
 
-#include "base/CommandIds.h"
-#include "base/DialogKit.h"
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
+#include "base/CommandIds.h"
+#include "base/DialogKit.h"
 #include "datapath/DisplayPanes.h"
 #include "support/TempFolder.h"
+
+using namespace pv;
 
 namespace {
 

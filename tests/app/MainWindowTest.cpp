@@ -10,16 +10,18 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "base/CommandIds.h"
 #include "app/HelpWindow.h"
 #include "app/MainMenu.h"
 #include "app/NoticeWindow.h"
 #include "app/PortaVigilantDlg.h"
+#include "base/CommandIds.h"
 #include "datapath/DisplayPanes.h"
 #include "ports/PortSettingsBox.h"
 #include "support/ModalDialogs.h"
 #include "support/PtyPair.h"
 #include "support/WaitUntil.h"
+
+using namespace pv;
 
 namespace {
 

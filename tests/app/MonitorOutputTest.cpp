@@ -10,6 +10,8 @@
 
 #include "app/MonitorOutput.h"
 
+using namespace pv;
+
 namespace {
 
 std::string readAll(int fd) {

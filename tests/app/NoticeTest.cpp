@@ -6,6 +6,8 @@
 #include "app/ConsolePrompt.h"
 #include "base/NoticeBoard.h"
 
+using namespace pv;
+
 namespace {
 
 std::string printed(std::FILE* file) {

@@ -2,6 +2,8 @@
 
 #include "app/RateDisplay.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(RateDisplay, WarningBlinksAbove200WithOutputOn) {

@@ -9,6 +9,8 @@
 
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(StartbildschirmTest, ShowsCaptionVersionAndAPictureOverTheWholeWindow) {

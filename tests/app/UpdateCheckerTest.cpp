@@ -6,6 +6,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+using namespace pv;
+
 namespace {
 
 const QByteArray kNewerPage =

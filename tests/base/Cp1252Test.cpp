@@ -2,6 +2,8 @@
 
 #include "base/Cp1252.h"
 
+using namespace pv;
+
 namespace {
 
 std::string allBytes() {

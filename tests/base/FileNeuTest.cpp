@@ -12,6 +12,8 @@
 #include "base/FileNeu.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -13,6 +13,8 @@
 #include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 class QuietView : public MonitorView {

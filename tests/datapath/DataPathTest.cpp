@@ -21,6 +21,8 @@
 #include "support/TwoWayPump.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

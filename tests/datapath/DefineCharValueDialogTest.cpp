@@ -9,6 +9,8 @@
 #include "datapath/DefineCharValueDialog.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace {
 
 class DefineCharValueDialogTest : public ::testing::Test {

@@ -7,6 +7,8 @@
 #include "datapath/DisplayFormatter.h"
 #include "datapath/PaneModel.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -3,9 +3,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "datapath/SymbolTables.h"
 #include "base/FileNeu.h"
+#include "datapath/SymbolTables.h"
 #include "support/ScriptedPrompt.h"
+
+using namespace pv;
 
 namespace fs = std::filesystem;
 

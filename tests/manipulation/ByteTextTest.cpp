@@ -2,6 +2,8 @@
 
 #include "manipulation/ByteText.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -14,6 +14,8 @@
 #include "manipulation/ExchangeQuickAccess.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -4,6 +4,8 @@
 
 #include "manipulation/ExchangeEngine.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

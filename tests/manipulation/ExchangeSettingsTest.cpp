@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "manipulation/ExchangeSettings.h"
 #include "base/FileNeu.h"
+#include "manipulation/ExchangeSettings.h"
 
 #include "support/TempFolder.h"
+
+using namespace pv;
 
 namespace {
 

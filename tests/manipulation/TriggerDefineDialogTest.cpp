@@ -11,6 +11,8 @@
 #include "manipulation/TriggerDefineDialog.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace {
 
 class TriggerDefineDialogTest : public ::testing::Test {

@@ -10,6 +10,8 @@
 #include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -2,10 +2,12 @@
 
 #include <random>
 
-#include "manipulation/Trigger.h"
 #include "base/FileNeu.h"
+#include "manipulation/Trigger.h"
 
 #include "support/TempFolder.h"
+
+using namespace pv;
 
 namespace {
 

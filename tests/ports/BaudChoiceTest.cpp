@@ -2,6 +2,8 @@
 
 #include "ports/BaudChoice.h"
 
+using namespace pv;
+
 namespace {
 
 TEST(BaudChoice, ListSelectionByPrefixAndExactText) {

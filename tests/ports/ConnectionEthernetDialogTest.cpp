@@ -9,6 +9,8 @@
 #include "ports/ConnectionEthernetDialog.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace {
 
 template <typename T>

@@ -6,6 +6,8 @@
 
 #include "ports/DataFrame.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

@@ -5,6 +5,8 @@
 #include "ports/NetworkSettings.h"
 #include "ports/SocketErrors.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr const char* kPortMissing = "You must add a value for 'Port' !";

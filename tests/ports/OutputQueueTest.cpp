@@ -5,6 +5,8 @@
 
 #include "ports/OutputQueue.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

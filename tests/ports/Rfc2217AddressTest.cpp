@@ -4,6 +4,8 @@
 
 #include "ports/Rfc2217Address.h"
 
+using namespace pv;
+
 namespace {
 
 using pv::Rfc2217Endpoint;

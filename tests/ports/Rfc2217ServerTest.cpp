@@ -6,6 +6,8 @@
 #include "ports/Rfc2217Server.h"
 #include "support/TelnetBytes.h"
 
+using namespace pv;
+
 namespace {
 
 using namespace telnet_bytes;

@@ -5,6 +5,8 @@
 #include "ports/Rfc2217.h"
 #include "support/TelnetBytes.h"
 
+using namespace pv;
+
 namespace {
 
 using namespace telnet_bytes;

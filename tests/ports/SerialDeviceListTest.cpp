@@ -6,6 +6,8 @@
 #include "ports/SerialDeviceList.h"
 #include "support/FakeSysfs.h"
 
+using namespace pv;
+
 namespace {
 
 const std::string kUsbHost = "pci0000:00/0000:00:14.0/usb1";

@@ -6,6 +6,8 @@
 #include "ports/SerialDeviceWatcher.h"
 #include "support/FakeSysfs.h"
 
+using namespace pv;
+
 namespace {
 
 void addAdapter(FakeSysfs& sys) {

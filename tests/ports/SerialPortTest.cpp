@@ -12,6 +12,8 @@
 #include "support/PtyPair.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 bool openPort(SerialPort& port, const std::string& path, int baud = 9600) {

@@ -13,6 +13,8 @@
 #include "ports/SocketClass.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;

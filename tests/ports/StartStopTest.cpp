@@ -10,6 +10,8 @@
 #include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
+using namespace pv;
+
 namespace {
 
 // Stands in for the main window: its controls are plain values that "read settings" copies.

@@ -8,6 +8,8 @@
 #include "ports/TelnetSession.h"
 #include "support/TelnetBytes.h"
 
+using namespace pv;
+
 namespace {
 
 using namespace telnet_bytes;

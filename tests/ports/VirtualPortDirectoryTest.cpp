@@ -10,6 +10,8 @@
 
 #include "ports/VirtualPortDirectory.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -14,6 +14,8 @@
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include "recording/TimeStampMs.h"
 
+namespace pv {
+
 // A clock that moves only when the test says so.
 class FakeLogClock : public LogClock {
   public:
@@ -25,3 +27,5 @@ class FakeLogClock : public LogClock {
     uint32_t tick = 1000;
     LocalTimeReading now{};
 };
+
+}  // namespace pv

@@ -11,6 +11,8 @@
 #include "recording/LogWriter.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -13,6 +13,8 @@
 #include "support/FakeTtyBackend.h"
 #include "support/ScriptedPrompt.h"
 
+using namespace pv;
+
 namespace {
 
 const char* const kRowMessage = "'Bytes per Row' is limited to 1..48 !";

@@ -4,11 +4,13 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
-#include "base/CommandIds.h"
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
+#include "base/CommandIds.h"
 #include "recording/LoggingConfigureDialog.h"
 #include "support/PtyPair.h"
+
+using namespace pv;
 
 namespace {
 

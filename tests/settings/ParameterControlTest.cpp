@@ -7,6 +7,8 @@
 #include "support/ScriptedPrompt.h"
 #include "support/TempFolder.h"
 
+using namespace pv;
+
 namespace {
 
 constexpr const char* kReadError =

@@ -15,6 +15,8 @@
 #include "support/TempFolder.h"
 #include "terminal/TerminalSettings.h"
 
+using namespace pv;
+
 namespace {
 
 // Every record the file holds, with a parameter file bound to them.

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <stdexcept>
 
+namespace pv {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -87,3 +89,5 @@ void FakeSysfs::addDevFile(const std::string& name) {
     fs::create_directories(file.parent_path());
     std::ofstream{file};
 }
+
+}  // namespace pv

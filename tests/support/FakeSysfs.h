@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+namespace pv {
+
 // A sysfs and /dev in a temporary folder, laid out as the kernel does it: devices under
 // sys/devices, each tty in its device's "tty" folder with a relative "device" link back up,
 // sys/class/tty holding relative links to the ttys, and driver/subsystem links by name.
@@ -36,3 +38,5 @@ class FakeSysfs {
   private:
     std::string root_;
 };
+
+}  // namespace pv

@@ -1,5 +1,7 @@
 #include "support/FakeTtyBackend.h"
 
+namespace pv {
+
 bool FakeTtyBackend::getLines(int fd, int& bits) {
     std::lock_guard lock(mutex_);
     bits = bits_[fd];
@@ -27,3 +29,5 @@ std::vector<FakeTtyBackend::Change> FakeTtyBackend::changes() {
     std::lock_guard lock(mutex_);
     return changes_;
 }
+
+}  // namespace pv

@@ -6,6 +6,8 @@
 
 #include "ports/TtyBackend.h"
 
+namespace pv {
+
 // Modem lines for pseudo-terminals, which have none: per descriptor, the output lines the code
 // set (DTR, RTS) and the input lines the test sets (CTS, DSR, RI, CD).
 class FakeTtyBackend : public TtyBackend {
@@ -28,3 +30,5 @@ class FakeTtyBackend : public TtyBackend {
     std::map<int, int> bits_;
     std::vector<Change> changes_;
 };
+
+}  // namespace pv

@@ -9,6 +9,8 @@
 #include "datapath/MonitorView.h"
 #include "support/ScriptedPrompt.h"
 
+namespace pv {
+
 // The front end of the engine in tests: answers prompts from a script and records what the
 // engine shows. onBlock, when set, runs inside every showBlock.
 class FakeView : public MonitorView {
@@ -32,3 +34,5 @@ class FakeView : public MonitorView {
     std::vector<std::pair<int, bool>> checks;
     std::function<void(Side)> onBlock;
 };
+
+}  // namespace pv

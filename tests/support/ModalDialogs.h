@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 // Dialogs opened with exec() block the test until something closes them. These helpers act on
 // them from the event loop that exec() runs.
 
@@ -43,13 +45,15 @@ void whenDialogShows(Action action, int timeoutMs = 5000) {
     timer->start(5);
 }
 
-// While it lives, rejects every dialog that shows up and notes its class name.
+// While it lives, rejects every dialog that shows up and notes its class name (without the
+// namespace).
 class DialogCloser {
   public:
     DialogCloser() {
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (QDialog* dialog = visibleDialog<QDialog>()) {
-                seen.emplace_back(dialog->metaObject()->className());
+                const std::string name = dialog->metaObject()->className();
+                seen.push_back(name.substr(name.rfind(':') + 1));
                 dialog->reject();
             }
         });
@@ -61,3 +65,5 @@ class DialogCloser {
   private:
     QTimer timer_;
 };
+
+}  // namespace pv

@@ -10,6 +10,8 @@
 #include <random>
 #include <stdexcept>
 
+namespace pv {
+
 PtyPair::PtyPair() {
     char name[256] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
@@ -88,3 +90,5 @@ std::vector<uint8_t> randomBytes(size_t count, unsigned seed) {
 std::vector<uint8_t> bytesOf(const std::string& text) {
     return std::vector<uint8_t>(text.begin(), text.end());
 }
+
+}  // namespace pv

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace pv {
+
 // A real pseudo-terminal: the test holds the master ("far end"), the code under test opens the
 // slave path as its serial device. The slave stays open here too, so the master never sees a
 // hang-up while the code under test reopens it.
@@ -35,3 +37,5 @@ class PtyPair {
 
 std::vector<uint8_t> randomBytes(size_t count, unsigned seed);
 std::vector<uint8_t> bytesOf(const std::string& text);
+
+}  // namespace pv

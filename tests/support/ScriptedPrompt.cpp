@@ -1,5 +1,7 @@
 #include "support/ScriptedPrompt.h"
 
+namespace pv {
+
 PromptAnswer ScriptedPrompt::message(const std::string& text, const std::string& /*caption*/,
                                      PromptButtons buttons, PromptIcon /*icon*/) {
     messages.push_back(text);
@@ -20,3 +22,5 @@ std::optional<std::string> ScriptedPrompt::chooseFile(const FileDialogRequest& r
     files_.pop_front();
     return path;
 }
+
+}  // namespace pv

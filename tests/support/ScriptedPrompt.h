@@ -6,6 +6,8 @@
 
 #include "base/Prompt.h"
 
+namespace pv {
+
 // Answers prompts from a script and records every message and notice, for tests.
 class ScriptedPrompt : public Prompt {
   public:
@@ -25,3 +27,5 @@ class ScriptedPrompt : public Prompt {
     std::deque<PromptAnswer> answers_;
     std::deque<std::optional<std::string>> files_;
 };
+
+}  // namespace pv

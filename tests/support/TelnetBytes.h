@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace pv {
+
 // Byte strings of the Telnet tests, written and shown as hex ("ff fb 2c") so that a failure
 // reads like a capture of the wire.
 namespace telnet_bytes {
@@ -63,3 +65,5 @@ inline Bytes text(std::string_view s) {
 }
 
 }  // namespace telnet_bytes
+
+}  // namespace pv

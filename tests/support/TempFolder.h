@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string>
 
+namespace pv {
+
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempFolder {
   public:
@@ -43,3 +45,5 @@ inline std::string readWholeFile(const std::string& path) {
 inline void writeWholeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
+
+}  // namespace pv

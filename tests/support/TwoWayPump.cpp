@@ -9,6 +9,8 @@
 #include <chrono>
 #include <random>
 
+namespace pv {
+
 namespace {
 
 struct End {
@@ -78,3 +80,5 @@ TwoWayResult pumpBothWays(int endA, int endB, const std::vector<uint8_t>& intoA,
     }
     return result;
 }
+
+}  // namespace pv

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace pv {
+
 // Drives both far ends of a line at once, as two busy devices would: writes its bytes into each
 // end in chunks of 1 to 65536 bytes, never blocking, while it reads whatever the other end
 // brings. Ends when everything expected has arrived or nothing moved for stallMs.
@@ -13,3 +15,5 @@ struct TwoWayResult {
 
 TwoWayResult pumpBothWays(int endA, int endB, const std::vector<uint8_t>& intoA,
                           const std::vector<uint8_t>& intoB, unsigned seed, int stallMs = 10000);
+
+}  // namespace pv

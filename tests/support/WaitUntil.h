@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+namespace pv {
+
 // Runs the event loop until the condition holds or the time is up. Unlike QTest::qWaitFor it
 // never sleeps between checks, so a data path on the event loop runs at full speed meanwhile.
 template <typename Condition>
@@ -23,3 +25,5 @@ bool waitUntil(Condition condition, int timeoutMs = 5000) {
     }
     return condition();
 }
+
+}  // namespace pv
