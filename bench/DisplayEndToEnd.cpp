@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "app/ConsolePrompt.h"
+#include "app/LineMonitor.h"
 #include "datapath/DisplayPanes.h"
-#include "datapath/LineMonitor.h"
 
 using namespace pv;
 
@@ -126,14 +126,14 @@ int main(int argc, char** argv) {
     Pty a, b;
     ConsoleView view;
     LineMonitor monitor(view);
-    monitor.settings(Side::A).devicePath = a.path;
-    monitor.settings(Side::B).devicePath = b.path;
-    DisplayPanes panes(monitor);
+    monitor.sides().settings(Side::A).devicePath = a.path;
+    monitor.sides().settings(Side::B).devicePath = b.path;
+    DisplayPanes panes(monitor.displayStep());
     panes.resize(900, 500);
     panes.show();
-    monitor.setOutputEnabled(!(argc > 3 && std::string(argv[3]) == "off"));
+    monitor.displayStep().setOutputEnabled(!(argc > 3 && std::string(argv[3]) == "off"));
     monitor.display().setBytesPerRow(argc > 4 ? std::atoi(argv[4]) : 16);
-    if (!monitor.StartSide(Side::A) || !monitor.StartSide(Side::B)) {
+    if (!monitor.sides().StartSide(Side::A) || !monitor.sides().StartSide(Side::B)) {
         return 2;
     }
 
@@ -214,8 +214,8 @@ int main(int argc, char** argv) {
     stop = true;
     writer.join();
     reader.join();
-    monitor.StopSide(Side::A);
-    monitor.StopSide(Side::B);
+    monitor.sides().StopSide(Side::A);
+    monitor.sides().StopSide(Side::B);
 
     std::sort(gaps.begin(), gaps.end());
     const qint64 p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
     std::printf(
         "shown: ComA = %lld; main thread: longest gap between %d ms ticks %lld ms, "
         "99th percentile %lld ms\n",
-        monitor.side(Side::A).totalShown, kTickMs, static_cast<long long>(worstGap),
+        monitor.sides().side(Side::A).totalShown, kTickMs, static_cast<long long>(worstGap),
         static_cast<long long>(p99));
     std::printf(
         "main thread CPU: longest frame (pane sync) %.1f ms, longest other event (receive,"

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "app/ConsolePrompt.h"
+#include "app/LineMonitor.h"
 #include "app/MonitorOutput.h"
 #include "base/Prompt.h"
-#include "datapath/LineMonitor.h"
 
 namespace pv {
 
@@ -95,8 +95,8 @@ void setVirtual(PortSettings& settings, int number) {
 }
 
 void printDemoHelp(LineMonitor& monitor) {
-    const std::string a = monitor.side(Side::A).virtualPort->linkPath();
-    const std::string b = monitor.side(Side::B).virtualPort->linkPath();
+    const std::string a = monitor.sides().side(Side::A).virtualPort->linkPath();
+    const std::string b = monitor.sides().side(Side::B).virtualPort->linkPath();
     std::printf(
         "PortaVigilant demo: Comport A is the virtual port %s, Comport B is %s.\n"
         "Open each from another terminal; what one sends, the other receives:\n"
@@ -111,42 +111,43 @@ void printDemoHelp(LineMonitor& monitor) {
 // Reads the parameter file as the main window does at start. Only a file named on the command
 // line that exists but cannot be read is worth a word; a missing one means the defaults.
 void loadParameters(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
-    ParameterFile& file = monitor.parameterFile();
+    ParameterFile& file = monitor.parameters().parameterFile();
     file.setPath(options.paramsFile.empty() ? ParameterFile::defaultPath() : options.paramsFile);
-    if (!monitor.LoadParameters() && !options.paramsFile.empty() &&
+    if (!monitor.parameters().LoadParameters() && !options.paramsFile.empty() &&
         ::access(file.path().c_str(), F_OK) == 0) {
         prompt.message(kTextParameterReadError, {}, PromptButtons::Ok, PromptIcon::Error);
     }
 }
 
 void configureSides(LineMonitor& monitor, const HeadlessOptions& options) {
-    PortSettings a = monitor.settings(Side::A);
-    PortSettings b = monitor.settings(Side::B);
+    PortSettings a = monitor.sides().settings(Side::A);
+    PortSettings b = monitor.sides().settings(Side::B);
     overrideSide(a, options, options.deviceA);
     overrideSide(b, options, options.deviceB);
     if (options.demo) {
         setVirtual(a, 1);
         setVirtual(b, 2);
     }
-    monitor.WriteSettings(Side::A, a);
-    monitor.WriteSettings(Side::B, b);
+    monitor.sides().WriteSettings(Side::A, a);
+    monitor.sides().WriteSettings(Side::B, b);
 }
 
 bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
     const bool startA = options.demo || options.startA;
     const bool startB = options.demo || options.startB;
-    return (!startA || monitor.StartSide(Side::A)) && (!startB || monitor.StartSide(Side::B));
+    return (!startA || monitor.sides().StartSide(Side::A)) &&
+           (!startB || monitor.sides().StartSide(Side::B));
 }
 
 // The closing steps of the main window: logging first, so its last row is written, then the
 // sides (bytes still queued get their short time to leave), then the parameter file when asked
 // for.
 bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
-    monitor.OnLoggingStop();
-    monitor.StopSide(Side::A);
-    monitor.StopSide(Side::B);
-    monitor.waitForDrains();
-    if (options.save && !monitor.SaveParameters()) {
+    monitor.logging().OnLoggingStop();
+    monitor.sides().StopSide(Side::A);
+    monitor.sides().StopSide(Side::B);
+    monitor.sides().waitForDrains();
+    if (options.save && !monitor.parameters().SaveParameters()) {
         prompt.message(kTextParameterSaveError, {}, PromptButtons::Ok, PromptIcon::Error);
         return false;
     }
@@ -163,14 +164,14 @@ int runHeadless(const HeadlessOptions& options) {
     quitOnSignals();
     ConsoleView view(options.monitor);
     LineMonitor monitor(view);
-    monitor.setVirtualDirectory(options.virtualDirectory);
+    monitor.sides().setVirtualDirectory(options.virtualDirectory);
     loadParameters(monitor, view.prompt(), options);
     configureSides(monitor, options);
     const bool anySide = options.demo || options.startA || options.startB;
     if (!anySide) {
         return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
     }
-    if (!options.logFile.empty() && !monitor.StartLogging(options.logFile)) {
+    if (!options.logFile.empty() && !monitor.logging().StartLogging(options.logFile)) {
         return kExitLogFailed;
     }
     if (!startSides(monitor, options)) {

@@ -69,10 +69,10 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
     connect(f1, &QShortcut::activated, this,
             [this] { help_->showTopic(HelpWindow::kMainWindowContext); });
-    panes_ = new DisplayPanes(*monitor_, this);
+    panes_ = new DisplayPanes(monitor_->displayStep(), this);
     auto* sides = new QHBoxLayout;
     for (Side side : {Side::A, Side::B}) {
-        boxes_[index(side)] = new PortSettingsBox(side, *monitor_, this);
+        boxes_[index(side)] = new PortSettingsBox(side, monitor_->sides(), this);
         sides->addWidget(boxes_[index(side)]);
     }
     exchangeBox_ = new ExchangeQuickAccess(monitor_->exchange().settings(), prompt_, this);
@@ -83,36 +83,41 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
     loggingDialog_ = new CLoggingConfigureDialog(prompt_, this);
-    loggingDialog_->Fill(monitor_->logSettings());
+    loggingDialog_->Fill(monitor_->logging().logSettings());
     layout->addWidget(exchangeBox_);
     registerCommands();
     menu_ = new MainMenu(bar, monitor_->commands());
     // Timer 1: the indicators blink; the engine ignores ticks while no side runs.
     blinkTimer_ = new QTimer(this);
-    connect(blinkTimer_, &QTimer::timeout, this, [this] { monitor_->OnLoggingBlinkTick(); });
+    connect(blinkTimer_, &QTimer::timeout, this,
+            [this] { monitor_->logging().OnLoggingBlinkTick(); });
     blinkTimer_->start(kBlinkPeriodMs);
 
     persistParameters_ = !parameterPath.empty();
     if (persistParameters_) {
         // A missing or broken file leaves the defaults; nothing to tell the user at start.
-        monitor_->parameterFile().setPath(parameterPath);
-        monitor_->LoadParameters();
+        monitor_->parameters().parameterFile().setPath(parameterPath);
+        monitor_->parameters().LoadParameters();
     }
     for (Side side : {Side::A, Side::B}) {
-        boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
+        boxes_[index(side)]->write(monitor_->sides().settings(side),
+                                   monitor_->sides().baudControls(side));
         sideStateChanged(side);
     }
     devices_ = new SerialDeviceWatcher("/sys", "/dev", this);
     connect(devices_, &SerialDeviceWatcher::devicesChanged, this,
             &CPortaVigilantDlg::refreshDevices);
     refreshDevices();
-    monitor_->ShowTriggerState();
+    monitor_->triggers().ShowTriggerState();
     applyLayout();
     updateTitle();
     startUpdateCheck();
 }
 
-CPortaVigilantDlg::~CPortaVigilantDlg() = default;
+// The panes go before the engine whose display step they show.
+CPortaVigilantDlg::~CPortaVigilantDlg() {
+    delete panes_;
+}
 
 std::optional<int> CPortaVigilantDlg::screenHeight() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -189,7 +194,7 @@ void CPortaVigilantDlg::registerCommands() {
     commands.add(Command::Help, [this] { help_->showTopic(HelpWindow::kMainWindowContext); });
     commands.add(Command::About, [this] { openAbout(); });
     commands.add(Command::LoggingConfigure,
-                 [this] { configureLogging(*loggingDialog_, *monitor_); });
+                 [this] { configureLogging(*loggingDialog_, monitor_->logging()); });
     commands.add(Command::ExchangeDefine, [this] { exchangeBox_->OnExchangeDefine(); });
     commands.add(Command::Priority, [this] { openPriority(); });
     commands.add(Command::Identifier, [this] { openIdentifier(); });
@@ -252,11 +257,11 @@ void CPortaVigilantDlg::openAbout() {
 
 void CPortaVigilantDlg::openTriggerDefine() {
     CTriggerDefineDialog dialog(prompt_, this);
-    dialog.setSettings(monitor_->trigger().settings());
+    dialog.setSettings(monitor_->triggers().trigger().settings());
     if (runDialog(dialog) == QDialog::Accepted) {
-        monitor_->DefineTrigger(dialog.settings());
+        monitor_->triggers().DefineTrigger(dialog.settings());
     }
-    monitor_->ShowTriggerState();
+    monitor_->triggers().ShowTriggerState();
 }
 
 void CPortaVigilantDlg::showTriggerStatus(const std::string& text) {
@@ -264,47 +269,48 @@ void CPortaVigilantDlg::showTriggerStatus(const std::string& text) {
 }
 
 void CPortaVigilantDlg::loggingStateChanged() {
-    const LineMonitor::LoggingMenuState state = monitor_->loggingMenuState();
+    const LoggingControl::LoggingMenuState state = monitor_->logging().loggingMenuState();
     if (menu_ != nullptr) {
         menu_->setEnabledByRule(Command::LoggingStart, state.startEnabled);
         menu_->setEnabledByRule(Command::LoggingStop, state.stopEnabled);
     }
-    loggingIndicator_->setVisible(monitor_->loggingIndicatorShown());
+    loggingIndicator_->setVisible(monitor_->logging().loggingIndicatorShown());
 }
 
 void CPortaVigilantDlg::parametersLoaded() {
     panes_->showBytesPerRow();
-    loggingDialog_->Fill(monitor_->logSettings());
+    loggingDialog_->Fill(monitor_->logging().logSettings());
     exchangeBox_->showActive();
     updateTitle();
 }
 
 void CPortaVigilantDlg::parametersOpened() {
     for (Side side : {Side::A, Side::B}) {
-        boxes_[index(side)]->write(monitor_->settings(side), monitor_->baudControls(side));
+        boxes_[index(side)]->write(monitor_->sides().settings(side),
+                                   monitor_->sides().baudControls(side));
     }
     panes_->Clear();
 }
 
 void CPortaVigilantDlg::openNetworkSettings() {
-    if (const char* refusal = CheckNetworkConfigAllowed(monitor_->side(Side::A).isNetwork,
-                                                        monitor_->side(Side::B).isNetwork)) {
+    if (const char* refusal = CheckNetworkConfigAllowed(
+            monitor_->sides().side(Side::A).isNetwork, monitor_->sides().side(Side::B).isNetwork)) {
         prompt().message(refusal);
         return;
     }
     CConnectionEthernetDialog dialog(prompt_, this);
-    dialog.setSettings(monitor_->networkSettings());
+    dialog.setSettings(monitor_->sides().networkSettings());
     if (runDialog(dialog) == QDialog::Accepted) {
-        monitor_->networkSettings() = dialog.settings();
+        monitor_->sides().networkSettings() = dialog.settings();
     }
 }
 
 // Closing stops logging, then side A, then side B, so the log holds all that was shown; the
 // settings are saved last, as they stand.
 void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
-    monitor_->OnLoggingStop();
-    monitor_->StopSide(Side::A);
-    monitor_->StopSide(Side::B);
+    monitor_->logging().OnLoggingStop();
+    monitor_->sides().StopSide(Side::A);
+    monitor_->sides().StopSide(Side::B);
     saveParameters();
     help_->close();
     event->accept();
@@ -312,7 +318,7 @@ void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
 
 void CPortaVigilantDlg::saveParameters() {
     if (persistParameters_) {
-        monitor_->SaveParameters();
+        monitor_->parameters().SaveParameters();
     }
 }
 
@@ -342,7 +348,7 @@ void CPortaVigilantDlg::refreshDevices() {
 void CPortaVigilantDlg::showBlock(Side, const uint8_t*, int) {}
 
 void CPortaVigilantDlg::sideStateChanged(Side side) {
-    boxes_[index(side)]->applyControlState(monitor_->controlState(side));
+    boxes_[index(side)]->applyControlState(monitor_->sides().controlState(side));
     // This build has no terminal window yet, so side B cannot be served by one.
     boxes_[1]->terminalButton()->setEnabled(false);
     boxes_[1]->terminalButton()->setToolTip("The terminal window is not part of this version");
@@ -375,7 +381,7 @@ int runMainWindow() {
     splash.mainWindowReady();
     armScreenshot(window);
     const int status = QApplication::exec();
-    window.monitor().waitForDrains();
+    window.monitor().sides().waitForDrains();
     return status;
 }
 

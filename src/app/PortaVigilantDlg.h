@@ -3,9 +3,9 @@
 #include <QWidget>
 #include <memory>
 
+#include "app/LineMonitor.h"
 #include "app/QtPrompt.h"
 #include "app/WindowLayout.h"
-#include "datapath/LineMonitor.h"
 
 class QDialog;
 class QLabel;

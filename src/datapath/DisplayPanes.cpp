@@ -9,7 +9,7 @@
 #include <QScrollBar>
 
 #include "base/TextFormat.h"
-#include "datapath/LineMonitor.h"
+#include "datapath/DisplayStep.h"
 
 namespace pv {
 
@@ -46,16 +46,15 @@ PaneFormat formatOf(Side side) {
 
 }  // namespace
 
-DisplayPanes::DisplayPanes(LineMonitor& monitor, QWidget* parent)
+DisplayPanes::DisplayPanes(DisplayStep& step, QWidget* parent)
     : QWidget(parent),
-      monitor_(monitor),
-      monitorAlive_(&monitor),
+      step_(step),
       ascii_(std::make_unique<TextPane>(this)),
       hex_(std::make_unique<TextPane>(this)) {
     legendA_ = legendLabel(kTextLegendA, formatOf(Side::A), this);
     legendB_ = legendLabel(kTextLegendB, formatOf(Side::B), this);
     totals_ = new QLabel(this);
-    bytesPerRowEdit_ = new QLineEdit(QString::number(monitor_.display().bytesPerRow()), this);
+    bytesPerRowEdit_ = new QLineEdit(QString::number(step_.formatter().bytesPerRow()), this);
     bytesPerRowEdit_->setMaximumWidth(bytesPerRowEdit_->fontMetrics().horizontalAdvance("0000") +
                                       16);
     clearButton_ = new QPushButton(kTextClear, this);
@@ -93,16 +92,14 @@ DisplayPanes::DisplayPanes(LineMonitor& monitor, QWidget* parent)
     connect(hex_->widget()->verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this] { followScroll(*hex_, *ascii_); });
 
-    monitor_.display().attach(ascii_.get(), hex_.get());
+    step_.formatter().attach(ascii_.get(), hex_.get());
     connect(&frame_, &QTimer::timeout, this, &DisplayPanes::refresh);
     frame_.start(kFrameMs);
     refresh();
 }
 
 DisplayPanes::~DisplayPanes() {
-    if (!monitorAlive_.isNull()) {
-        monitor_.display().attach(nullptr, nullptr);
-    }
+    step_.formatter().attach(nullptr, nullptr);
 }
 
 void DisplayPanes::refresh() {
@@ -113,14 +110,14 @@ void DisplayPanes::refresh() {
         bar->setValue(bar->maximum());
         followScroll(*ascii_, *hex_);
     }
-    const long long totalA = monitor_.side(Side::A).totalShown;
-    const long long totalB = monitor_.side(Side::B).totalShown;
+    const long long totalA = step_.totalShown(Side::A);
+    const long long totalB = step_.totalShown(Side::B);
     if (totalA != shownTotals_[0] || totalB != shownTotals_[1]) {
         totals_->setText(QString::fromStdString(formatText(kTextTotals, totalA, totalB)));
         shownTotals_[0] = totalA;
         shownTotals_[1] = totalB;
     }
-    const char* caption = monitor_.outputEnabled() ? kTextDisable : kTextEnable;
+    const char* caption = step_.outputEnabled() ? kTextDisable : kTextEnable;
     if (outputButton_->text() != QLatin1String(caption)) {
         outputButton_->setText(caption);
     }
@@ -140,9 +137,8 @@ void DisplayPanes::followScroll(TextPane& moved, TextPane& other) {
 }
 
 void DisplayPanes::Clear() {
-    monitor_.display().Clear();
-    monitor_.side(Side::A).totalShown = 0;
-    monitor_.side(Side::B).totalShown = 0;
+    step_.formatter().Clear();
+    step_.clearTotals();
     refresh();
 }
 
@@ -162,12 +158,12 @@ void DisplayPanes::Copy() {
 }
 
 void DisplayPanes::toggleOutput() {
-    monitor_.setOutputEnabled(!monitor_.outputEnabled());
+    step_.setOutputEnabled(!step_.outputEnabled());
     refresh();
 }
 
 void DisplayPanes::showBytesPerRow() {
-    bytesPerRowEdit_->setText(QString::number(monitor_.display().bytesPerRow()));
+    bytesPerRowEdit_->setText(QString::number(step_.formatter().bytesPerRow()));
 }
 
 void DisplayPanes::takeBytesPerRow() {
@@ -175,7 +171,7 @@ void DisplayPanes::takeBytesPerRow() {
     if (input.rewrite) {
         bytesPerRowEdit_->setText(QString::fromStdString(*input.rewrite));
     }
-    monitor_.display().setBytesPerRow(input.value);
+    step_.formatter().setBytesPerRow(input.value);
 }
 
 }  // namespace pv

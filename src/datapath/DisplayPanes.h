@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -13,7 +12,7 @@ class QPushButton;
 
 namespace pv {
 
-class LineMonitor;
+class DisplayStep;
 
 // The traffic display of the main window: the ASCII and Hex panes with their captions, the
 // colour legends, the totals line, the bytes-per-row edit and the Clear, Copy and output
@@ -26,7 +25,8 @@ class DisplayPanes : public QWidget {
   public:
     static constexpr int kFrameMs = 40;
 
-    explicit DisplayPanes(LineMonitor& monitor, QWidget* parent = nullptr);
+    // The step must outlive the panes.
+    explicit DisplayPanes(DisplayStep& step, QWidget* parent = nullptr);
     ~DisplayPanes() override;
 
     TextPane& asciiPane() { return *ascii_; }
@@ -52,9 +52,8 @@ class DisplayPanes : public QWidget {
   private:
     void followScroll(TextPane& moved, TextPane& other);
 
-    LineMonitor& monitor_;
+    DisplayStep& step_;
     // Null once the engine has ended (the main window ends it before its child widgets).
-    QPointer<LineMonitor> monitorAlive_;
     std::unique_ptr<TextPane> ascii_;
     std::unique_ptr<TextPane> hex_;
     QPushButton* clearButton_ = nullptr;

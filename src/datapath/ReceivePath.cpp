@@ -43,8 +43,19 @@ void ReceivePath::detachAll(Side s) {
 }
 
 void ReceivePath::sideChanged(Side s) {
+    if (s == Side::A && sideA_.started) {
+        // A new start: nothing of the last run waits or counts.
+        sideA_.captureCount = 0;
+        idleCount_ = 0;
+    }
     pressured_[index(s)] = false;
     applyPauses();
+}
+
+void ReceivePath::releaseHeldA() {
+    if (stage_ != nullptr) {
+        stage_->Release();
+    }
 }
 
 size_t ReceivePath::backlog(Side s) const {
@@ -59,11 +70,6 @@ int ReceivePath::takeRxPerSecond() {
     const int count = rxPerSecond_;
     rxPerSecond_ = 0;
     return count;
-}
-
-void ReceivePath::resetSideA() {
-    sideA_.captureCount = 0;
-    idleCount_ = 0;
 }
 
 void ReceivePath::onReadyRead(Side s, Channel& channel) {
@@ -103,9 +109,9 @@ void ReceivePath::receiveSerialA() {
         echo(sideA_, readBuffer_.data(), n);
         idleCount_ = 0;
         appendToSideA(readBuffer_.data(), n);
-    } else if (sideA_.captureCount > 0 || exchange_.holding()) {
+    } else if (sideA_.captureCount > 0 || holding()) {
         if (idleCount_ > kIdleLimit) {
-            exchange_.Release();
+            releaseHeldA();
         } else {
             ++idleCount_;
         }
@@ -155,7 +161,15 @@ void ReceivePath::appendToSideA(const uint8_t* data, int count) {
         sideA_.captureCount += part;
         data += part;
         count -= part;
-        exchange_.ExchangePass();
+        runStage();
+    }
+}
+
+void ReceivePath::runStage() {
+    if (stage_ != nullptr) {
+        stage_->ExchangePass();
+    } else {
+        ProcessBlockA();
     }
 }
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "datapath/PortSide.h"
-#include "manipulation/ExchangeRunner.h"
+#include "ports/ChannelHub.h"
+#include "ports/PortSide.h"
 
 namespace pv {
 
@@ -22,6 +22,17 @@ class BlockSteps {
     virtual void forwardedB(const uint8_t* data, int count) = 0;
 };
 
+// What stands between side A's buffer and the A to B chain (eXchange): it takes the buffer after
+// every arrival and hands on, through ProcessBlockA, whatever it has decided.
+class AtoBStage {
+  public:
+    virtual ~AtoBStage() = default;
+    virtual void ExchangePass() = 0;
+    // What it holds back goes on now, unchanged.
+    virtual void Release() = 0;
+    virtual bool holding() const = 0;
+};
+
 // The receive path and forwarding: reads what a side's channels received, runs the A to B chain
 // (local echo, eXchange, forwarding, then the steps) or the B to A chain (local echo,
 // forwarding, then the steps), and passes pressure back. Runs on the main thread and never
@@ -32,18 +43,20 @@ class BlockSteps {
 // Nothing here runs a nested event loop. Should a block's steps ever do so, a channel that
 // becomes readable meanwhile is paused and read after the block is done, so blocks never
 // overtake each other.
-class ReceivePath : public QObject {
+class ReceivePath : public QObject, public ChannelHub {
     Q_OBJECT
 
   public:
     ReceivePath(PortSide& sideA, PortSide& sideB, BlockSteps& steps, QObject* parent = nullptr);
 
-    // The side reads and writes the channel from now on.
-    void attach(Side s, Channel& channel);
-    // The side's channels are closed: none of them is read or written any more.
-    void detachAll(Side s);
-    // A side started or stopped: a stopped side is neither read nor fed, and presses on no one.
-    void sideChanged(Side s);
+    // The stage of side A's bytes before the chain; none: every arrival goes straight on.
+    void setStage(AtoBStage* stage) { stage_ = stage; }
+
+    void attach(Side s, Channel& channel) override;
+    void detachAll(Side s) override;
+    void sideChanged(Side s) override;
+    void releaseHeldA() override;
+    size_t backlog(Side s) const override;
 
     // Reads both serial sides, as on every notification of a serial port.
     void OnSerialReceive();
@@ -52,14 +65,9 @@ class ReceivePath : public QObject {
     // Feeds bytes into the B to A chain as side B's (the terminal's input enters here).
     void receiveB(const uint8_t* data, int count);
 
-    ExchangeRunner& exchange() { return exchange_; }
-    // The side's backlog: the fullest of its channels' queues.
-    size_t backlog(Side s) const;
     bool pressured(Side s) const { return pressured_[index(s)]; }
     // Bytes read from the serial ports since the last call.
     int takeRxPerSecond();
-    // A new start of side A: nothing of its last run waits or counts.
-    void resetSideA();
 
   signals:
     // Some of the backlog toward the side has left.
@@ -74,6 +82,8 @@ class ReceivePath : public QObject {
     void receive(Side s, Channel& channel);
     void receiveSerialA();
     void appendToSideA(const uint8_t* data, int count);
+    void runStage();
+    bool holding() const { return stage_ != nullptr && stage_->holding(); }
     void echo(PortSide& from, const uint8_t* data, int count);
     void forward(Side target, const uint8_t* data, int count);
     void updatePressure(Side target);
@@ -95,7 +105,7 @@ class ReceivePath : public QObject {
     PortSide& sideA_;
     PortSide& sideB_;
     BlockSteps& steps_;
-    ExchangeRunner exchange_{sideA_, [this] { ProcessBlockA(); }};
+    AtoBStage* stage_ = nullptr;
     std::array<uint8_t, PortSide::kCaptureSize> readBuffer_{};
     bool pressured_[2] = {false, false};
     int depth_ = 0;

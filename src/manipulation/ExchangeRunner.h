@@ -4,9 +4,10 @@
 #include <array>
 #include <functional>
 
-#include "datapath/PortSide.h"
+#include "datapath/ReceivePath.h"
 #include "manipulation/ExchangeEngine.h"
 #include "manipulation/ExchangeSettings.h"
+#include "ports/PortSide.h"
 
 namespace pv {
 
@@ -14,7 +15,7 @@ namespace pv {
 // leaves through side A's buffer in blocks of at most its size, each handed to ProcessBlockA;
 // the bytes of a partial match wait until more arrive, until the receive path finds side A
 // idle, or until side A has brought nothing new for the hold time-out.
-class ExchangeRunner : private ExchangeSink {
+class ExchangeRunner : public AtoBStage, private ExchangeSink {
   public:
     ExchangeRunner(PortSide& sideA, std::function<void()> processBlockA);
     ExchangeRunner(const ExchangeRunner&) = delete;
@@ -25,11 +26,11 @@ class ExchangeRunner : private ExchangeSink {
 
     // Runs after bytes were appended to side A's buffer; ends in ProcessBlockA for every block
     // that is decided.
-    void ExchangePass();
+    void ExchangePass() override;
     // The held bytes go out with their partial matches unreplaced.
-    void Release();
+    void Release() override;
     // exchangeHold: bytes wait for the rest of a match.
-    bool holding() const { return engine_.holding(); }
+    bool holding() const override { return engine_.holding(); }
     size_t heldCount() const { return engine_.heldCount(); }
 
   private:

@@ -44,10 +44,8 @@ void checkId(QButtonGroup* group, int id) {
 
 }  // namespace
 
-PortSettingsBox::PortSettingsBox(Side side, LineMonitor& monitor, QWidget* parent)
-    : QGroupBox(side == Side::A ? "Comport A" : "Comport B", parent),
-      side_(side),
-      monitor_(monitor) {
+PortSettingsBox::PortSettingsBox(Side side, SideControl& sides, QWidget* parent)
+    : QGroupBox(side == Side::A ? "Comport A" : "Comport B", parent), side_(side), sides_(sides) {
     portList_ = new QComboBox(this);
     portList_->setEditable(true);
     portList_->setInsertPolicy(QComboBox::NoInsert);
@@ -138,14 +136,14 @@ void PortSettingsBox::connectHandlers() {
             typeBoxes_[0]->setChecked(false);
         }
     });
-    connect(lineBoxes_[0], &QCheckBox::clicked, this, [this] { monitor_.OnDtrBox(side_); });
-    connect(lineBoxes_[1], &QCheckBox::clicked, this, [this] { monitor_.OnRtsBox(side_); });
-    connect(lineBoxes_[2], &QCheckBox::clicked, this, [this] { monitor_.OnAutoBox(side_); });
+    connect(lineBoxes_[0], &QCheckBox::clicked, this, [this] { sides_.OnDtrBox(side_); });
+    connect(lineBoxes_[1], &QCheckBox::clicked, this, [this] { sides_.OnRtsBox(side_); });
+    connect(lineBoxes_[2], &QCheckBox::clicked, this, [this] { sides_.OnAutoBox(side_); });
     connect(baudList_, &QComboBox::activated, this,
-            [this](int index) { monitor_.OnBaudListSelected(side_, index); });
-    connect(getIt_, &QPushButton::clicked, this, [this] { monitor_.OnGetIt(side_); });
-    connect(start_, &QPushButton::clicked, this, [this] { monitor_.StartSide(side_); });
-    connect(stop_, &QPushButton::clicked, this, [this] { monitor_.StopSide(side_); });
+            [this](int index) { sides_.OnBaudListSelected(side_, index); });
+    connect(getIt_, &QPushButton::clicked, this, [this] { sides_.OnGetIt(side_); });
+    connect(start_, &QPushButton::clicked, this, [this] { sides_.StartSide(side_); });
+    connect(stop_, &QPushButton::clicked, this, [this] { sides_.StopSide(side_); });
     if (terminal_ != nullptr) {
         connect(terminal_, &QPushButton::clicked, this, &PortSettingsBox::terminalClicked);
     }
@@ -216,7 +214,7 @@ void PortSettingsBox::setLineBox(ModemLine line, bool on) {
     lineBoxes_[line == ModemLine::Dtr ? 0 : 1]->setChecked(on);
 }
 
-void PortSettingsBox::applyControlState(const LineMonitor::ControlState& state) {
+void PortSettingsBox::applyControlState(const SideControl::ControlState& state) {
     for (QWidget* w : {static_cast<QWidget*>(portList_), static_cast<QWidget*>(baudList_),
                        static_cast<QWidget*>(baudEdit_), static_cast<QWidget*>(getIt_)}) {
         w->setEnabled(state.settingsEnabled);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "datapath/LineMonitor.h"
+#include "ports/SideControl.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -15,19 +15,19 @@ class QPushButton;
 namespace pv {
 
 // The group box "Comport A" or "Comport B": the settings controls of one side, its Start and
-// Stop buttons (and "Terminal" for side B). Every action goes to LineMonitor.
+// Stop buttons (and "Terminal" for side B). Every action goes to the side control.
 class PortSettingsBox : public QGroupBox {
     Q_OBJECT
 
   public:
-    PortSettingsBox(Side side, LineMonitor& monitor, QWidget* parent = nullptr);
+    PortSettingsBox(Side side, SideControl& sides, QWidget* parent = nullptr);
 
     // "Read settings" and "write settings" of this side.
     void readInto(PortSettings& settings, BaudControls& baud) const;
     void write(const PortSettings& settings, const BaudControls& baud);
     void showBaud(const BaudControls& baud);
     void setLineBox(ModemLine line, bool on);
-    void applyControlState(const LineMonitor::ControlState& state);
+    void applyControlState(const SideControl::ControlState& state);
     // Detected devices: {path, description}; listed before the COM numbers.
     void setDevices(const std::vector<std::pair<std::string, std::string>>& devices);
 
@@ -51,7 +51,7 @@ class PortSettingsBox : public QGroupBox {
     void selectPort(const PortSettings& settings);
 
     Side side_;
-    LineMonitor& monitor_;
+    SideControl& sides_;
     QComboBox* portList_ = nullptr;
     QComboBox* baudList_ = nullptr;
     QLineEdit* baudEdit_ = nullptr;

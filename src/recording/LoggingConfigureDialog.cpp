@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "base/Prompt.h"
-#include "datapath/LineMonitor.h"
+#include "recording/LoggingControl.h"
 
 namespace pv {
 
@@ -380,14 +380,14 @@ void CLoggingConfigureDialog::onOk() {
     accept();
 }
 
-bool configureLogging(CLoggingConfigureDialog& dialog, LineMonitor& monitor) {
-    dialog.setLoggingActive(monitor.loggingActive());
+bool configureLogging(CLoggingConfigureDialog& dialog, LoggingControl& logging) {
+    dialog.setLoggingActive(logging.loggingActive());
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }
-    LogSettings settings = monitor.logSettings();
+    LogSettings settings = logging.logSettings();
     dialog.ReadInto(settings);
-    monitor.ApplyLogSettings(settings);
+    logging.ApplyLogSettings(settings);
     return true;
 }
 

@@ -16,7 +16,7 @@ class QRadioButton;
 
 namespace pv {
 
-class LineMonitor;
+class LoggingControl;
 class Prompt;
 
 // "Configure Logging": edits the logging options. The dialog object lives for the whole run and
@@ -126,6 +126,6 @@ class CLoggingConfigureDialog : public QDialog {
 
 // "Configure..." of the Logging menu: shows the dialog with the monitor's logging state and, on
 // "OK", hands the edited options to the monitor. Returns whether the user chose "OK".
-bool configureLogging(CLoggingConfigureDialog& dialog, LineMonitor& monitor);
+bool configureLogging(CLoggingConfigureDialog& dialog, LoggingControl& logging);
 
 }  // namespace pv

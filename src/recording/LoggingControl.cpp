@@ -1,9 +1,8 @@
-// The Logging menu of the main window, run by the engine so that the window, the headless front
-// end and the tests share it.
+#include "recording/LoggingControl.h"
+
 #include "base/CommandIds.h"
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
-#include "datapath/LineMonitor.h"
 
 namespace pv {
 
@@ -17,28 +16,41 @@ constexpr const char* kLogDefaultExtension = "*.log";
 
 }  // namespace
 
-void LineMonitor::initLogging() {
-    logWriter_.setPrompt(&view_.prompt());
-    ApplyLogSettings(logSettings_);
-    commands_.add(Command::LoggingStart, [this] { OnLoggingStart(); });
-    commands_.add(Command::LoggingStop, [this] { OnLoggingStop(); });
+LoggingControl::LoggingControl(LoggingView& view, PortSide& sideA, PortSide& sideB,
+                               const SymbolTables& symbols, const std::string& identifier)
+    : view_(view), sideA_(sideA), sideB_(sideB), symbols_(symbols), identifier_(identifier) {
+    writer_.setPrompt(&view_.prompt());
+    ApplyLogSettings(settings_);
 }
 
-void LineMonitor::ApplyLogSettings(const LogSettings& settings) {
-    logSettings_ = settings;
+void LoggingControl::registerCommands(CommandTable& commands) {
+    commands.add(Command::LoggingStart, [this] { OnLoggingStart(); });
+    commands.add(Command::LoggingStop, [this] { OnLoggingStop(); });
+}
+
+void LoggingControl::setConnectionName(Side side, const std::string& name) {
+    if (side == Side::A) {
+        writer_.SetConnectionNameA(name);
+    } else {
+        writer_.SetConnectionNameB(name);
+    }
+}
+
+void LoggingControl::ApplyLogSettings(const LogSettings& settings) {
+    settings_ = settings;
     // The log shows the same symbols as the panes.
-    logSettings_.symbols = &display_.symbols();
+    settings_.symbols = &symbols_;
     sideA_.logEnabled = settings.logA;
     sideB_.logEnabled = settings.logB;
-    logWriter_.ApplySettings(logSettings_);
+    writer_.ApplySettings(settings_);
 }
 
-bool LineMonitor::OnLoggingStart() {
-    if (loggingActive_) {
+bool LoggingControl::OnLoggingStart() {
+    if (active_) {
         return false;
     }
     TimeStampMs now;
-    now.Refresh(logWriter_.clock());
+    now.Refresh(writer_.clock());
     FileDialogRequest request;
     request.save = true;
     request.filter = kLogFileFilter;
@@ -51,47 +63,43 @@ bool LineMonitor::OnLoggingStart() {
     return StartLogging(*path);
 }
 
-bool LineMonitor::StartLogging(const std::string& path) {
-    if (loggingActive_) {
+bool LoggingControl::StartLogging(const std::string& path) {
+    if (active_) {
         return false;
     }
-    if (!logWriter_.Start(path, identifier_, CFileNeu::modeCreate | CFileNeu::modeWrite)) {
+    if (!writer_.Start(path, identifier_, CFileNeu::modeCreate | CFileNeu::modeWrite)) {
         view_.prompt().message(kTextCreateFailed, {}, PromptButtons::Ok, PromptIcon::Error);
         return false;
     }
-    loggingActive_ = true;
-    loggingBlink_ = true;
+    active_ = true;
+    blink_ = true;
     view_.loggingStateChanged();
     return true;
 }
 
-void LineMonitor::OnLoggingStop() {
-    logWriter_.Stop();
-    const bool changed = loggingActive_ || loggingBlink_;
-    loggingActive_ = false;
-    loggingBlink_ = false;
+void LoggingControl::OnLoggingStop() {
+    writer_.Stop();
+    const bool changed = active_ || blink_;
+    active_ = false;
+    blink_ = false;
     if (changed) {
         view_.loggingStateChanged();
     }
 }
 
-LineMonitor::LoggingMenuState LineMonitor::loggingMenuState() const {
-    return {!loggingActive_, loggingActive_};
-}
-
 // The blink timer runs only while a side does; the indicator keeps its state otherwise.
-void LineMonitor::OnLoggingBlinkTick() {
-    if (!loggingActive_ || !(sideA_.started || sideB_.started)) {
+void LoggingControl::OnLoggingBlinkTick() {
+    if (!active_ || !(sideA_.started || sideB_.started)) {
         return;
     }
-    loggingBlink_ = !loggingBlink_;
+    blink_ = !blink_;
     view_.loggingStateChanged();
 }
 
-// A log that cannot be written stops at its first failure, said once: the traffic goes on.
-void LineMonitor::logBlock(Side s, const uint8_t* data, int count) {
-    if (loggingActive_ && side(s).logEnabled && !logWriter_.WriteBlock(data, count, s == Side::A)) {
-        const std::string reason = logWriter_.failureText();
+void LoggingControl::logBlock(Side s, const uint8_t* data, int count) {
+    if (active_ && (s == Side::A ? sideA_ : sideB_).logEnabled &&
+        !writer_.WriteBlock(data, count, s == Side::A)) {
+        const std::string reason = writer_.failureText();
         OnLoggingStop();
         view_.prompt().notice(formatText(kTextLoggingStopped, reason.c_str()));
     }

@@ -50,7 +50,7 @@ TEST(MainWindowParameters, AWindowWithoutAParameterFileWritesNothing) {
     ASSERT_TRUE(folder.ok());
     {
         CPortaVigilantDlg window;
-        window.monitor().parameterFile().setPath(folder.file("x.dat"));
+        window.monitor().parameters().parameterFile().setPath(folder.file("x.dat"));
         window.close();
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));

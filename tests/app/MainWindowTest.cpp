@@ -93,10 +93,10 @@ TEST(MainWindow, ToggledItemsFollowTheirFlag) {
     CPortaVigilantDlg window;
     QAction* echo = window.menu().action(Command::LocalEchoB);
     echo->trigger();
-    EXPECT_TRUE(window.monitor().side(Side::B).localEcho);
+    EXPECT_TRUE(window.monitor().sides().side(Side::B).localEcho);
     EXPECT_TRUE(echo->isChecked());
     echo->trigger();
-    EXPECT_FALSE(window.monitor().side(Side::B).localEcho);
+    EXPECT_FALSE(window.monitor().sides().side(Side::B).localEcho);
     EXPECT_FALSE(echo->isChecked());
     QAction* symbols = window.menu().action(Command::UseHexSymbols);
     symbols->trigger();
@@ -122,16 +122,16 @@ TEST(MainWindow, StartButtonsFollowTheSideAndClosingStopsBoth) {
     boxA.portList()->setEditText(QString::fromStdString(farA.path()));
     boxB.portList()->setEditText(QString::fromStdString(farB.path()));
     boxA.startButton()->click();
-    EXPECT_TRUE(window.monitor().side(Side::A).started);
+    EXPECT_TRUE(window.monitor().sides().side(Side::A).started);
     EXPECT_FALSE(boxA.startButton()->isEnabled());
     EXPECT_TRUE(boxA.stopButton()->isEnabled());
     EXPECT_FALSE(boxA.portList()->isEnabled());
-    EXPECT_EQ(window.monitor().connectionName(Side::A), farA.path());
+    EXPECT_EQ(window.monitor().sides().connectionName(Side::A), farA.path());
     EXPECT_FALSE(boxB.terminalButton()->isEnabled()) << "no terminal window in this version";
     boxB.startButton()->click();
     window.close();
-    EXPECT_FALSE(window.monitor().side(Side::A).started);
-    EXPECT_FALSE(window.monitor().side(Side::B).started);
+    EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
+    EXPECT_FALSE(window.monitor().sides().side(Side::B).started);
     EXPECT_TRUE(boxB.startButton()->isEnabled());
 }
 
@@ -180,10 +180,10 @@ TEST(MainWindowCommands, EveryMenuCommandReachesItsHandler) {
             c.dialog ? std::vector<std::string>{c.dialog} : std::vector<std::string>{};
         EXPECT_EQ(closer.seen, expected) << c.id;
     }
-    EXPECT_FALSE(window.monitor().loggingActive()) << "the file dialog was cancelled";
+    EXPECT_FALSE(window.monitor().logging().loggingActive()) << "the file dialog was cancelled";
     EXPECT_TRUE(window.help().isHidden()) << "shown by Help, closed with the window";
     EXPECT_TRUE(window.monitor().display().useAsciiSymbols);
-    EXPECT_TRUE(window.monitor().side(Side::A).localEcho);
+    EXPECT_TRUE(window.monitor().sides().side(Side::A).localEcho);
     EXPECT_FALSE(window.isVisible()) << "Close closed the window";
 }
 
@@ -191,7 +191,7 @@ void startSerial(CPortaVigilantDlg& window, Side side, const PtyPair& far) {
     PortSettingsBox& box = window.settingsBox(side);
     box.portList()->setEditText(QString::fromStdString(far.path()));
     box.startButton()->click();
-    ASSERT_TRUE(window.monitor().side(side).started);
+    ASSERT_TRUE(window.monitor().sides().side(side).started);
 }
 
 // The characters-per-second field and the status line, second by second, with the rate timer
@@ -217,12 +217,13 @@ TEST(MainWindowRate, FieldColourAndWarningFollowTheRateAndTheOutputSwitch) {
     long long total = 0;
     int second = 0;
     for (const auto& s : seconds) {
-        if (window.monitor().outputEnabled() != s.output) {
+        if (window.monitor().displayStep().outputEnabled() != s.output) {
             window.panes().outputButton()->click();
         }
         farA.write(randomBytes(static_cast<size_t>(s.bytes), static_cast<unsigned>(second)));
         total += s.bytes;
-        ASSERT_TRUE(waitUntil([&] { return window.monitor().side(Side::A).totalShown == total; }));
+        ASSERT_TRUE(
+            waitUntil([&] { return window.monitor().sides().side(Side::A).totalShown == total; }));
         window.monitor().OnRateTimer();
         EXPECT_EQ(window.rateField()->text().toStdString(), s.rate) << second;
         EXPECT_TRUE(window.rateField()->styleSheet().contains(s.red ? "red" : "green")) << second;
@@ -238,14 +239,14 @@ TEST(MainWindowRate, BytesFromAVirtualPortDoNotCount) {
     PtyPair farB;
     CPortaVigilantDlg window;
     window.monitor().rateTimer().stop();
-    window.monitor().setVirtualDirectory(dir.filePath("ports").toStdString());
+    window.monitor().sides().setVirtualDirectory(dir.filePath("ports").toStdString());
     PortSettings virtualA;
     virtualA.serial = false;
     virtualA.isVirtual = true;
     virtualA.portNumber = 3;
-    window.settingsBox(Side::A).write(virtualA, window.monitor().baudControls(Side::A));
+    window.settingsBox(Side::A).write(virtualA, window.monitor().sides().baudControls(Side::A));
     window.settingsBox(Side::A).startButton()->click();
-    ASSERT_TRUE(window.monitor().side(Side::A).isVirtual);
+    ASSERT_TRUE(window.monitor().sides().side(Side::A).isVirtual);
     startSerial(window, Side::B, farB);
 
     const int program =
@@ -259,8 +260,8 @@ TEST(MainWindowRate, BytesFromAVirtualPortDoNotCount) {
     ASSERT_EQ(::write(program, fromProgram.data(), fromProgram.size()), 300);
     farB.write(randomBytes(40, 2));
     ASSERT_TRUE(waitUntil([&] {
-        return window.monitor().side(Side::A).totalShown == 300 &&
-               window.monitor().side(Side::B).totalShown == 40;
+        return window.monitor().sides().side(Side::A).totalShown == 300 &&
+               window.monitor().sides().side(Side::B).totalShown == 40;
     }));
     window.monitor().OnRateTimer();
     EXPECT_EQ(window.rateField()->text(), "40 c/s");
@@ -273,7 +274,7 @@ TEST(MainWindowBlink, LoggingIndicatorBlinksOnlyWhileASideRuns) {
     QTemporaryDir dir;
     PtyPair farA;
     CPortaVigilantDlg window;
-    ASSERT_TRUE(window.monitor().StartLogging(dir.filePath("blink.log").toStdString()));
+    ASSERT_TRUE(window.monitor().logging().StartLogging(dir.filePath("blink.log").toStdString()));
     QLabel* indicator = window.loggingIndicator();
     const auto changesWithin = [&](int ms) {
         const bool shown = !indicator->isHidden();
@@ -284,7 +285,7 @@ TEST(MainWindowBlink, LoggingIndicatorBlinksOnlyWhileASideRuns) {
     startSerial(window, Side::A, farA);
     EXPECT_TRUE(changesWithin(1200));
     EXPECT_TRUE(changesWithin(1200));
-    window.monitor().StopSide(Side::A);
+    window.monitor().sides().StopSide(Side::A);
     EXPECT_FALSE(changesWithin(1200)) << "stopped again";
 }
 
@@ -293,13 +294,13 @@ class ClosingWindow : public CPortaVigilantDlg {
   public:
     void sideStateChanged(Side side) override {
         CPortaVigilantDlg::sideStateChanged(side);
-        if (!monitor().side(side).started) {
+        if (!monitor().sides().side(side).started) {
             steps.push_back(side == Side::A ? "stop A" : "stop B");
         }
     }
     void loggingStateChanged() override {
         CPortaVigilantDlg::loggingStateChanged();
-        if (!monitor().loggingActive()) {
+        if (!monitor().logging().loggingActive()) {
             steps.push_back("stop logging");
         }
     }
@@ -307,9 +308,10 @@ class ClosingWindow : public CPortaVigilantDlg {
 
   protected:
     void saveParameters() override {
-        steps.push_back(std::string("save:") + (monitor().loggingActive() ? " logging" : "") +
-                        (monitor().side(Side::A).started ? " A" : "") +
-                        (monitor().side(Side::B).started ? " B" : ""));
+        steps.push_back(std::string("save:") +
+                        (monitor().logging().loggingActive() ? " logging" : "") +
+                        (monitor().sides().side(Side::A).started ? " A" : "") +
+                        (monitor().sides().side(Side::B).started ? " B" : ""));
     }
 };
 
@@ -319,9 +321,9 @@ TEST(MainWindowClosing, StopsLoggingThenAThenBAndSavesLast) {
     ClosingWindow window;
     startSerial(window, Side::A, farA);
     startSerial(window, Side::B, farB);
-    ASSERT_TRUE(window.monitor().StartLogging(dir.filePath("close.log").toStdString()));
+    ASSERT_TRUE(window.monitor().logging().StartLogging(dir.filePath("close.log").toStdString()));
     farA.write(bytesOf("to B"));
-    ASSERT_TRUE(waitUntil([&] { return window.monitor().side(Side::A).totalShown == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return window.monitor().sides().side(Side::A).totalShown == 4; }));
     ASSERT_EQ(farB.read(4), bytesOf("to B"));
     window.steps.clear();
     ASSERT_TRUE(window.monitor().commands().dispatch(Command::FileClose));

@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "datapath/LineMonitor.h"
+#include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
@@ -61,17 +61,17 @@ std::vector<uint8_t> collect(int fd, size_t count, int timeoutMs = 10000) {
 class TcpBridgeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        one.WriteSettings(Side::A, serialOn(farOneA.path()));
-        one.WriteSettings(Side::B, networkOnly());
-        one.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
-        ASSERT_TRUE(one.StartSide(Side::A));
-        ASSERT_TRUE(one.StartSide(Side::B));
-        two.WriteSettings(Side::A, networkOnly());
-        two.WriteSettings(Side::B, serialOn(farTwoB.path()));
-        two.networkSettings() = {false, "127.0.0.1", one.link().listenPort(), ""};
-        ASSERT_TRUE(two.StartSide(Side::A)) << viewTwo.prompt_.messages.size();
-        ASSERT_TRUE(two.StartSide(Side::B));
-        ASSERT_TRUE(waitUntil([&] { return one.link().IsConnected(); }));
+        one.sides().WriteSettings(Side::A, serialOn(farOneA.path()));
+        one.sides().WriteSettings(Side::B, networkOnly());
+        one.sides().networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+        ASSERT_TRUE(one.sides().StartSide(Side::A));
+        ASSERT_TRUE(one.sides().StartSide(Side::B));
+        two.sides().WriteSettings(Side::A, networkOnly());
+        two.sides().WriteSettings(Side::B, serialOn(farTwoB.path()));
+        two.sides().networkSettings() = {false, "127.0.0.1", one.sides().link().listenPort(), ""};
+        ASSERT_TRUE(two.sides().StartSide(Side::A)) << viewTwo.prompt_.messages.size();
+        ASSERT_TRUE(two.sides().StartSide(Side::B));
+        ASSERT_TRUE(waitUntil([&] { return one.sides().link().IsConnected(); }));
     }
 
     PtyPair farOneA, farTwoB;
@@ -93,28 +93,29 @@ TEST_F(TcpBridgeTest, BytesCrossTheLinkBothWays) {
     writerBack.join();
 
     EXPECT_EQ(viewTwo.shown[0], 100000) << "network bytes are shown as side A's";
-    EXPECT_EQ(viewOne.rated + one.takeRxPerSecond(), 100000) << "only serial bytes count";
-    EXPECT_EQ(viewTwo.rated + two.takeRxPerSecond(), 30000);
+    EXPECT_EQ(viewOne.rated + one.receivePath().takeRxPerSecond(), 100000)
+        << "only serial bytes count";
+    EXPECT_EQ(viewTwo.rated + two.receivePath().takeRxPerSecond(), 30000);
     EXPECT_TRUE(viewOne.prompt_.messages.empty());
 }
 
 TEST_F(TcpBridgeTest, ClosedLinkStopsNetworkOnlySidesAndKeepsSerialOnes) {
-    two.StopSide(Side::A);
-    ASSERT_TRUE(waitUntil([&] { return !one.side(Side::B).started; }));
+    two.sides().StopSide(Side::A);
+    ASSERT_TRUE(waitUntil([&] { return !one.sides().side(Side::B).started; }));
     EXPECT_EQ(viewOne.prompt_.notices, std::vector<std::string>{"Socket closed by Client !"});
-    EXPECT_TRUE(one.side(Side::A).started);
-    EXPECT_TRUE(two.side(Side::B).started);
+    EXPECT_TRUE(one.sides().side(Side::A).started);
+    EXPECT_TRUE(two.sides().side(Side::B).started);
 }
 
 TEST_F(TcpBridgeTest, OneNetworkSidePerInstance) {
-    one.StopSide(Side::A);
-    one.WriteSettings(Side::A, networkOnly());
-    EXPECT_FALSE(one.StartSide(Side::A));
+    one.sides().StopSide(Side::A);
+    one.sides().WriteSettings(Side::A, networkOnly());
+    EXPECT_FALSE(one.sides().StartSide(Side::A));
     EXPECT_EQ(viewOne.prompt_.messages,
               std::vector<std::string>{
                   "Only one network connection can be open at the same time !\nComport B is "
                   "already open - Close this one first."});
-    EXPECT_FALSE(one.side(Side::A).started);
+    EXPECT_FALSE(one.sides().side(Side::A).started);
 }
 
 TEST(TcpStart, PortInUseOpensTheLinkFirstAndClosesItAgain) {
@@ -127,14 +128,14 @@ TEST(TcpStart, PortInUseOpensTheLinkFirstAndClosesItAgain) {
     ASSERT_TRUE(holder.Open(far.path(), 9600, "N", 8, 1, error));
     PortSettings both = serialOn(far.path());
     both.network = true;
-    monitor.WriteSettings(Side::A, both);
-    monitor.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
-    EXPECT_FALSE(monitor.StartSide(Side::A));
+    monitor.sides().WriteSettings(Side::A, both);
+    monitor.sides().networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(view.prompt_.messages,
               std::vector<std::string>{"Unable to open the port !!!\nMaybe it is in use !"});
-    EXPECT_NE(monitor.link().listenPort(), 0) << "the link was opened first";
-    EXPECT_FALSE(monitor.link().isListening()) << "and closed again";
-    EXPECT_FALSE(monitor.side(Side::A).isNetwork);
+    EXPECT_NE(monitor.sides().link().listenPort(), 0) << "the link was opened first";
+    EXPECT_FALSE(monitor.sides().link().isListening()) << "and closed again";
+    EXPECT_FALSE(monitor.sides().side(Side::A).isNetwork);
 }
 
 TEST(TcpStart, PeerSideMustBeConnectedBeforeTheOtherSideStarts) {
@@ -142,13 +143,13 @@ TEST(TcpStart, PeerSideMustBeConnectedBeforeTheOtherSideStarts) {
     QuietView view;
     LineMonitor monitor{view, lines};
     PtyPair far;
-    monitor.WriteSettings(Side::B, networkOnly());
-    monitor.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
-    ASSERT_TRUE(monitor.StartSide(Side::B));
+    monitor.sides().WriteSettings(Side::B, networkOnly());
+    monitor.sides().networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     PortSettings both = serialOn(far.path());
     both.network = true;
-    monitor.WriteSettings(Side::A, both);
-    EXPECT_FALSE(monitor.StartSide(Side::A));
+    monitor.sides().WriteSettings(Side::A, both);
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     ASSERT_EQ(view.prompt_.messages.size(), 2u);
     EXPECT_EQ(view.prompt_.messages[1],
               "Before starting Comport A ensure that Comport B is connected via network !\n"
@@ -161,17 +162,17 @@ TEST(VirtualBridge, AnotherProgramTalksThroughTheMonitor) {
     FakeTtyBackend lines;
     QuietView view;
     LineMonitor monitor{view, lines};
-    monitor.setVirtualDirectory((dir.path() + "/ports").toStdString());
+    monitor.sides().setVirtualDirectory((dir.path() + "/ports").toStdString());
     PtyPair farB;
     PortSettings virtualA;
     virtualA.serial = false;
     virtualA.isVirtual = true;
     virtualA.portNumber = 5;
-    monitor.WriteSettings(Side::A, virtualA);
-    monitor.WriteSettings(Side::B, serialOn(farB.path()));
-    ASSERT_TRUE(monitor.StartSide(Side::A)) << view.prompt_.messages.size();
-    ASSERT_TRUE(monitor.StartSide(Side::B));
-    EXPECT_EQ(monitor.connectionName(Side::A), "VirtualCOM5:");
+    monitor.sides().WriteSettings(Side::A, virtualA);
+    monitor.sides().WriteSettings(Side::B, serialOn(farB.path()));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A)) << view.prompt_.messages.size();
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    EXPECT_EQ(monitor.sides().connectionName(Side::A), "VirtualCOM5:");
 
     const std::string link = (dir.path() + "/ports/COM5").toStdString();
     const int program = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -200,8 +201,8 @@ TEST(VirtualBridge, AnotherProgramTalksThroughTheMonitor) {
     writerB.join();
     ::close(program);
 
-    monitor.StopSide(Side::A);
-    EXPECT_FALSE(monitor.side(Side::A).isVirtual);
+    monitor.sides().StopSide(Side::A);
+    EXPECT_FALSE(monitor.sides().side(Side::A).isVirtual);
     EXPECT_TRUE(view.prompt_.messages.empty());
 }
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <thread>
 
-#include "datapath/LineMonitor.h"
+#include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/FakeView.h"
 #include "support/PtyPair.h"
@@ -72,10 +72,10 @@ class Line {
 class SerialLine : public Line {
   public:
     SerialLine() {
-        monitor.WriteSettings(Side::A, serialOn(farA.path()));
-        monitor.WriteSettings(Side::B, serialOn(farB.path()));
-        EXPECT_TRUE(monitor.StartSide(Side::A));
-        EXPECT_TRUE(monitor.StartSide(Side::B));
+        monitor.sides().WriteSettings(Side::A, serialOn(farA.path()));
+        monitor.sides().WriteSettings(Side::B, serialOn(farB.path()));
+        EXPECT_TRUE(monitor.sides().StartSide(Side::A));
+        EXPECT_TRUE(monitor.sides().StartSide(Side::B));
     }
     FakeView view;
     LineMonitor monitor{view, lines};
@@ -84,17 +84,17 @@ class SerialLine : public Line {
 class LinkedLine : public Line {
   public:
     LinkedLine() {
-        one.WriteSettings(Side::A, serialOn(farA.path()));
-        one.WriteSettings(Side::B, networkOnly());
-        one.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
-        EXPECT_TRUE(one.StartSide(Side::A));
-        EXPECT_TRUE(one.StartSide(Side::B));
-        two.WriteSettings(Side::A, networkOnly());
-        two.WriteSettings(Side::B, serialOn(farB.path()));
-        two.networkSettings() = {false, "127.0.0.1", one.link().listenPort(), ""};
-        EXPECT_TRUE(two.StartSide(Side::A));
-        EXPECT_TRUE(two.StartSide(Side::B));
-        EXPECT_TRUE(waitUntil([&] { return one.link().IsConnected(); }));
+        one.sides().WriteSettings(Side::A, serialOn(farA.path()));
+        one.sides().WriteSettings(Side::B, networkOnly());
+        one.sides().networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+        EXPECT_TRUE(one.sides().StartSide(Side::A));
+        EXPECT_TRUE(one.sides().StartSide(Side::B));
+        two.sides().WriteSettings(Side::A, networkOnly());
+        two.sides().WriteSettings(Side::B, serialOn(farB.path()));
+        two.sides().networkSettings() = {false, "127.0.0.1", one.sides().link().listenPort(), ""};
+        EXPECT_TRUE(two.sides().StartSide(Side::A));
+        EXPECT_TRUE(two.sides().StartSide(Side::B));
+        EXPECT_TRUE(waitUntil([&] { return one.sides().link().IsConnected(); }));
     }
     FakeView viewOne, viewTwo;
     LineMonitor one{viewOne, lines};
@@ -132,21 +132,22 @@ TEST(DataPath, ASideThatStopsReadingHoldsItsFeederBackAndLosesNothing) {
         FakeTtyBackend lines;
         FakeView view;
         LineMonitor monitor{view, lines};
-        monitor.setVirtualDirectory(ports.path().string());
-        monitor.WriteSettings(Side::A, serialOn(farA.path()));
+        monitor.sides().setVirtualDirectory(ports.path().string());
+        monitor.sides().WriteSettings(Side::A, serialOn(farA.path()));
         PortSettings b = serialOn(farB.path());
         b.serial = !virtualB;
         b.isVirtual = virtualB;
         b.portNumber = 7;
-        monitor.WriteSettings(Side::B, b);
-        ASSERT_TRUE(monitor.StartSide(Side::A));
-        ASSERT_TRUE(monitor.StartSide(Side::B));
+        monitor.sides().WriteSettings(Side::B, b);
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::B));
         const int endB = virtualB ? openRawClient(ports.file("COM7")) : farB.master();
         ASSERT_GE(endB, 0);
 
         const Bytes toB = randomBytes(2 << 20, 7);
         std::thread writer([&] { farA.write(toB); });  // waits while side A is not read
-        ASSERT_TRUE(waitUntil([&] { return monitor.side(Side::A).port.readingPaused(); }, 20000));
+        ASSERT_TRUE(
+            waitUntil([&] { return monitor.sides().side(Side::A).port.readingPaused(); }, 20000));
         EXPECT_TRUE(monitor.receivePath().pressured(Side::B));
         EXPECT_LE(monitor.receivePath().backlog(Side::B), pv::Channel::kQueueBound);
 
@@ -161,7 +162,7 @@ TEST(DataPath, ASideThatStopsReadingHoldsItsFeederBackAndLosesNothing) {
         writer.join();
         EXPECT_EQ(atB.size(), toB.size());
         EXPECT_TRUE(atB == toB);
-        EXPECT_EQ(monitor.side(Side::B).channels.front()->droppedCount(), 0);
+        EXPECT_EQ(monitor.sides().side(Side::B).channels.front()->droppedCount(), 0);
         if (virtualB) {
             ::close(endB);
         }
@@ -178,7 +179,7 @@ TEST(DataPath, ANestedLoopInTheStepsNeitherReordersNorRepeatsAndAFullDiskIsOneNo
         QTimer::singleShot(1, &loop, &QEventLoop::quit);
         loop.exec();
     };
-    ASSERT_TRUE(line.monitor.StartLogging(folder.file("run.log")));
+    ASSERT_TRUE(line.monitor.logging().StartLogging(folder.file("run.log")));
     // The file may grow a little past its header, then every write fails as on a full disk.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
@@ -196,7 +197,7 @@ TEST(DataPath, ANestedLoopInTheStepsNeitherReordersNorRepeatsAndAFullDiskIsOneNo
     EXPECT_TRUE(got.atB == toB) << got.atB.size();
     EXPECT_TRUE(got.atA == toA) << got.atA.size();
     EXPECT_TRUE(line.view.shown[0] == toB);
-    EXPECT_FALSE(line.monitor.loggingActive());
+    EXPECT_FALSE(line.monitor.logging().loggingActive());
     ASSERT_EQ(line.view.prompt_.notices.size(), 1u);
     EXPECT_NE(line.view.prompt_.notices[0].find("Logging has been stopped."), std::string::npos);
     EXPECT_TRUE(line.view.prompt_.messages.empty());
@@ -209,13 +210,13 @@ TEST(DataPath, ALinkWithoutAPeerIsReportedOncePerEpisode) {
     FakeTtyBackend lines;
     FakeView view;
     LineMonitor monitor{view, lines};
-    monitor.WriteSettings(Side::A, serialOn(farA.path()));
+    monitor.sides().WriteSettings(Side::A, serialOn(farA.path()));
     PortSettings b = serialOn(farB.path());
     b.network = true;
-    monitor.WriteSettings(Side::B, b);
-    monitor.networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    ASSERT_TRUE(monitor.StartSide(Side::B));
+    monitor.sides().WriteSettings(Side::B, b);
+    monitor.sides().networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
 
     const Bytes toB = randomBytes(50000, 9);
     Bytes atB;
@@ -230,7 +231,7 @@ TEST(DataPath, ALinkWithoutAPeerIsReportedOncePerEpisode) {
     EXPECT_TRUE(atB == toB);
     EXPECT_EQ(view.prompt_.notices, std::vector<std::string>{"Socket is not initialised !"});
 
-    monitor.StopSide(Side::B);
+    monitor.sides().StopSide(Side::B);
     ASSERT_EQ(view.prompt_.notices.size(), 2u);
     EXPECT_EQ(view.prompt_.notices[1],
               "Network: 50000 bytes could not be sent and were dropped (Socket is not "
@@ -245,16 +246,17 @@ TEST(DataPath, AStoppedSideDrainsItsQueueOrReportsWhatItDropped) {
         SerialLine line;
         const Bytes toB = randomBytes(100000, 11);
         whileEngineRuns([&] { line.farA.write(toB); });
-        ASSERT_TRUE(waitUntil([&] { return line.monitor.side(Side::A).totalShown == 100000; }));
+        ASSERT_TRUE(
+            waitUntil([&] { return line.monitor.sides().side(Side::A).totalShown == 100000; }));
         ASSERT_GT(line.monitor.receivePath().backlog(Side::B), 0u);
-        line.monitor.StopSide(Side::B);
-        EXPECT_TRUE(line.monitor.draining(Side::B));
+        line.monitor.sides().StopSide(Side::B);
+        EXPECT_TRUE(line.monitor.sides().draining(Side::B));
 
         Bytes atB;
         if (farReads) {
             whileEngineRuns([&] { PtyPair::readFd(line.farB.master(), atB, toB.size(), 5000); });
         }
-        ASSERT_TRUE(waitUntil([&] { return !line.monitor.draining(); }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return !line.monitor.sides().draining(); }, 5000));
         PtyPair::readFd(line.farB.master(), atB, toB.size(), 100);
         const auto& notices = line.view.prompt_.notices;
         if (farReads) {

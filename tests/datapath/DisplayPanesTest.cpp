@@ -12,9 +12,9 @@
 #include <QTextDocument>
 #include <random>
 
+#include "app/LineMonitor.h"
 #include "base/Cp1252.h"
 #include "datapath/DisplayPanes.h"
-#include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
@@ -142,18 +142,19 @@ class View : public MonitorView {
 class DisplayPanesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        monitor.settings(Side::A).devicePath = farA.path();
-        monitor.settings(Side::B).devicePath = farB.path();
-        ASSERT_TRUE(monitor.StartSide(Side::A));
-        ASSERT_TRUE(monitor.StartSide(Side::B));
+        monitor.sides().settings(Side::A).devicePath = farA.path();
+        monitor.sides().settings(Side::B).devicePath = farB.path();
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::B));
         panes.resize(900, 400);
         panes.show();
     }
     void receive(PtyPair& far, const std::string& text) {
         const Side side = &far == &farA ? Side::A : Side::B;
-        const long long total = monitor.side(side).totalShown + static_cast<long long>(text.size());
+        const long long total =
+            monitor.sides().side(side).totalShown + static_cast<long long>(text.size());
         far.write(bytesOf(text));
-        ASSERT_TRUE(waitUntil([&] { return monitor.side(side).totalShown == total; }));
+        ASSERT_TRUE(waitUntil([&] { return monitor.sides().side(side).totalShown == total; }));
         panes.refresh();
     }
     QString asciiText() const { return asciiEdit()->toPlainText(); }
@@ -172,7 +173,7 @@ class DisplayPanesTest : public ::testing::Test {
     FakeTtyBackend lines;
     View view;
     LineMonitor monitor{view, lines};
-    mutable DisplayPanes panes{monitor};
+    mutable DisplayPanes panes{monitor.displayStep()};
 };
 
 TEST_F(DisplayPanesTest, ShowsBothSidesInTheirColoursWithTotals) {
@@ -192,7 +193,7 @@ TEST_F(DisplayPanesTest, ShowsBothSidesInTheirColoursWithTotals) {
 TEST_F(DisplayPanesTest, WithTheOutputOffTotalsGrowButNothingIsShown) {
     receive(farA, "abc");
     panes.outputButton()->click();
-    EXPECT_FALSE(monitor.outputEnabled());
+    EXPECT_FALSE(monitor.displayStep().outputEnabled());
     EXPECT_EQ(panes.outputButton()->text(), "Enable");
     receive(farA, "defg");
     receive(farB, "xy");
@@ -201,7 +202,7 @@ TEST_F(DisplayPanesTest, WithTheOutputOffTotalsGrowButNothingIsShown) {
     // Switched off by the engine (as the trigger does), the caption follows at the next frame.
     panes.outputButton()->click();
     EXPECT_EQ(panes.outputButton()->text(), "Disable");
-    monitor.setOutputEnabled(false);
+    monitor.displayStep().setOutputEnabled(false);
     ASSERT_TRUE(waitUntil([&] { return panes.outputButton()->text() == "Enable"; }));
 }
 
@@ -274,15 +275,15 @@ TEST_F(DisplayPanesTest, TriggerMatchIsShownInBlue) {
     settings.patternLength = 2;
     settings.postscaler = 1000;
     settings.autoDeactivate = false;
-    monitor.DefineTrigger(settings);
+    monitor.triggers().DefineTrigger(settings);
     receive(farA, "ab\r");
     receive(farB, "x");
     receive(farA, "\ncd");
     EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAHBHAA");
     EXPECT_EQ(pictureOf(*hexEdit()).formats, "AAAAAAHHABBBHHAAAAAAA");
     // Nothing is marked while the output is off.
-    monitor.setOutputEnabled(false);
-    monitor.MarkTriggerMatch(6, 0);
+    monitor.displayStep().setOutputEnabled(false);
+    monitor.displayStep().MarkTriggerMatch(6, 0);
     panes.refresh();
     EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAHBHAA");
 }

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "app/LineMonitor.h"
 #include "base/CommandIds.h"
-#include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
@@ -39,12 +39,12 @@ class RecordingView : public MonitorView {
 class BridgeTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        monitor.settings(Side::A).devicePath = farA.path();
-        monitor.settings(Side::B).devicePath = farB.path();
+        monitor.sides().settings(Side::A).devicePath = farA.path();
+        monitor.sides().settings(Side::B).devicePath = farB.path();
     }
     void startBoth() {
-        ASSERT_TRUE(monitor.StartSide(Side::A));
-        ASSERT_TRUE(monitor.StartSide(Side::B));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     }
     // Reads count bytes from a far end while the main thread keeps handling events.
     static std::vector<uint8_t> collect(const PtyPair& far, size_t count, int timeoutMs = 20000) {
@@ -77,10 +77,10 @@ TEST_F(BridgeTest, BytesPassBothWaysUnchangedAndAreShownInTheirSide) {
 
     EXPECT_EQ(view.shown[0], toB);
     EXPECT_EQ(view.shown[1], toA);
-    EXPECT_EQ(monitor.side(Side::A).totalShown, 3000);
-    EXPECT_EQ(monitor.side(Side::B).totalShown, 2000);
-    EXPECT_EQ(view.rated + monitor.takeRxPerSecond(), 5000);
-    EXPECT_EQ(monitor.takeRxPerSecond(), 0);
+    EXPECT_EQ(monitor.sides().side(Side::A).totalShown, 3000);
+    EXPECT_EQ(monitor.sides().side(Side::B).totalShown, 2000);
+    EXPECT_EQ(view.rated + monitor.receivePath().takeRxPerSecond(), 5000);
+    EXPECT_EQ(monitor.receivePath().takeRxPerSecond(), 0);
     EXPECT_TRUE(view.prompt_.messages.empty());
 }
 
@@ -112,9 +112,9 @@ TEST_F(BridgeTest, FourMegabytesEachWayAtOnceArriveComplete) {
 
 TEST_F(BridgeTest, StoppedSideIsNeitherReadNorWrittenButTheOtherStillShows) {
     startBoth();
-    monitor.StopSide(Side::B);
-    EXPECT_FALSE(monitor.side(Side::B).started);
-    EXPECT_EQ(monitor.side(Side::B).port.fd(), -1);
+    monitor.sides().StopSide(Side::B);
+    EXPECT_FALSE(monitor.sides().side(Side::B).started);
+    EXPECT_EQ(monitor.sides().side(Side::B).port.fd(), -1);
     farA.write(bytesOf("hello"));
     ASSERT_TRUE(waitUntil([&] { return view.shown[0].size() == 5; }, 3000));
     EXPECT_TRUE(farB.read(1, 100).empty());
@@ -122,7 +122,7 @@ TEST_F(BridgeTest, StoppedSideIsNeitherReadNorWrittenButTheOtherStillShows) {
 
 TEST_F(BridgeTest, LocalEchoReturnsTheBytesToTheirOwnSide) {
     ASSERT_TRUE(monitor.commands().dispatch(Command::LocalEchoA));
-    EXPECT_TRUE(monitor.side(Side::A).localEcho);
+    EXPECT_TRUE(monitor.sides().side(Side::A).localEcho);
     EXPECT_EQ(view.checks, (std::vector<std::pair<int, bool>>{{Command::LocalEchoA, true}}));
     startBoth();
     farA.write(bytesOf("ping"));
@@ -131,33 +131,33 @@ TEST_F(BridgeTest, LocalEchoReturnsTheBytesToTheirOwnSide) {
 }
 
 TEST_F(BridgeTest, StartRulesAndFailures) {
-    PortSettings& a = monitor.settings(Side::A);
+    PortSettings& a = monitor.sides().settings(Side::A);
     a.serial = false;
-    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(view.prompt_.messages.back(),
               "You have to select at least one communication type (Serial / Ethernet / Virtual)");
 
     a.serial = true;
     a.devicePath = "/nonexistent/ttyUSB7";
-    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(view.prompt_.messages.back(), "Unable to open the port !!!\nMaybe it is in use !");
-    EXPECT_FALSE(monitor.side(Side::A).started);
-    EXPECT_FALSE(monitor.side(Side::A).isSerial);
+    EXPECT_FALSE(monitor.sides().side(Side::A).started);
+    EXPECT_FALSE(monitor.sides().side(Side::A).isSerial);
 
     // Both sides on one device: the second open fails because the first holds it.
     a.devicePath = farB.path();
-    EXPECT_TRUE(monitor.StartSide(Side::B));
-    EXPECT_FALSE(monitor.StartSide(Side::A));
-    EXPECT_TRUE(monitor.side(Side::B).started);
+    EXPECT_TRUE(monitor.sides().StartSide(Side::B));
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
+    EXPECT_TRUE(monitor.sides().side(Side::B).started);
 }
 
 TEST_F(BridgeTest, LinesFollowTheSettingsOnStart) {
-    monitor.settings(Side::A).dtr = true;
-    monitor.settings(Side::A).rts = false;
-    monitor.settings(Side::B).rts = true;
+    monitor.sides().settings(Side::A).dtr = true;
+    monitor.sides().settings(Side::A).rts = false;
+    monitor.sides().settings(Side::B).rts = true;
     startBoth();
-    const int linesA = lines.lines(monitor.side(Side::A).port.fd());
-    const int linesB = lines.lines(monitor.side(Side::B).port.fd());
+    const int linesA = lines.lines(monitor.sides().side(Side::A).port.fd());
+    const int linesB = lines.lines(monitor.sides().side(Side::B).port.fd());
     EXPECT_EQ(linesA & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR);
     EXPECT_EQ(linesB & (TIOCM_DTR | TIOCM_RTS), TIOCM_RTS);
 }
@@ -166,10 +166,10 @@ TEST_F(BridgeTest, VanishedDeviceStopsItsSideWithANoticeAndNoBusyLoop) {
     startBoth();
     farA.releaseSlave();
     farA.closeMaster();
-    ASSERT_TRUE(waitUntil([&] { return !monitor.side(Side::A).started; }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return !monitor.sides().side(Side::A).started; }, 3000));
     ASSERT_EQ(view.prompt_.notices.size(), 1u);
     EXPECT_NE(view.prompt_.notices[0].find(farA.path()), std::string::npos);
-    EXPECT_TRUE(monitor.side(Side::B).started);
+    EXPECT_TRUE(monitor.sides().side(Side::B).started);
 
     farB.write(bytesOf("still here"));
     ASSERT_TRUE(waitUntil([&] { return view.shown[1].size() == 10; }, 3000));
@@ -190,13 +190,13 @@ TEST_F(BridgeTest, StoppingWhileDataFlowsDoesNotHang) {
         }
     });
     std::thread drain([&] { farB.read(SIZE_MAX, 300); });
-    ASSERT_TRUE(waitUntil([&] { return monitor.side(Side::A).totalShown > 20000; }, 5000));
-    monitor.StopSide(Side::A);
-    monitor.StopSide(Side::B);
+    ASSERT_TRUE(waitUntil([&] { return monitor.sides().side(Side::A).totalShown > 20000; }, 5000));
+    monitor.sides().StopSide(Side::A);
+    monitor.sides().StopSide(Side::B);
     feeding = false;
     feeder.join();
     drain.join();
-    EXPECT_FALSE(monitor.side(Side::A).started);
+    EXPECT_FALSE(monitor.sides().side(Side::A).started);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "datapath/LineMonitor.h"
+#include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
@@ -43,10 +43,10 @@ ExchangeSetFields asciiSet(const std::string& search, const std::string& replace
 class ExchangeChainTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        monitor.settings(Side::A).devicePath = farA.path();
-        monitor.settings(Side::B).devicePath = farB.path();
-        ASSERT_TRUE(monitor.StartSide(Side::A));
-        ASSERT_TRUE(monitor.StartSide(Side::B));
+        monitor.sides().settings(Side::A).devicePath = farA.path();
+        monitor.sides().settings(Side::B).devicePath = farB.path();
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     }
     ExchangeSettings& sets() { return monitor.exchange().settings(); }
     void define(std::vector<ExchangeSetFields> fields) {
@@ -128,7 +128,7 @@ TEST_F(ExchangeChainTest, GrowthPastTheBufferArrivesComplete) {
         SCOPED_TRACE(replacement);
         define({asciiSet("A", replacement)});
         view.shown[0].clear();
-        monitor.side(Side::A).totalShown = 0;
+        monitor.sides().side(Side::A).totalShown = 0;
         const size_t expected = 10240 * replacement.size();
         std::thread writer([&] { farA.write(Bytes(10240, 'A')); });
         const Bytes got = collect(farB, expected);
@@ -137,7 +137,7 @@ TEST_F(ExchangeChainTest, GrowthPastTheBufferArrivesComplete) {
         EXPECT_TRUE(
             std::all_of(got.begin(), got.end(), [&](uint8_t b) { return b == replacement[0]; }));
         ASSERT_TRUE(waitUntil([&] { return view.shown[0].size() == expected; }));
-        EXPECT_EQ(monitor.side(Side::A).totalShown, static_cast<long long>(expected));
+        EXPECT_EQ(monitor.sides().side(Side::A).totalShown, static_cast<long long>(expected));
     }
 }
 
@@ -174,11 +174,11 @@ TEST_F(ExchangeChainTest, IdleRuleSendsHeldBytesOnThe52ndEmptyNotification) {
     ASSERT_TRUE(waitUntil([&] { return shownA("x") && monitor.exchange().holding(); }));
     // The port's own thread may have added one empty notification of its own.
     for (int i = 0; i < 50; ++i) {
-        monitor.OnSerialReceive();
+        monitor.receivePath().OnSerialReceive();
     }
     EXPECT_TRUE(monitor.exchange().holding());
-    monitor.OnSerialReceive();
-    monitor.OnSerialReceive();
+    monitor.receivePath().OnSerialReceive();
+    monitor.receivePath().OnSerialReceive();
     EXPECT_FALSE(monitor.exchange().holding());
     EXPECT_TRUE(shownA("xA"));
     EXPECT_EQ(collect(farB, 2), bytesOf("xA"));
@@ -189,7 +189,7 @@ TEST_F(ExchangeChainTest, StoppingSideASendsHeldBytesOn) {
     sets().holdTimeoutMs = 600000;
     farA.write(bytesOf("xAB"));
     ASSERT_TRUE(waitUntil([&] { return shownA("x") && monitor.exchange().heldCount() == 2; }));
-    monitor.StopSide(Side::A);
+    monitor.sides().StopSide(Side::A);
     EXPECT_TRUE(shownA("xAB"));
     EXPECT_EQ(collect(farB, 3), bytesOf("xAB"));
 }

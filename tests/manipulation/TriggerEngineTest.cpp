@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <mutex>
 
-#include "datapath/LineMonitor.h"
+#include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
@@ -86,22 +86,22 @@ TriggerSettings pulsing(bool dtr, bool high, int durationMs = 100) {
 class TriggerEngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        monitor.settings(Side::A).devicePath = farA.path();
-        monitor.settings(Side::B).devicePath = farB.path();
+        monitor.sides().settings(Side::A).devicePath = farA.path();
+        monitor.sides().settings(Side::B).devicePath = farB.path();
     }
     void start(const TriggerSettings& settings) {
-        monitor.DefineTrigger(settings);
-        ASSERT_TRUE(monitor.StartSide(Side::A));
-        fdA = monitor.side(Side::A).port.fd();
+        monitor.triggers().DefineTrigger(settings);
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        fdA = monitor.sides().side(Side::A).port.fd();
         linesAtStart = lines.changes().size();
         view.statuses.clear();
     }
     // One block on side A, processed before this returns.
     void sendA(const Bytes& block) {
-        const long long before = monitor.side(Side::A).totalShown;
+        const long long before = monitor.sides().side(Side::A).totalShown;
         farA.write(block);
         ASSERT_TRUE(waitUntil([&] {
-            return monitor.side(Side::A).totalShown ==
+            return monitor.sides().side(Side::A).totalShown ==
                    before + static_cast<long long>(block.size());
         }));
     }
@@ -120,8 +120,8 @@ class TriggerEngineTest : public ::testing::Test {
 };
 
 TEST_F(TriggerEngineTest, DefinitionShowsWhetherTheTriggerIsArmed) {
-    monitor.DefineTrigger(armed({0x41}, 0));
-    monitor.DefineTrigger(armed({}, 0));
+    monitor.triggers().DefineTrigger(armed({0x41}, 0));
+    monitor.triggers().DefineTrigger(armed({}, 0));
     EXPECT_EQ(view.statuses, (std::vector<std::string>{"Waiting ...", "Inactive"}));
 }
 
@@ -132,13 +132,13 @@ TEST_F(TriggerEngineTest, PostscalerRunsOverThreeBlocksThenSwitchesTheOutputOff)
     EXPECT_EQ(view.marks, (std::vector<std::pair<int, int>>{{2, 2}}));
     sendA({0x44, 0x45});
     EXPECT_EQ(view.statuses.size(), 1u);
-    EXPECT_EQ(monitor.trigger().counter(), 4);
-    EXPECT_TRUE(monitor.outputEnabled());
+    EXPECT_EQ(monitor.triggers().trigger().counter(), 4);
+    EXPECT_TRUE(monitor.displayStep().outputEnabled());
 
     sendA({0x46});
     EXPECT_EQ(view.statuses.back(), "Waiting ...");
     EXPECT_EQ(view.shown[0].back(), 0x46) << "the block that re-arms is still shown";
-    EXPECT_FALSE(monitor.outputEnabled());
+    EXPECT_FALSE(monitor.displayStep().outputEnabled());
     EXPECT_EQ(view.captions, std::vector<std::string>{"Enable"});
 
     // The trigger goes on checking with the output off, but nothing is shown or marked.
@@ -161,24 +161,24 @@ TEST_F(TriggerEngineTest, PostscalerZeroSwitchesTheOutputOffBeforeAnyMatch) {
     start(armed({0x0D, 0x0A}, 0));
     sendA({0x41});
     EXPECT_EQ(view.statuses, std::vector<std::string>{"Waiting ..."});
-    EXPECT_FALSE(monitor.outputEnabled());
+    EXPECT_FALSE(monitor.displayStep().outputEnabled());
     EXPECT_EQ(view.shown[0], Bytes{0x41});
     sendA({0x42});
     EXPECT_EQ(view.shown[0], Bytes{0x41});
-    EXPECT_EQ(monitor.side(Side::A).totalShown, 2);
+    EXPECT_EQ(monitor.sides().side(Side::A).totalShown, 2);
 }
 
 TEST_F(TriggerEngineTest, BytesOfSideBNeverFire) {
     start(pulsing(true, true));
-    ASSERT_TRUE(monitor.StartSide(Side::B));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     linesAtStart = lines.changes().size();
     farB.write({0x0D, 0x0A, 0x0D});
     ASSERT_TRUE(waitUntil([&] { return view.shown[1].size() == 3; }));
     EXPECT_TRUE(view.statuses.empty());
     EXPECT_TRUE(view.marks.empty());
     EXPECT_TRUE(pulseChanges().empty());
-    EXPECT_FALSE(monitor.triggerTimer().isActive());
-    EXPECT_EQ(monitor.trigger().heldLength(), 0);
+    EXPECT_FALSE(monitor.triggers().triggerTimer().isActive());
+    EXPECT_EQ(monitor.triggers().trigger().heldLength(), 0);
 }
 
 // The pulse puts the selected line at its level and, after the duration, at the opposite level,
@@ -193,8 +193,8 @@ TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.dtr ? "DTR " : "RTS ") + (c.high ? "High" : "Low"));
         const int bit = c.dtr ? TIOCM_DTR : TIOCM_RTS;
-        monitor.StopSide(Side::A);
-        PortSettings& a = monitor.settings(Side::A);
+        monitor.sides().StopSide(Side::A);
+        PortSettings& a = monitor.sides().settings(Side::A);
         a.dtr = c.dtr ? c.lineOnBefore : !c.lineOnBefore;
         a.rts = c.dtr ? !c.lineOnBefore : c.lineOnBefore;
         const PortSettings before = a;
@@ -202,7 +202,7 @@ TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
         const int otherBits = lines.lines(fdA) & ~bit;
 
         sendA({0x0D, 0x0A});
-        EXPECT_EQ(monitor.triggerTimer().interval(), 100);
+        EXPECT_EQ(monitor.triggers().triggerTimer().interval(), 100);
         ASSERT_TRUE(waitUntil([&] { return pulseChanges().size() == 2; }));
         const auto changes = pulseChanges();
         EXPECT_EQ(changes[0].bit, bit);
@@ -210,11 +210,11 @@ TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
         EXPECT_EQ(changes[1].bit, bit);
         EXPECT_EQ(changes[1].on, !c.high);
         EXPECT_GE(lines.stamp(linesAtStart + 1) - lines.stamp(linesAtStart), 100.0);
-        EXPECT_FALSE(monitor.triggerTimer().isActive());
+        EXPECT_FALSE(monitor.triggers().triggerTimer().isActive());
         EXPECT_EQ((lines.lines(fdA) & bit) != 0, !c.high);
         EXPECT_EQ(lines.lines(fdA) & ~bit, otherBits);
-        EXPECT_EQ(monitor.settings(Side::A).dtr, before.dtr);
-        EXPECT_EQ(monitor.settings(Side::A).rts, before.rts);
+        EXPECT_EQ(monitor.sides().settings(Side::A).dtr, before.dtr);
+        EXPECT_EQ(monitor.sides().settings(Side::A).rts, before.rts);
         EXPECT_EQ(view.lineBoxCalls, 0);
     }
 }
@@ -239,15 +239,15 @@ TEST_F(TriggerEngineTest, SecondMatchDuringAPulseLengthensIt) {
 
 // A side A that is no open serial port gets no pulse, but the timer runs all the same.
 TEST_F(TriggerEngineTest, PulseWithoutAnOpenPortOnlyRunsTheTimer) {
-    monitor.DefineTrigger(pulsing(false, true, 30));
-    PortSide& a = monitor.side(Side::A);
+    monitor.triggers().DefineTrigger(pulsing(false, true, 30));
+    PortSide& a = monitor.sides().side(Side::A);
     a.captureBuffer[0] = 0x0D;
     a.captureBuffer[1] = 0x0A;
     a.captureCount = 2;
-    monitor.ProcessBlockA();
+    monitor.receivePath().ProcessBlockA();
     EXPECT_EQ(view.statuses.back(), "Triggered !!!");
-    EXPECT_TRUE(monitor.triggerTimer().isActive());
-    ASSERT_TRUE(waitUntil([&] { return !monitor.triggerTimer().isActive(); }));
+    EXPECT_TRUE(monitor.triggers().triggerTimer().isActive());
+    ASSERT_TRUE(waitUntil([&] { return !monitor.triggers().triggerTimer().isActive(); }));
     EXPECT_TRUE(lines.changes().empty());
 }
 

@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "datapath/LineMonitor.h"
+#include "app/LineMonitor.h"
 #include "ports/TtyLine.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
@@ -59,87 +59,87 @@ class StartStopTest : public ::testing::Test {
 
 TEST_F(StartStopTest, NoTypeSelectedOpensNothing) {
     windowA().serial = false;
-    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0],
               "You have to select at least one communication type (Serial / Ethernet / Virtual)");
-    EXPECT_EQ(monitor.side(Side::A).port.fd(), -1);
-    EXPECT_FALSE(monitor.side(Side::A).started);
+    EXPECT_EQ(monitor.sides().side(Side::A).port.fd(), -1);
+    EXPECT_FALSE(monitor.sides().side(Side::A).started);
 }
 
 TEST_F(StartStopTest, TypedRateIsTakenAtStartAndStoredPrefixRateOpensAsIs) {
     view.baudEdit[0] = "250000";
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    EXPECT_EQ(monitor.settings(Side::A).baud, 250000);
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    EXPECT_EQ(monitor.sides().settings(Side::A).baud, 250000);
     EXPECT_EQ(getTtySpeed(farA.slave()), 250000);
     EXPECT_EQ(view.baudList[0], 0) << "\"special\"";
 
     PortSettings stored = view.window[1];
     stored.baud = 960;
-    monitor.WriteSettings(Side::B, stored);
+    monitor.sides().WriteSettings(Side::B, stored);
     EXPECT_EQ(view.baudList[1], 5) << "960 selects \"9600\" by prefix";
     EXPECT_EQ(view.baudEdit[1], "960");
     view.window[1].baud = 960;
-    ASSERT_TRUE(monitor.StartSide(Side::B));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     EXPECT_EQ(getTtySpeed(farB.slave()), 960);
     EXPECT_EQ(view.baudList[1], 0);
 }
 
 TEST_F(StartStopTest, RateBelowTheDriverMinimumPassesGetItButFailsTheOpen) {
     view.baudEdit[0] = "50";
-    EXPECT_FALSE(monitor.StartSide(Side::A));
-    EXPECT_EQ(monitor.settings(Side::A).baud, 50);
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
+    EXPECT_EQ(monitor.sides().settings(Side::A).baud, 50);
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0], "Unable to open the port !!!\nMaybe it is in use !");
-    EXPECT_FALSE(monitor.side(Side::A).isSerial);
+    EXPECT_FALSE(monitor.sides().side(Side::A).isSerial);
 }
 
 TEST_F(StartStopTest, ControlStatesFollowStartAndStop) {
-    auto a = monitor.controlState(Side::A);
+    auto a = monitor.sides().controlState(Side::A);
     EXPECT_TRUE(a.settingsEnabled && a.startEnabled && !a.stopEnabled && a.linesEnabled);
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    a = monitor.controlState(Side::A);
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    a = monitor.sides().controlState(Side::A);
     EXPECT_TRUE(!a.settingsEnabled && !a.startEnabled && a.stopEnabled && a.linesEnabled);
-    EXPECT_TRUE(monitor.controlState(Side::B).terminalEnabled);
-    ASSERT_TRUE(monitor.StartSide(Side::B));
-    EXPECT_FALSE(monitor.controlState(Side::B).terminalEnabled);
-    monitor.StopSide(Side::B);
-    EXPECT_TRUE(monitor.controlState(Side::B).terminalEnabled);
-    monitor.StopSide(Side::A);
-    a = monitor.controlState(Side::A);
+    EXPECT_TRUE(monitor.sides().controlState(Side::B).terminalEnabled);
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    EXPECT_FALSE(monitor.sides().controlState(Side::B).terminalEnabled);
+    monitor.sides().StopSide(Side::B);
+    EXPECT_TRUE(monitor.sides().controlState(Side::B).terminalEnabled);
+    monitor.sides().StopSide(Side::A);
+    a = monitor.sides().controlState(Side::A);
     EXPECT_TRUE(a.settingsEnabled && a.startEnabled && !a.stopEnabled);
 }
 
 TEST_F(StartStopTest, ConnectionNamesNameTheDeviceInUse) {
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    EXPECT_EQ(monitor.connectionName(Side::A), farA.path());
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    EXPECT_EQ(monitor.sides().connectionName(Side::A), farA.path());
     view.window[1].devicePath.clear();
     view.window[1].portNumber = 200;  // /dev/ttyS199 does not exist
-    EXPECT_FALSE(monitor.StartSide(Side::B));
-    EXPECT_EQ(monitor.connectionName(Side::B), "COM200:");
+    EXPECT_FALSE(monitor.sides().StartSide(Side::B));
+    EXPECT_EQ(monitor.sides().connectionName(Side::B), "COM200:");
 }
 
 TEST_F(StartStopTest, DtrRtsAndAutoActOnARunningSerialSide) {
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    const int fd = monitor.side(Side::A).port.fd();
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    const int fd = monitor.sides().side(Side::A).port.fd();
     windowA().dtr = true;
-    monitor.OnDtrBox(Side::A);
+    monitor.sides().OnDtrBox(Side::A);
     EXPECT_EQ(lines.lines(fd) & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR);
     windowA().rts = true;
     windowA().dtr = false;
-    monitor.OnRtsBox(Side::A);
+    monitor.sides().OnRtsBox(Side::A);
     EXPECT_EQ(lines.lines(fd) & (TIOCM_DTR | TIOCM_RTS), TIOCM_DTR | TIOCM_RTS)
         << "the RTS box changes RTS only";
-    EXPECT_TRUE(monitor.settings(Side::A).rts);
+    EXPECT_TRUE(monitor.sides().settings(Side::A).rts);
 }
 
 TEST_F(StartStopTest, CtsAndDsrOfOneSideDriveRtsAndDtrOfTheOther) {
     windowA().autoHandshake = true;
     view.window[1].autoHandshake = true;
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    ASSERT_TRUE(monitor.StartSide(Side::B));
-    const int fdA = monitor.side(Side::A).port.fd();
-    const int fdB = monitor.side(Side::B).port.fd();
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    const int fdA = monitor.sides().side(Side::A).port.fd();
+    const int fdB = monitor.sides().side(Side::B).port.fd();
 
     lines.setInputLines(fdA, TIOCM_CTS, true);
     ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdB) & TIOCM_RTS) != 0; }));
@@ -157,40 +157,40 @@ TEST_F(StartStopTest, CtsAndDsrOfOneSideDriveRtsAndDtrOfTheOther) {
 
 TEST_F(StartStopTest, NoMirrorUnlessBothSidesRunSerialWithAuto) {
     windowA().autoHandshake = true;
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    ASSERT_TRUE(monitor.StartSide(Side::B));
-    const int fdB = monitor.side(Side::B).port.fd();
-    lines.setInputLines(monitor.side(Side::A).port.fd(), TIOCM_CTS, true);
-    monitor.CtsMirror();
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    const int fdB = monitor.sides().side(Side::B).port.fd();
+    lines.setInputLines(monitor.sides().side(Side::A).port.fd(), TIOCM_CTS, true);
+    monitor.sides().CtsMirror();
     EXPECT_EQ(lines.lines(fdB) & TIOCM_RTS, 0);
     EXPECT_TRUE(view.boxes.empty());
 }
 
 TEST_F(StartStopTest, TerminalStandsInForSideBUntilItCloses) {
-    ASSERT_TRUE(monitor.StartSide(Side::A));
-    ASSERT_TRUE(monitor.StartTerminal());
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartTerminal());
     EXPECT_EQ(view.terminalOpened, 1);
-    EXPECT_TRUE(monitor.side(Side::B).started);
-    EXPECT_TRUE(monitor.side(Side::B).isTerminal);
-    EXPECT_EQ(monitor.connectionName(Side::B), "Terminal");
-    const auto b = monitor.controlState(Side::B);
+    EXPECT_TRUE(monitor.sides().side(Side::B).started);
+    EXPECT_TRUE(monitor.sides().side(Side::B).isTerminal);
+    EXPECT_EQ(monitor.sides().connectionName(Side::B), "Terminal");
+    const auto b = monitor.sides().controlState(Side::B);
     EXPECT_TRUE(!b.settingsEnabled && !b.startEnabled && b.stopEnabled && !b.terminalEnabled);
-    EXPECT_FALSE(monitor.StartTerminal()) << "only one terminal";
+    EXPECT_FALSE(monitor.sides().StartTerminal()) << "only one terminal";
 
     // Side A may not become a network end while the terminal is side B.
-    monitor.StopSide(Side::A);
+    monitor.sides().StopSide(Side::A);
     windowA().network = true;
-    EXPECT_FALSE(monitor.StartSide(Side::A));
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(messages().back(),
               "You want to open a network connection.\nClose terminal window first, because "
               "network connection\nwill not be connected immediately and data cannot be "
               "processed !");
 
-    monitor.OnTerminalClosed();
+    monitor.sides().OnTerminalClosed();
     EXPECT_EQ(view.terminalClosed, 1);
-    EXPECT_FALSE(monitor.side(Side::B).started);
-    EXPECT_FALSE(monitor.side(Side::B).isTerminal);
-    EXPECT_TRUE(monitor.controlState(Side::B).terminalEnabled);
+    EXPECT_FALSE(monitor.sides().side(Side::B).started);
+    EXPECT_FALSE(monitor.sides().side(Side::B).isTerminal);
+    EXPECT_TRUE(monitor.sides().controlState(Side::B).terminalEnabled);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "datapath/LineMonitor.h"
+#include "app/LineMonitor.h"
 #include "recording/LoggingConfigureDialog.h"
 #include "support/FakeTtyBackend.h"
 #include "support/ScriptedPrompt.h"
@@ -237,7 +237,7 @@ TEST(ConfigureLoggingCommand, OkHandsTheOptionsToTheMonitorAndCancelDoesNot) {
     LineMonitor monitor(view, lines);
     ScriptedPrompt prompt;
     CLoggingConfigureDialog dialog(prompt);
-    dialog.Fill(monitor.logSettings());
+    dialog.Fill(monitor.logging().logSettings());
 
     const auto answer = [&](QPushButton* button, auto edit) {
         QTimer::singleShot(0, &dialog, [&dialog, button, edit] {
@@ -250,16 +250,16 @@ TEST(ConfigureLoggingCommand, OkHandsTheOptionsToTheMonitorAndCancelDoesNot) {
         d.logSideBox(false)->click();
         d.modeButton(LogMode::PlainAscii)->click();
     });
-    EXPECT_TRUE(configureLogging(dialog, monitor));
-    EXPECT_EQ(monitor.logSettings().mode, LogMode::PlainAscii);
-    EXPECT_FALSE(monitor.side(Side::B).logEnabled);
-    EXPECT_TRUE(monitor.side(Side::A).logEnabled);
-    EXPECT_EQ(monitor.logWriter().settings().mode, LogMode::PlainAscii);
+    EXPECT_TRUE(configureLogging(dialog, monitor.logging()));
+    EXPECT_EQ(monitor.logging().logSettings().mode, LogMode::PlainAscii);
+    EXPECT_FALSE(monitor.sides().side(Side::B).logEnabled);
+    EXPECT_TRUE(monitor.sides().side(Side::A).logEnabled);
+    EXPECT_EQ(monitor.logging().logWriter().settings().mode, LogMode::PlainAscii);
 
     answer(dialog.cancelButton(),
            [](CLoggingConfigureDialog& d) { d.modeButton(LogMode::Complex)->click(); });
-    EXPECT_FALSE(configureLogging(dialog, monitor));
-    EXPECT_EQ(monitor.logSettings().mode, LogMode::PlainAscii);
+    EXPECT_FALSE(configureLogging(dialog, monitor.logging()));
+    EXPECT_EQ(monitor.logging().logSettings().mode, LogMode::PlainAscii);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/LineMonitor.h"
 #include "base/Version.h"
-#include "datapath/LineMonitor.h"
 #include "recording/FakeLogClock.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
@@ -37,10 +37,10 @@ class LoggingControlTest : public ::testing::Test {
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         dir_ = pattern;
         clock_.setLocal(2026, 12, 7, 9, 19, 2, 45);
-        monitor.logWriter().setClock(clock_);
-        monitor.logWriter().setOwnerName("tester");
-        monitor.settings(Side::A).devicePath = farA.path();
-        monitor.settings(Side::B).devicePath = farB.path();
+        monitor.logging().logWriter().setClock(clock_);
+        monitor.logging().logWriter().setOwnerName("tester");
+        monitor.sides().settings(Side::A).devicePath = farA.path();
+        monitor.sides().settings(Side::B).devicePath = farB.path();
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -58,15 +58,16 @@ class LoggingControlTest : public ::testing::Test {
                "Remember to use a non-proportional characterset to view correctly !\r\n\r\n";
     }
     void startBoth() {
-        ASSERT_TRUE(monitor.StartSide(Side::A));
-        ASSERT_TRUE(monitor.StartSide(Side::B));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     }
     // Sends bytes from a far end and waits until the monitor has passed them on.
     void send(const PtyPair& far, Side s, const std::string& text) {
-        const long long before = monitor.side(s).totalShown;
+        const long long before = monitor.sides().side(s).totalShown;
         far.write(bytesOf(text));
         ASSERT_TRUE(waitUntil([&] {
-            return monitor.side(s).totalShown == before + static_cast<long long>(text.size());
+            return monitor.sides().side(s).totalShown ==
+                   before + static_cast<long long>(text.size());
         }));
     }
 
@@ -80,7 +81,7 @@ class LoggingControlTest : public ::testing::Test {
 };
 
 TEST_F(LoggingControlTest, StartAsksForAFileWithTheDefaultNameAndCancelChangesNothing) {
-    EXPECT_FALSE(monitor.OnLoggingStart());
+    EXPECT_FALSE(monitor.logging().OnLoggingStart());
     ASSERT_EQ(view.prompt_.fileRequests.size(), 1u);
     const FileDialogRequest& request = view.prompt_.fileRequests[0];
     EXPECT_TRUE(request.save);
@@ -88,57 +89,57 @@ TEST_F(LoggingControlTest, StartAsksForAFileWithTheDefaultNameAndCancelChangesNo
     EXPECT_EQ(request.filter,
               "Log files (*.log)|*.log|Data files (*.dat)|*.dat|All files (*.*)|*.*||");
     EXPECT_EQ(request.defaultExtension, "*.log");
-    EXPECT_FALSE(monitor.loggingActive());
-    EXPECT_TRUE(monitor.loggingMenuState().startEnabled);
-    EXPECT_FALSE(monitor.loggingMenuState().stopEnabled);
+    EXPECT_FALSE(monitor.logging().loggingActive());
+    EXPECT_TRUE(monitor.logging().loggingMenuState().startEnabled);
+    EXPECT_FALSE(monitor.logging().loggingMenuState().stopEnabled);
     EXPECT_EQ(view.loggingChanges, 0);
     EXPECT_TRUE(view.prompt_.messages.empty());
 }
 
 TEST_F(LoggingControlTest, MenuStatesAndTheIndicatorFollowStartAndStop) {
     view.prompt_.setNextFileName(path());
-    ASSERT_TRUE(monitor.OnLoggingStart());
-    EXPECT_TRUE(monitor.loggingActive());
-    EXPECT_FALSE(monitor.loggingMenuState().startEnabled);
-    EXPECT_TRUE(monitor.loggingMenuState().stopEnabled);
-    EXPECT_TRUE(monitor.loggingIndicatorShown());
+    ASSERT_TRUE(monitor.logging().OnLoggingStart());
+    EXPECT_TRUE(monitor.logging().loggingActive());
+    EXPECT_FALSE(monitor.logging().loggingMenuState().startEnabled);
+    EXPECT_TRUE(monitor.logging().loggingMenuState().stopEnabled);
+    EXPECT_TRUE(monitor.logging().loggingIndicatorShown());
     EXPECT_EQ(contents(), header());
 
     // The indicator blinks only while a side runs.
-    monitor.OnLoggingBlinkTick();
-    EXPECT_TRUE(monitor.loggingIndicatorShown());
+    monitor.logging().OnLoggingBlinkTick();
+    EXPECT_TRUE(monitor.logging().loggingIndicatorShown());
     startBoth();
-    monitor.OnLoggingBlinkTick();
-    EXPECT_FALSE(monitor.loggingIndicatorShown());
-    monitor.OnLoggingBlinkTick();
-    EXPECT_TRUE(monitor.loggingIndicatorShown());
+    monitor.logging().OnLoggingBlinkTick();
+    EXPECT_FALSE(monitor.logging().loggingIndicatorShown());
+    monitor.logging().OnLoggingBlinkTick();
+    EXPECT_TRUE(monitor.logging().loggingIndicatorShown());
 
-    monitor.OnLoggingStop();
-    EXPECT_FALSE(monitor.loggingActive());
-    EXPECT_TRUE(monitor.loggingMenuState().startEnabled);
-    EXPECT_FALSE(monitor.loggingMenuState().stopEnabled);
-    EXPECT_FALSE(monitor.loggingIndicatorShown());
-    monitor.OnLoggingBlinkTick();
-    EXPECT_FALSE(monitor.loggingIndicatorShown());
+    monitor.logging().OnLoggingStop();
+    EXPECT_FALSE(monitor.logging().loggingActive());
+    EXPECT_TRUE(monitor.logging().loggingMenuState().startEnabled);
+    EXPECT_FALSE(monitor.logging().loggingMenuState().stopEnabled);
+    EXPECT_FALSE(monitor.logging().loggingIndicatorShown());
+    monitor.logging().OnLoggingBlinkTick();
+    EXPECT_FALSE(monitor.logging().loggingIndicatorShown());
     EXPECT_EQ(view.loggingChanges, 4);
 }
 
 TEST_F(LoggingControlTest, AFileThatCannotBeCreatedIsReportedAndLoggingStaysOff) {
     view.prompt_.setNextFileName((dir_ / "no" / "such" / "dir.log").string());
-    EXPECT_FALSE(monitor.OnLoggingStart());
+    EXPECT_FALSE(monitor.logging().OnLoggingStart());
     ASSERT_EQ(view.prompt_.messages.size(), 2u);
     EXPECT_NE(view.prompt_.messages[0].find("dir.log"), std::string::npos);
     EXPECT_EQ(view.prompt_.messages[1], "Unable to create file, sorry !");
-    EXPECT_FALSE(monitor.loggingActive());
-    EXPECT_TRUE(monitor.loggingMenuState().startEnabled);
+    EXPECT_FALSE(monitor.logging().loggingActive());
+    EXPECT_TRUE(monitor.logging().loggingMenuState().startEnabled);
 }
 
 TEST_F(LoggingControlTest, TrafficOfBothSidesIsLoggedWithTheirConnectionNames) {
     startBoth();
-    ASSERT_TRUE(monitor.StartLogging(path()));
+    ASSERT_TRUE(monitor.logging().StartLogging(path()));
     send(farA, Side::A, "AT\r");
     send(farB, Side::B, "OK\r\n");
-    monitor.OnLoggingStop();
+    monitor.logging().OnLoggingStop();
     // Default options: stamp, side and connection name; ASCII symbols from column 0, Hex
     // symbols from 3 * 16 + 10.
     const auto row = [](std::string ascii, const std::string& hex) {
@@ -155,18 +156,18 @@ TEST_F(LoggingControlTest, OnlyChosenSidesAreLoggedAndNothingWhileTheOutputIsOff
     LogSettings settings;
     settings.mode = LogMode::PlainAscii;
     settings.logB = false;
-    monitor.ApplyLogSettings(settings);
+    monitor.logging().ApplyLogSettings(settings);
     startBoth();
-    ASSERT_TRUE(monitor.StartLogging(path()));
+    ASSERT_TRUE(monitor.logging().StartLogging(path()));
     send(farA, Side::A, "one ");
     send(farB, Side::B, "not logged ");
-    monitor.setOutputEnabled(false);
+    monitor.displayStep().setOutputEnabled(false);
     send(farA, Side::A, "hidden ");
-    monitor.setOutputEnabled(true);
+    monitor.displayStep().setOutputEnabled(true);
     settings.logB = true;
-    monitor.ApplyLogSettings(settings);
+    monitor.logging().ApplyLogSettings(settings);
     send(farB, Side::B, "two");
-    monitor.OnLoggingStop();
+    monitor.logging().OnLoggingStop();
     send(farA, Side::A, "after stop");
     EXPECT_EQ(contents(), header() + "one two");
 }

@@ -27,20 +27,20 @@ TEST(LoggingMenu, StartAndStopSwapTheirItemsShowTheIndicatorAndClosingStopsTheLo
     // The dialog starts with the options the engine uses.
     EXPECT_TRUE(window.loggingDialog().values().modeIndex == static_cast<int>(LogMode::Complex));
 
-    ASSERT_TRUE(window.monitor().StartLogging(path));
+    ASSERT_TRUE(window.monitor().logging().StartLogging(path));
     EXPECT_FALSE(start->isEnabled());
     EXPECT_TRUE(stop->isEnabled());
     EXPECT_FALSE(window.loggingIndicator()->isHidden());
 
     stop->trigger();
-    EXPECT_FALSE(window.monitor().loggingActive());
+    EXPECT_FALSE(window.monitor().logging().loggingActive());
     EXPECT_TRUE(start->isEnabled());
     EXPECT_FALSE(stop->isEnabled());
     EXPECT_TRUE(window.loggingIndicator()->isHidden());
 
-    ASSERT_TRUE(window.monitor().StartLogging(path));
+    ASSERT_TRUE(window.monitor().logging().StartLogging(path));
     window.close();
-    EXPECT_FALSE(window.monitor().loggingActive());
+    EXPECT_FALSE(window.monitor().logging().loggingActive());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "app/LineMonitor.h"
 #include "base/CommandIds.h"
-#include "datapath/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
@@ -23,7 +23,8 @@ class FileMenuView : public MonitorView {
     void parametersLoaded() override { ++loaded; }
     void parametersOpened() override {
         ++opened;
-        sidesRunningWhenOpened = monitor->side(Side::A).started || monitor->side(Side::B).started;
+        sidesRunningWhenOpened =
+            monitor->sides().side(Side::A).started || monitor->sides().side(Side::B).started;
     }
     void showBaudControls(Side s, const BaudControls& baud) override {
         baudShown[s == Side::A ? 0 : 1] = baud;
@@ -43,21 +44,21 @@ class ParameterControlTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(folder.ok());
         view.monitor = &monitor;
-        monitor.settings(Side::A).devicePath = farA.path();
-        monitor.settings(Side::B).devicePath = farB.path();
-        monitor.parameterFile().setPath(folder.file("start.dat"));
+        monitor.sides().settings(Side::A).devicePath = farA.path();
+        monitor.sides().settings(Side::B).devicePath = farB.path();
+        monitor.parameters().parameterFile().setPath(folder.file("start.dat"));
     }
     // A parameter file written by a second engine with a few values changed.
     std::string otherFile(const std::string& name) {
         FileMenuView otherView;
         LineMonitor other(otherView, lines);
-        other.settings(Side::A).baud = 19200;
-        other.settings(Side::B).baud = 4800;
+        other.sides().settings(Side::A).baud = 19200;
+        other.sides().settings(Side::B).baud = 4800;
         other.display().useHexSymbols = true;
-        other.side(Side::B).localEcho = true;
+        other.sides().side(Side::B).localEcho = true;
         other.setIdentifier("Bench 7");
-        other.parameterFile().setPath(folder.file(name));
-        EXPECT_TRUE(other.SaveParameters());
+        other.parameters().parameterFile().setPath(folder.file(name));
+        EXPECT_TRUE(other.parameters().SaveParameters());
         return folder.file(name);
     }
     bool dispatch(int id) { return monitor.commands().dispatch(id); }
@@ -72,14 +73,14 @@ class ParameterControlTest : public ::testing::Test {
 
 TEST_F(ParameterControlTest, OpenWhileASideRunsAsksFirstAndNoLeavesEverything) {
     const std::string path = otherFile("other.dat");
-    ASSERT_TRUE(monitor.StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
     view.prompt_.setNextAnswer(PromptAnswer::No);
     ASSERT_TRUE(dispatch(Command::FileOpen));
     ASSERT_EQ(view.prompt_.messages.size(), 1u);
     EXPECT_EQ(view.prompt_.messages[0],
               "This will close all serial ports and delete all output !\nDo you want to proceed ?");
     EXPECT_TRUE(view.prompt_.fileRequests.empty()) << "No ends the command before the dialog";
-    EXPECT_TRUE(monitor.side(Side::A).started);
+    EXPECT_TRUE(monitor.sides().side(Side::A).started);
 
     view.prompt_.setNextAnswer(PromptAnswer::Yes);
     view.prompt_.setNextFileName(path);
@@ -89,11 +90,11 @@ TEST_F(ParameterControlTest, OpenWhileASideRunsAsksFirstAndNoLeavesEverything) {
     EXPECT_EQ(view.prompt_.fileRequests[0].initialPath, folder.file("start.dat"));
     EXPECT_EQ(view.prompt_.fileRequests[0].filter,
               "Data files (*.dat)|*.dat|All files (*.*)|*.*||");
-    EXPECT_FALSE(monitor.side(Side::A).started);
+    EXPECT_FALSE(monitor.sides().side(Side::A).started);
     EXPECT_EQ(view.opened, 1);
     EXPECT_FALSE(view.sidesRunningWhenOpened) << "the sides stop before the controls change";
-    EXPECT_EQ(monitor.parameterFile().path(), path);
-    EXPECT_EQ(monitor.settings(Side::A).baud, 19200);
+    EXPECT_EQ(monitor.parameters().parameterFile().path(), path);
+    EXPECT_EQ(monitor.sides().settings(Side::A).baud, 19200);
     EXPECT_EQ(view.baudShown[0].editText, "19200");
     EXPECT_EQ(view.baudShown[1].listIndex, 4) << "the list selects the entry \"4800\"";
     EXPECT_TRUE(view.checks[Command::UseHexSymbols]);
@@ -113,8 +114,9 @@ TEST_F(ParameterControlTest, ABrokenFileIsReportedAndTheOldPathStays) {
     ASSERT_TRUE(dispatch(Command::FileOpen));
     ASSERT_EQ(view.prompt_.messages.size(), 1u);
     EXPECT_EQ(view.prompt_.messages[0], kReadError);
-    EXPECT_EQ(monitor.parameterFile().path(), folder.file("start.dat"));
-    EXPECT_EQ(monitor.settings(Side::A).baud, 19200) << "what was read before the damage stays";
+    EXPECT_EQ(monitor.parameters().parameterFile().path(), folder.file("start.dat"));
+    EXPECT_EQ(monitor.sides().settings(Side::A).baud, 19200)
+        << "what was read before the damage stays";
     EXPECT_EQ(view.opened, 0);
     EXPECT_EQ(view.loaded, 1) << "the loaded values are applied whatever the result";
 
@@ -132,16 +134,16 @@ TEST_F(ParameterControlTest, SaveAndSaveAsReportTheirResult) {
     view.prompt_.setNextFileName(folder.file("no/such/folder/x.dat"));
     ASSERT_TRUE(dispatch(Command::FileSaveAs));
     EXPECT_EQ(view.prompt_.messages.back(), "Unable to create file !");
-    EXPECT_EQ(monitor.parameterFile().path(), folder.file("start.dat"));
+    EXPECT_EQ(monitor.parameters().parameterFile().path(), folder.file("start.dat"));
     EXPECT_TRUE(view.prompt_.fileRequests.back().save);
 
     view.prompt_.setNextFileName(folder.file("copy.dat"));
     ASSERT_TRUE(dispatch(Command::FileSaveAs));
     EXPECT_EQ(view.prompt_.messages.back(), "Parameters successfully saved !");
-    EXPECT_EQ(monitor.parameterFile().path(), folder.file("copy.dat"));
+    EXPECT_EQ(monitor.parameters().parameterFile().path(), folder.file("copy.dat"));
 
     // A path that was writable when chosen and is gone when saved.
-    monitor.parameterFile().setPath(folder.file("gone/x.dat"));
+    monitor.parameters().parameterFile().setPath(folder.file("gone/x.dat"));
     ASSERT_TRUE(dispatch(Command::FileSave));
     EXPECT_EQ(view.prompt_.messages.back(), "Error saving parameters !!!");
 }

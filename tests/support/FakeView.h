@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "datapath/MonitorView.h"
+#include "app/MonitorView.h"
 #include "support/ScriptedPrompt.h"
 
 namespace pv {

@@ -3,9 +3,10 @@
 #include <sys/ioctl.h>
 
 #include <QEventLoop>
+#include <QTimer>
 
 #include "base/TextFormat.h"
-#include "datapath/LineMonitor.h"
+#include "ports/SideControl.h"
 
 namespace pv {
 
@@ -36,6 +37,8 @@ constexpr const char* kTextVirtualFailed =
     "Unable to open the port !!!\nMaybe it is in use !\n\nEnsure, that drivers for virtual serial "
     "port are installed and registered!";
 
+constexpr const char* kTextDeviceLost =
+    "Comport %c: the device '%s' failed or was removed.\nComport %c has been stopped.";
 constexpr const char* kTextDroppedAtStop =
     "Comport %c: %lld bytes were still waiting for '%s' when the side stopped and were dropped.";
 
@@ -43,18 +46,80 @@ constexpr int kQueueSize = 8192;
 
 }  // namespace
 
-void LineMonitor::readSettings() {
+SideControl::SideControl(SideView& view, ChannelHub& hub, TtyBackend& lines, QObject* parent)
+    : QObject(parent), view_(view), hub_(hub), sideA_(lines), sideB_(lines), link_(view.prompt()) {
+    settingsB_.portNumber = 2;
+    showBaud(baud_[0], settingsA_.baud);
+    showBaud(baud_[1], settingsB_.baud);
+    setVirtualDirectory({});
+    for (Channel* channel :
+         {static_cast<Channel*>(&sideA_.port), static_cast<Channel*>(&sideB_.port),
+          static_cast<Channel*>(&networkChannel_)}) {
+        sayNotices(*channel);
+    }
+    for (QTimer& timer : drainTimer_) {
+        timer.setSingleShot(true);
+    }
+    connect(&drainTimer_[0], &QTimer::timeout, this, [this] { finishDrain(Side::A); });
+    connect(&drainTimer_[1], &QTimer::timeout, this, [this] { finishDrain(Side::B); });
+    connect(&link_, &CSocketClass::closedByClient, this, &SideControl::OnNetworkClosed);
+    connect(&link_, &CSocketClass::closedByServer, this, &SideControl::OnNetworkClosed);
+}
+
+SideControl::~SideControl() = default;
+
+void SideControl::closeAll() {
+    for (Side s : {Side::A, Side::B}) {
+        StopSide(s);
+        finishDrain(s);
+    }
+}
+
+void SideControl::sayNotices(Channel& channel) {
+    connect(&channel, &Channel::notice, this,
+            [this](const std::string& text) { view_.prompt().notice(text); });
+}
+
+void SideControl::setVirtualDirectory(const std::string& directory) {
+    for (Side s : {Side::A, Side::B}) {
+        auto& port = side(s).virtualPort;
+        if (port && port->isOpen()) {
+            continue;
+        }
+        port = std::make_unique<CVirtualSerialPort>(view_.prompt(), directory);
+        sayNotices(*port);
+    }
+}
+
+// Received bytes come through the data path; here only what the port says besides them.
+void SideControl::onSerialEvent(Side s, unsigned events) {
+    if ((events & SerialEvent::Cts) != 0) {
+        CtsMirror();
+    }
+    if ((events & SerialEvent::Dsr) != 0) {
+        DsrMirror();
+    }
+    if ((events & SerialEvent::Lost) != 0 && side(s).isSerial) {
+        const std::string device = side(s).port.deviceName();
+        StopSide(s);
+        finishDrain(s);
+        view_.prompt().notice(
+            formatText(kTextDeviceLost, sideLetter(s), device.c_str(), sideLetter(s)));
+    }
+}
+
+void SideControl::readSettings() {
     view_.readSettings(Side::A, settingsA_, baud_[0]);
     view_.readSettings(Side::B, settingsB_, baud_[1]);
 }
 
-void LineMonitor::WriteSettings(Side s, const PortSettings& newSettings) {
+void SideControl::WriteSettings(Side s, const PortSettings& newSettings) {
     settings(s) = newSettings;
     showBaud(baud_[index(s)], newSettings.baud);
     view_.showBaudControls(s, baud_[index(s)]);
 }
 
-std::string LineMonitor::buildConnectionName(Side s) const {
+std::string SideControl::buildConnectionName(Side s) const {
     const PortSettings& ps = s == Side::A ? settingsA_ : settingsB_;
     std::string name;
     if (ps.serial) {
@@ -70,7 +135,7 @@ std::string LineMonitor::buildConnectionName(Side s) const {
 }
 
 // The rules that may refuse a start before any channel is touched.
-bool LineMonitor::startRulesAllow(Side s) {
+bool SideControl::startRulesAllow(Side s) {
     const PortSettings& ps = settings(s);
     if (!ps.serial && !ps.network && !ps.isVirtual) {
         view_.prompt().message(kTextNoType);
@@ -97,7 +162,7 @@ bool LineMonitor::startRulesAllow(Side s) {
     return true;
 }
 
-bool LineMonitor::openChannels(Side s) {
+bool SideControl::openChannels(Side s) {
     const PortSettings& ps = settings(s);
     PortSide& ps_side = side(s);
     if (ps.network) {
@@ -122,7 +187,7 @@ bool LineMonitor::openChannels(Side s) {
     return true;
 }
 
-bool LineMonitor::openSerial(Side s) {
+bool SideControl::openSerial(Side s) {
     PortSettings& ps = settings(s);
     PortSide& ps_side = side(s);
     std::string error;
@@ -135,7 +200,7 @@ bool LineMonitor::openSerial(Side s) {
     ps_side.port.StartEventThread(
         this, [this, s](SerialPort&, unsigned events) { onSerialEvent(s, events); });
     ps_side.isSerial = true;
-    receive_.attach(s, ps_side.port);
+    hub_.attach(s, ps_side.port);
     if (ps.autoHandshake) {
         ps_side.port.SetFlowControl(true, true, true, true);
         CtsMirror();
@@ -146,40 +211,40 @@ bool LineMonitor::openSerial(Side s) {
     return true;
 }
 
-bool LineMonitor::openNetwork(Side s) {
+bool SideControl::openNetwork(Side s) {
     link_.EnableMessages(true);
     if (!link_.Open(networkSettings_)) {
         return false;
     }
-    receive_.attach(s, networkChannel_);
+    hub_.attach(s, networkChannel_);
     return true;
 }
 
-void LineMonitor::closeNetwork() {
+void SideControl::closeNetwork() {
     networkChannel_.finish();
     link_.Close();
 }
 
-bool LineMonitor::networkConnected() const {
+bool SideControl::networkConnected() const {
     return link_.IsConnected();
 }
 
-bool LineMonitor::openVirtual(Side s) {
+bool SideControl::openVirtual(Side s) {
     CVirtualSerialPort& port = *side(s).virtualPort;
     if (!port.OpenPort(formatText("COM%d", settings(s).portNumber))) {
         return false;
     }
-    receive_.attach(s, port);
+    hub_.attach(s, port);
     return true;
 }
 
-void LineMonitor::closeVirtual(Side s) {
+void SideControl::closeVirtual(Side s) {
     side(s).virtualPort->ClosePort();
 }
 
-void LineMonitor::closeChannels(Side s) {
+void SideControl::closeChannels(Side s) {
     PortSide& ps_side = side(s);
-    receive_.detachAll(s);
+    hub_.detachAll(s);
     if (ps_side.isNetwork) {
         closeNetwork();
         ps_side.isNetwork = false;
@@ -200,7 +265,7 @@ void LineMonitor::closeChannels(Side s) {
     }
 }
 
-bool LineMonitor::StartSide(Side s) {
+bool SideControl::StartSide(Side s) {
     PortSide& ps_side = side(s);
     if (ps_side.started) {
         return true;
@@ -208,11 +273,7 @@ bool LineMonitor::StartSide(Side s) {
     finishDrain(s);
     readSettings();
     connectionName_[index(s)] = buildConnectionName(s);
-    if (s == Side::A) {
-        logWriter_.SetConnectionNameA(connectionName_[0]);
-    } else {
-        logWriter_.SetConnectionNameB(connectionName_[1]);
-    }
+    emit connectionNamed(s, connectionName_[index(s)]);
     if (!startRulesAllow(s)) {
         return false;
     }
@@ -228,17 +289,15 @@ bool LineMonitor::StartSide(Side s) {
         return false;
     }
     ps_side.started = true;
-    receive_.sideChanged(s);
-    if (s == Side::A) {
-        receive_.resetSideA();
-    } else {
+    hub_.sideChanged(s);
+    if (s == Side::B) {
         ps_side.isTerminal = false;
     }
     view_.sideStateChanged(s);
     return true;
 }
 
-bool LineMonitor::StartTerminal() {
+bool SideControl::StartTerminal() {
     if (sideB_.started) {
         return false;
     }
@@ -247,6 +306,7 @@ bool LineMonitor::StartTerminal() {
         return false;
     }
     connectionName_[1] = "Terminal";
+    emit connectionNamed(Side::B, connectionName_[1]);
     if (!view_.openTerminalWindow()) {
         return false;
     }
@@ -256,19 +316,18 @@ bool LineMonitor::StartTerminal() {
     return true;
 }
 
-void LineMonitor::StopSide(Side s) {
+void SideControl::StopSide(Side s) {
     PortSide& ps_side = side(s);
     const bool wasStarted = ps_side.started;
     if (s == Side::A && wasStarted) {
-        // Bytes eXchange holds back were received: they still go on, unchanged.
-        exchange().Release();
+        hub_.releaseHeldA();
     }
     ps_side.started = false;
-    receive_.sideChanged(s);
+    hub_.sideChanged(s);
     if (s == Side::B && ps_side.isTerminal) {
         view_.closeTerminalWindow();
         ps_side.isTerminal = false;
-    } else if (wasStarted && receive_.backlog(s) > 0) {
+    } else if (wasStarted && hub_.backlog(s) > 0) {
         draining_[index(s)] = true;
         drainTimer_[index(s)].start(kDrainMs);
     } else {
@@ -279,7 +338,7 @@ void LineMonitor::StopSide(Side s) {
     }
 }
 
-void LineMonitor::finishDrain(Side s) {
+void SideControl::finishDrain(Side s) {
     if (draining(s)) {
         draining_[index(s)] = false;
         drainTimer_[index(s)].stop();
@@ -287,7 +346,7 @@ void LineMonitor::finishDrain(Side s) {
     }
 }
 
-void LineMonitor::waitForDrains() {
+void SideControl::waitForDrains() {
     if (!draining()) {
         return;
     }
@@ -302,13 +361,13 @@ void LineMonitor::waitForDrains() {
     loop.exec();
 }
 
-void LineMonitor::onBacklogShrank(Side s) {
-    if (draining(s) && receive_.backlog(s) == 0) {
+void SideControl::backlogShrank(Side s) {
+    if (draining(s) && hub_.backlog(s) == 0) {
         finishDrain(s);
     }
 }
 
-LineMonitor::ControlState LineMonitor::controlState(Side s) const {
+SideControl::ControlState SideControl::controlState(Side s) const {
     const PortSide& ps_side = s == Side::A ? sideA_ : sideB_;
     ControlState state;
     state.settingsEnabled = !ps_side.started;
@@ -319,21 +378,21 @@ LineMonitor::ControlState LineMonitor::controlState(Side s) const {
     return state;
 }
 
-void LineMonitor::OnDtrBox(Side s) {
+void SideControl::OnDtrBox(Side s) {
     readSettings();
     if (side(s).isSerial) {
         side(s).port.SetLines(true, settings(s).dtr, false, false);
     }
 }
 
-void LineMonitor::OnRtsBox(Side s) {
+void SideControl::OnRtsBox(Side s) {
     readSettings();
     if (side(s).isSerial) {
         side(s).port.SetLines(false, false, true, settings(s).rts);
     }
 }
 
-void LineMonitor::OnAutoBox(Side s) {
+void SideControl::OnAutoBox(Side s) {
     readSettings();
     if (!side(s).isSerial) {
         return;
@@ -346,18 +405,18 @@ void LineMonitor::OnAutoBox(Side s) {
     }
 }
 
-void LineMonitor::OnGetIt(Side s) {
+void SideControl::OnGetIt(Side s) {
     getIt(baud_[index(s)], settings(s).baud);
     view_.showBaudControls(s, baud_[index(s)]);
 }
 
-void LineMonitor::OnBaudListSelected(Side s, int listIndex) {
+void SideControl::OnBaudListSelected(Side s, int listIndex) {
     readSettings();
     baudListSelected(baud_[index(s)], listIndex, settings(s).baud);
     view_.showBaudControls(s, baud_[index(s)]);
 }
 
-void LineMonitor::OnNetworkClosed() {
+void SideControl::OnNetworkClosed() {
     for (Side s : {Side::A, Side::B}) {
         if (settings(s).network && !settings(s).serial && side(s).started) {
             StopSide(s);
@@ -365,16 +424,16 @@ void LineMonitor::OnNetworkClosed() {
     }
 }
 
-void LineMonitor::CtsMirror() {
+void SideControl::CtsMirror() {
     mirror(TIOCM_CTS, ModemLine::Rts);
 }
 
-void LineMonitor::DsrMirror() {
+void SideControl::DsrMirror() {
     mirror(TIOCM_DSR, ModemLine::Dtr);
 }
 
 // Each side's output line follows the other side's input line, while both run serial with Auto.
-void LineMonitor::mirror(int inputLine, ModemLine outputLine) {
+void SideControl::mirror(int inputLine, ModemLine outputLine) {
     if (!sideA_.isSerial || !sideB_.isSerial || !settingsA_.autoHandshake ||
         !settingsB_.autoHandshake) {
         return;

@@ -1,0 +1,107 @@
+#include "app/LineMonitor.h"
+
+#include "base/CommandIds.h"
+
+namespace pv {
+
+namespace {
+
+constexpr int kRatePeriodMs = 1000;
+
+}  // namespace
+
+LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
+    : QObject(parent),
+      view_(view),
+      sides_(view, receive_, lines),
+      receive_(sides_.side(Side::A), sides_.side(Side::B), *this),
+      exchange_(sides_.side(Side::A), [this] { receive_.ProcessBlockA(); }),
+      display_(view, sides_.side(Side::A), sides_.side(Side::B)),
+      triggers_(view, sides_.side(Side::A).port, display_),
+      logging_(view, sides_.side(Side::A), sides_.side(Side::B), display_.formatter().symbols(),
+               identifier_),
+      parameters_(*this, {sides_.settings(Side::A), sides_.settings(Side::B), exchange_.settings(),
+                          logging_.storedSettings(), sides_.networkSettings(), triggers_.trigger(),
+                          terminal_, display_.formatter(), sides_.side(Side::A).localEcho,
+                          sides_.side(Side::B).localEcho, identifier_, checkForUpdate_}) {
+    receive_.setStage(&exchange_);
+    display_.setLog(&logging_);
+    connect(&receive_, &ReceivePath::backlogShrank, &sides_, &SideControl::backlogShrank);
+    connect(&sides_, &SideControl::connectionNamed, this,
+            [this](Side side, const std::string& name) { logging_.setConnectionName(side, name); });
+    connect(&rateTimer_, &QTimer::timeout, this, &LineMonitor::OnRateTimer);
+    rateTimer_.start(kRatePeriodMs);
+    registerCommands();
+    logging_.registerCommands(commands_);
+    parameters_.registerCommands(commands_);
+}
+
+// The sides stop while the receive path they hand their last bytes to still exists.
+LineMonitor::~LineMonitor() {
+    sides_.closeAll();
+}
+
+void LineMonitor::registerCommands() {
+    const auto toggleEcho = [this](Side s, int id) {
+        bool& echo = sides_.side(s).localEcho;
+        echo = !echo;
+        view_.setMenuCheck(id, echo);
+    };
+    commands_.add(Command::LocalEchoA, [=] { toggleEcho(Side::A, Command::LocalEchoA); });
+    commands_.add(Command::LocalEchoB, [=] { toggleEcho(Side::B, Command::LocalEchoB); });
+    DisplayFormatter& formatter = display_.formatter();
+    commands_.add(Command::UseAsciiSymbols, [this, &formatter] {
+        formatter.useAsciiSymbols = !formatter.useAsciiSymbols;
+        view_.setMenuCheck(Command::UseAsciiSymbols, formatter.useAsciiSymbols);
+    });
+    commands_.add(Command::UseHexSymbols, [this, &formatter] {
+        formatter.useHexSymbols = !formatter.useHexSymbols;
+        view_.setMenuCheck(Command::UseHexSymbols, formatter.useHexSymbols);
+    });
+}
+
+void LineMonitor::OnRateTimer() {
+    view_.showRate(rateDisplay_.tick(receive_.takeRxPerSecond(), display_.outputEnabled()));
+}
+
+void LineMonitor::forwardedA(const uint8_t* data, int count) {
+    const TriggerResult trigger = triggers_.check(data, count);
+    display_.DisplayBlock(Side::A, data, count);
+    triggers_.finish(trigger);
+}
+
+void LineMonitor::forwardedB(const uint8_t* data, int count) {
+    display_.DisplayBlock(Side::B, data, count);
+}
+
+void LineMonitor::parametersApplied() {
+    logging_.ApplyLogSettings(logging_.logSettings());
+    triggers_.DefineTrigger(TriggerSettings(triggers_.trigger().settings()));
+    const DisplayFormatter& formatter = display_.formatter();
+    view_.setMenuCheck(Command::UseAsciiSymbols, formatter.useAsciiSymbols);
+    view_.setMenuCheck(Command::UseHexSymbols, formatter.useHexSymbols);
+    view_.setMenuCheck(Command::LocalEchoA, sides_.side(Side::A).localEcho);
+    view_.setMenuCheck(Command::LocalEchoB, sides_.side(Side::B).localEcho);
+    view_.parametersLoaded();
+}
+
+bool LineMonitor::sidesRunning() const {
+    const SideControl& sides = sides_;
+    return sides.side(Side::A).started || sides.side(Side::B).started;
+}
+
+void LineMonitor::parametersOpened() {
+    sides_.StopSide(Side::A);
+    sides_.StopSide(Side::B);
+    view_.parametersOpened();
+    // The baud lists select the loaded rates, or their first entry.
+    for (Side s : {Side::A, Side::B}) {
+        sides_.WriteSettings(s, sides_.settings(s));
+    }
+}
+
+std::string LineMonitor::ownerName() const {
+    return logging_.logWriter().ownerName();
+}
+
+}  // namespace pv

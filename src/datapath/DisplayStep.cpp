@@ -1,0 +1,43 @@
+#include "datapath/DisplayStep.h"
+
+namespace pv {
+
+namespace {
+
+constexpr const char* kTextOutputEnable = "Enable";
+
+}  // namespace
+
+DisplayStep::DisplayStep(DisplayView& view, PortSide& sideA, PortSide& sideB)
+    : view_(view), sideA_(sideA), sideB_(sideB) {}
+
+void DisplayStep::DisplayBlock(Side s, const uint8_t* data, int count) {
+    if (count <= 0) {
+        return;
+    }
+    const PaneFormat format = s == Side::A ? PaneFormat::SideA : PaneFormat::SideB;
+    if (outputEnabled_) {
+        formatter_.DisplayBlock(format, data, count);
+        view_.showBlock(s, data, count);
+        if (log_ != nullptr) {
+            log_->logBlock(s, data, count);
+        }
+    } else {
+        formatter_.skipBlock(format, count);
+    }
+    (s == Side::A ? sideA_ : sideB_).totalShown += count;
+}
+
+void DisplayStep::MarkTriggerMatch(int patternBytes, int trailingBytes) {
+    if (outputEnabled_) {
+        formatter_.MarkTriggerMatch(patternBytes, trailingBytes);
+        view_.markTriggerMatch(patternBytes, trailingBytes);
+    }
+}
+
+void DisplayStep::stopOutput() {
+    outputEnabled_ = false;
+    view_.setOutputButtonCaption(kTextOutputEnable);
+}
+
+}  // namespace pv
