@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "base/Cp1252.h"
 
+using namespace pv;
+
 namespace pv {
 namespace {
 

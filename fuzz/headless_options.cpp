@@ -8,6 +8,8 @@
 #include "FuzzSupport.h"
 #include "app/HeadlessOptions.h"
 
+using namespace pv;
+
 namespace pv {
 namespace {
 

@@ -12,6 +12,8 @@
 #include "settings/ParameterFile.h"
 #include "terminal/TerminalSettings.h"
 
+using namespace pv;
+
 namespace pv {
 namespace {
 

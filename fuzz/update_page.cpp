@@ -7,6 +7,8 @@
 #include "FuzzSupport.h"
 #include "app/UpdatePage.h"
 
+using namespace pv;
+
 namespace pv {
 namespace {
 
