@@ -11,6 +11,7 @@
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
+#include "support/SideSettings.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -29,19 +30,6 @@ class QuietView : public MonitorView {
     long long rated = 0;
     long long shown[2] = {0, 0};
 };
-
-PortSettings serialOn(const std::string& path) {
-    PortSettings settings;
-    settings.devicePath = path;
-    return settings;
-}
-
-PortSettings networkOnly() {
-    PortSettings settings;
-    settings.serial = false;
-    settings.network = true;
-    return settings;
-}
 
 // Reads count bytes from a far end on a thread while the event loop runs.
 std::vector<uint8_t> collect(int fd, size_t count, int timeoutMs = 10000) {

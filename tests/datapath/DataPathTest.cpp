@@ -17,6 +17,7 @@
 #include "support/FakeTtyBackend.h"
 #include "support/FakeView.h"
 #include "support/PtyPair.h"
+#include "support/SideSettings.h"
 #include "support/TempFolder.h"
 #include "support/TwoWayPump.h"
 #include "support/WaitUntil.h"
@@ -26,19 +27,6 @@ using namespace pv;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-PortSettings serialOn(const std::string& path) {
-    PortSettings settings;
-    settings.devicePath = path;
-    return settings;
-}
-
-PortSettings networkOnly() {
-    PortSettings settings;
-    settings.serial = false;
-    settings.network = true;
-    return settings;
-}
 
 // Runs work on a thread while this thread's event loop runs the engine.
 void whileEngineRuns(const std::function<void()>& work, int timeoutMs = 120000) {
