@@ -44,6 +44,10 @@ void quitOnSignals() {
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
 }
 
+constexpr const char* kTextOutputStopped =
+    "The trigger switched the display output off (Auto Deactivate): from now on nothing is "
+    "shown or logged.";
+
 class ConsoleView : public MonitorView {
   public:
     explicit ConsoleView(bool monitor) {
@@ -58,6 +62,7 @@ class ConsoleView : public MonitorView {
         }
     }
     void sideStateChanged(Side) override {}
+    void outputStopped() override { prompt_.notice(kTextOutputStopped); }
 
   private:
     ConsolePrompt prompt_;

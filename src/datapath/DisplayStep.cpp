@@ -38,6 +38,7 @@ void DisplayStep::MarkTriggerMatch(int patternBytes, int trailingBytes) {
 void DisplayStep::stopOutput() {
     outputEnabled_ = false;
     view_.setOutputButtonCaption(kTextOutputEnable);
+    view_.outputStopped();
 }
 
 }  // namespace pv

@@ -20,6 +20,8 @@ class DisplayView {
     virtual void markTriggerMatch(int /*patternLength*/, int /*bytesBehind*/) {}
     // The engine switched the display output; the output button's caption follows.
     virtual void setOutputButtonCaption(const std::string& /*caption*/) {}
+    // The trigger switched the output off: a front end without that button says so.
+    virtual void outputStopped() {}
 };
 
 // Where a shown block is written down as well (the log).

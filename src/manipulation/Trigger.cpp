@@ -146,9 +146,12 @@ TriggerResult Trigger::Check(const uint8_t* block, int n) {
         counting_ = true;
         return result;
     }
-    if (counting_) {
-        counter_ += n;
+    // The postscaler counts from a match: before the first one nothing re-arms, so Auto
+    // Deactivate cannot switch the output off before anything happened.
+    if (!counting_) {
+        return result;
     }
+    counter_ += n;
     if (counter_ >= settings_.postscaler) {
         counter_ = 0;
         counting_ = false;

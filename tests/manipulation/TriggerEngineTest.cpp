@@ -157,15 +157,20 @@ TEST_F(TriggerEngineTest, PatternSplitAcrossBlocksIsMarkedInTheSecond) {
     EXPECT_EQ(view.marks, (std::vector<std::pair<int, int>>{{2, 1}}));
 }
 
-TEST_F(TriggerEngineTest, PostscalerZeroSwitchesTheOutputOffBeforeAnyMatch) {
+// Auto Deactivate keeps the picture around an event: it never acts before the first match.
+TEST_F(TriggerEngineTest, PostscalerZeroSwitchesTheOutputOffOnlyAfterAMatch) {
     start(armed({0x0D, 0x0A}, 0));
     sendA({0x41});
-    EXPECT_EQ(view.statuses, std::vector<std::string>{"Waiting ..."});
-    EXPECT_FALSE(monitor.displayStep().outputEnabled());
-    EXPECT_EQ(view.shown[0], Bytes{0x41});
+    EXPECT_TRUE(view.statuses.empty());
+    EXPECT_TRUE(monitor.displayStep().outputEnabled());
+    sendA({0x0D, 0x0A});
     sendA({0x42});
-    EXPECT_EQ(view.shown[0], Bytes{0x41});
-    EXPECT_EQ(monitor.sides().side(Side::A).totalShown, 2);
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"Triggered !!!", "Waiting ..."}));
+    EXPECT_FALSE(monitor.displayStep().outputEnabled());
+    EXPECT_EQ(view.shown[0], (Bytes{0x41, 0x0D, 0x0A, 0x42}));
+    sendA({0x43});
+    EXPECT_EQ(view.shown[0].size(), 4u);
+    EXPECT_EQ(monitor.sides().side(Side::A).totalShown, 5);
 }
 
 TEST_F(TriggerEngineTest, BytesOfSideBNeverFire) {

@@ -82,7 +82,7 @@ struct ReferenceTrigger {
         } else if (counting) {
             counter += n;
         }
-        if (!found && counter >= s.postscaler) {
+        if (!found && counting && counter >= s.postscaler) {
             counter = 0;
             counting = false;
             r.waiting = true;
@@ -118,14 +118,15 @@ TEST(TriggerCheck, SequencesOfBlocks) {
         {"overlapping occurrences: the first one only",
          armed({0x41, 0x42, 0x41}, 100),
          {{{0x41, 0x42, 0x41, 0x42, 0x41}, true, false, false, 2, 2}}},
-        {"postscaler 0 re-arms on every block without the pattern, even before a match",
+        {"postscaler 0 re-arms at the first block after a match, never before one",
          armed({0x0D, 0x0A}, 0),
-         {{{0x41}, false, true, true, 0, 0},
+         {{{0x41}, false, false, false, 0, 0},
           {{0x0D, 0x0A}, true, false, false, 0, 0},
-          {{0x42}, false, true, true, 0, 0}}},
+          {{0x42}, false, true, true, 0, 0},
+          {{0x43}, false, false, false, 0, 0}}},
         {"without Auto Deactivate the output stays on",
          armed({0x0D, 0x0A}, 0, false),
-         {{{0x41}, false, true, false, 0, 0}}},
+         {{{0x0D, 0x0A}, true, false, false, 0, 0}, {{0x41}, false, true, false, 0, 0}}},
         {"a new match while counting starts the count again",
          armed({0x58}, 4),
          {{{0x58, 0x01, 0x02}, true, false, false, 2, 2},
