@@ -16,14 +16,27 @@ ConsoleMonitor::ConsoleMonitor(int bytesPerRow)
 
 // A block comes from one side, so only its start can end the other side's stretch; the rest is
 // copied a row's remainder at a time.
-void ConsoleMonitor::feed(bool sideA, const uint8_t* bytes, int count, std::string& out) {
-    if (count > 0 && length_ > 0 && sideA != sideA_) {
+void ConsoleMonitor::feed(bool sideA, const uint8_t* bytes, int count, std::string& out,
+                          const Stamp& at) {
+    if (count <= 0) {
+        return;
+    }
+    if (length_ > 0 && sideA != sideA_) {
         writeStretch(out);
     }
+    const RowClock::BlockStart start = clock_.beginBlock(sideA, at);
+    if (start.newRow) {
+        flush(out);
+        column_ = 0;
+    }
+    int64_t response = start.responseUs;
     while (count > 0) {
         if (length_ == 0) {
             sideA_ = sideA;
             start_ = column_;
+            stretchAt_ = at;
+            stretchResponse_ = response;
+            response = -1;
         }
         const int n = std::min(count, bytesPerRow_ - column_);
         std::copy_n(bytes, n, bytes_.begin() + length_);
@@ -46,6 +59,9 @@ void ConsoleMonitor::flush(std::string& out) {
 
 // Written in place at the end of out, which the caller reuses: no allocation per row.
 void ConsoleMonitor::writeStretch(std::string& out) {
+    if (clock_.timeColumn()) {
+        clock_.appendPrefix(out, stretchAt_, stretchResponse_);
+    }
     const auto width = static_cast<size_t>(bytesPerRow_);
     const size_t hexAt = 3;
     const size_t textAt = hexAt + width * 3 + 1;

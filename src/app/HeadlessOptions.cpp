@@ -125,6 +125,29 @@ const std::vector<Option>& optionTable() {
              o.monitor = true;
              return std::string();
          }},
+        {"--timestamps", "abs|start|delta",
+         "--monitor lines begin with the time of day, the time since the first line, or the "
+         "time since the previous line; the other side's answer shows its response time",
+         [](HeadlessOptions& o, const std::string& v) {
+             static const std::pair<const char*, TimeColumn> kinds[] = {
+                 {"abs", TimeColumn::Clock},
+                 {"start", TimeColumn::SinceStart},
+                 {"delta", TimeColumn::SincePrevious}};
+             for (const auto& [name, column] : kinds) {
+                 if (v == name) {
+                     o.monitorTimes.column = column;
+                     return std::string();
+                 }
+             }
+             return std::string("expects abs, start or delta");
+         }},
+        {"--pause-row", "MS", "--monitor starts a new row when bytes follow MS ms of quiet",
+         [](HeadlessOptions& o, const std::string& v) {
+             std::optional<int> ms;
+             std::string error = parseInt(v, 1, RowClock::kMaxPauseRowMs, ms);
+             o.monitorTimes.pauseRowMs = ms.value_or(0);
+             return error;
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "datapath/RowClock.h"
+
 namespace pv {
 
 // Command line of the front end without a window. Every option is declared once, in the table
@@ -28,6 +30,8 @@ struct HeadlessOptions {
     bool demo = false;             // both sides virtual ports COM1 and COM2
     std::string logFile;           // empty: no logging
     bool monitor = false;          // print the traffic on stdout
+    // The time at the start of each monitor line, and new rows after a quiet line.
+    TimeViewOptions monitorTimes;
 
     bool operator==(const HeadlessOptions&) const = default;
 };

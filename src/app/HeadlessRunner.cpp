@@ -50,15 +50,15 @@ constexpr const char* kTextOutputStopped =
 
 class ConsoleView : public MonitorView {
   public:
-    explicit ConsoleView(bool monitor) {
+    ConsoleView(bool monitor, const TimeViewOptions& times) : stamped_(times != TimeViewOptions{}) {
         if (monitor) {
-            output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO);
+            output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO, times);
         }
     }
     Prompt& prompt() override { return prompt_; }
     void showBlock(Side side, const uint8_t* data, int count) override {
         if (output_) {
-            output_->feed(side == Side::A, data, count);
+            output_->feed(side == Side::A, data, count, stamped_ ? systemStamp() : Stamp{});
         }
     }
     void sideStateChanged(Side) override {}
@@ -66,6 +66,7 @@ class ConsoleView : public MonitorView {
 
   private:
     ConsolePrompt prompt_;
+    bool stamped_;
     std::unique_ptr<pv::MonitorOutput> output_;
 };
 
@@ -167,7 +168,7 @@ int runHeadless(const HeadlessOptions& options) {
     }
     // From the start: a signal while the sides open still ends the run through the closing steps.
     quitOnSignals();
-    ConsoleView view(options.monitor);
+    ConsoleView view(options.monitor, options.monitorTimes);
     LineMonitor monitor(view);
     monitor.sides().setVirtualDirectory(options.virtualDirectory);
     loadParameters(monitor, view.prompt(), options);

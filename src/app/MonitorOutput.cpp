@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace pv {
 
@@ -19,7 +20,11 @@ constexpr size_t kWriteChunk = 4096;
 
 }  // namespace
 
-MonitorOutput::MonitorOutput(int fd) : fd_(fd), thread_([this] { run(); }) {}
+MonitorOutput::MonitorOutput(int fd, const TimeViewOptions& times)
+    : fd_(fd), thread_([this] { run(); }) {
+    std::lock_guard lock(mutex_);
+    rows_.setTimes(times);
+}
 
 MonitorOutput::~MonitorOutput() {
     {
@@ -35,7 +40,7 @@ bool MonitorOutput::alive() const {
     return alive_;
 }
 
-void MonitorOutput::feed(bool sideA, const uint8_t* data, int count) {
+void MonitorOutput::feed(bool sideA, const uint8_t* data, int count, const Stamp& at) {
     std::lock_guard lock(mutex_);
     if (!alive_ || count <= 0) {
         return;
@@ -48,18 +53,28 @@ void MonitorOutput::feed(bool sideA, const uint8_t* data, int count) {
     }
     // What was left out came before this block: its line goes in first.
     if (marker != 0) {
-        push(kUnshownMark, static_cast<uint32_t>(std::min<long long>(unshown_, UINT32_MAX)));
+        push({kUnshownMark, static_cast<uint32_t>(std::min<long long>(unshown_, UINT32_MAX)), at});
         unshown_ = 0;
     }
-    push(sideA ? 'A' : 'B', length);
+    push({static_cast<uint8_t>(sideA ? 'A' : 'B'), length, at});
     queue_.push(data, length);
 }
 
-void MonitorOutput::push(uint8_t kind, uint32_t length) {
-    const uint8_t header[kHeaderBytes] = {
-        kind, static_cast<uint8_t>(length >> 24), static_cast<uint8_t>(length >> 16),
-        static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length)};
-    queue_.push(header, kHeaderBytes);
+void MonitorOutput::push(const Header& header) {
+    uint8_t bytes[kHeaderBytes];
+    std::memcpy(bytes, &header, kHeaderBytes);
+    queue_.push(bytes, kHeaderBytes);
+}
+
+MonitorOutput::Header MonitorOutput::pop() {
+    uint8_t bytes[kHeaderBytes];
+    for (uint8_t& byte : bytes) {
+        byte = queue_.front()[0];
+        queue_.pop(1);
+    }
+    Header header;
+    std::memcpy(&header, bytes, kHeaderBytes);
+    return header;
 }
 
 void MonitorOutput::sayUnshown(long long count, std::string& lines) {
@@ -73,14 +88,9 @@ void MonitorOutput::sayUnshown(long long count, std::string& lines) {
 void MonitorOutput::format(std::string& lines) {
     uint8_t block[4096];
     while (!queue_.empty()) {
-        uint8_t header[kHeaderBytes];
-        for (uint8_t& byte : header) {
-            byte = queue_.front()[0];
-            queue_.pop(1);
-        }
-        size_t left = (size_t{header[1]} << 24) | (size_t{header[2]} << 16) |
-                      (size_t{header[3]} << 8) | header[4];
-        if (header[0] == kUnshownMark) {
+        const Header header = pop();
+        size_t left = header.length;
+        if (header.kind == kUnshownMark) {
             sayUnshown(static_cast<long long>(left), lines);
             continue;
         }
@@ -93,7 +103,7 @@ void MonitorOutput::format(std::string& lines) {
                 queue_.pop(take);
                 n += take;
             }
-            rows_.feed(header[0] == 'A', block, static_cast<int>(n), lines);
+            rows_.feed(header.kind == 'A', block, static_cast<int>(n), lines, header.at);
             left -= n;
         }
     }

@@ -24,25 +24,32 @@ class MonitorOutput {
     // A row that stops filling is printed after this pause, so a person sees every byte soon.
     static constexpr int kRowFlushMs = 100;
 
-    explicit MonitorOutput(int fd);
+    explicit MonitorOutput(int fd, const TimeViewOptions& times = {});
     // Prints what is still queued, giving up on an output that then takes nothing for kGiveUpMs.
     ~MonitorOutput();
     MonitorOutput(const MonitorOutput&) = delete;
     MonitorOutput& operator=(const MonitorOutput&) = delete;
 
-    void feed(bool sideA, const uint8_t* data, int count);
+    // A block of a side, read at `at`.
+    void feed(bool sideA, const uint8_t* data, int count, const Stamp& at = {});
     // False once the reader went away (a closed pipe): nothing more is printed.
     bool alive() const;
 
   private:
     static constexpr int kGiveUpMs = 300;
-    // One queued block: a header of side ('A' or 'B') and length, then the bytes; or a header
-    // of kUnshownMark with the count of bytes left out there.
-    static constexpr size_t kHeaderBytes = 5;
+    // One queued block: a header of side ('A' or 'B'), length and time, then the bytes; or a
+    // header of kUnshownMark with the count of bytes left out there.
+    struct Header {
+        uint8_t kind;
+        uint32_t length;
+        Stamp at;
+    };
+    static constexpr size_t kHeaderBytes = sizeof(Header);
     static constexpr uint8_t kUnshownMark = '-';
 
     void run();
-    void push(uint8_t kind, uint32_t length);
+    void push(const Header& header);
+    Header pop();
     void format(std::string& lines);
     void sayUnshown(long long count, std::string& lines);
     bool write(const std::string& lines);

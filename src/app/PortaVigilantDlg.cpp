@@ -42,6 +42,7 @@ namespace pv {
 namespace {
 
 constexpr const char* kTextLoggingIndicator = "Logging activ !";
+constexpr const char* kTextResponseTimes = "Response : %s (min %s, max %s)";
 constexpr const char* kTextTitle = "PortaVigilant";
 constexpr const char* kTextTitleWithIdentifier = "PortaVigilant - %s";
 constexpr int kBlinkPeriodMs = 500;
@@ -179,6 +180,8 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     layout->addWidget(trigger_);
     layout->addWidget(rate_);
     layout->addWidget(status_, 1);
+    responses_ = new QLabel(row);
+    layout->addWidget(responses_);
     loggingIndicator_ = new QLabel(kTextLoggingIndicator, row);
     loggingIndicator_->setStyleSheet("color: red");
     loggingIndicator_->hide();
@@ -320,6 +323,13 @@ void CPortaVigilantDlg::saveParameters() {
     if (persistParameters_) {
         monitor_->parameters().SaveParameters();
     }
+}
+
+void CPortaVigilantDlg::showResponseTimes(const ResponseTimes& times) {
+    responses_->setText(QString::fromStdString(
+        formatText(kTextResponseTimes, RowClock::responseText(times.lastUs).c_str() + 1,
+                   RowClock::responseText(times.minUs).c_str() + 1,
+                   RowClock::responseText(times.maxUs).c_str() + 1)));
 }
 
 void CPortaVigilantDlg::showRate(const RateDisplay::Tick& tick) {

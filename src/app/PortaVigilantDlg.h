@@ -56,6 +56,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void showBaudControls(Side side, const BaudControls& baud) override;
     void setLineBox(Side side, ModemLine line, bool on) override;
     void showRate(const RateDisplay::Tick& tick) override;
+    void showResponseTimes(const ResponseTimes& times) override;
     void setMenuCheck(int commandId, bool on) override;
     void showTriggerStatus(const std::string& text) override;
     void loggingStateChanged() override;
@@ -65,6 +66,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     MainMenu& menu() { return *menu_; }
     QLabel* rateField() const { return rate_; }
     QLineEdit* statusLine() const { return status_; }
+    QLabel* responseTimes() const { return responses_; }
     QLabel* triggerStatus() const { return trigger_; }
     HelpWindow& help() { return *help_; }
     QLabel* loggingIndicator() const { return loggingIndicator_; }
@@ -102,6 +104,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     MainMenu* menu_ = nullptr;
     QLabel* rate_ = nullptr;
     QLineEdit* status_ = nullptr;
+    QLabel* responses_ = nullptr;
     QLabel* trigger_ = nullptr;
     std::unique_ptr<HelpWindow> help_;
     QLabel* loggingIndicator_ = nullptr;

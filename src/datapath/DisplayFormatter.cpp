@@ -33,19 +33,37 @@ constexpr char kHexDigits[] = "0123456789ABCDEF";
 }  // namespace
 
 // The common case without symbols, written straight into the pieces: every byte takes one
-// character and three, so the room is known before the loop.
-void DisplayFormatter::renderPlain(const uint8_t* bytes, int count, bool recordTrail) {
+// character and three, and each row at most kMaxPrefix more, so the room is known before the
+// loop.
+void DisplayFormatter::renderPlain(const uint8_t* bytes, int count, bool recordTrail,
+                                   const BlockRows& rows) {
     const int64_t asciiStart = asciiBase_ + ascii_->length();
     const int64_t hexStart = hexBase_ + hex_->length();
     const auto n = static_cast<size_t>(count);
     const size_t breaks = (static_cast<size_t>(column_) + n) / static_cast<size_t>(bytesPerRow_);
-    asciiPiece_.resize(n + breaks);
-    hexPiece_.resize(3 * n + breaks);
+    const bool stamped = clock_.timeColumn();
+    // A forced break and the rows that begin in the block.
+    const size_t extra = 1 + (stamped ? (breaks + 2) * kMaxPrefix : 0);
+    asciiPiece_.resize(n + breaks + extra);
+    hexPiece_.resize(3 * n + breaks + extra);
     char* const asciiBegin = asciiPiece_.data();
     char* const hexBegin = hexPiece_.data();
     char* a = asciiBegin;
     char* h = hexBegin;
+    if (rows.start.newRow && column_ > 0) {
+        *a++ = '\n';
+        *h++ = '\n';
+        column_ = 0;
+    }
+    int64_t response = rows.start.responseUs;
     for (size_t i = 0; i < n; ++i) {
+        if (stamped && column_ == 0) {
+            const std::string& prefix = rowPrefix(rows, response);
+            std::copy(prefix.begin(), prefix.end(), a);
+            std::copy(prefix.begin(), prefix.end(), h);
+            a += prefix.size();
+            h += prefix.size();
+        }
         const uint8_t byte = bytes[i];
         if (recordTrail) {
             trail_[trailTotal_++ % kTrailSize] = {sequence_ + i, asciiStart + (a - asciiBegin),
@@ -62,22 +80,43 @@ void DisplayFormatter::renderPlain(const uint8_t* bytes, int count, bool recordT
             column_ = 0;
         }
     }
-    // A row width lowered below the column makes fewer breaks than reserved.
     asciiPiece_.resize(static_cast<size_t>(a - asciiBegin));
     hexPiece_.resize(static_cast<size_t>(h - hexBegin));
     sequence_ += n;
 }
 
-void DisplayFormatter::render(const uint8_t* bytes, int count, bool recordTrail) {
+const std::string& DisplayFormatter::rowPrefix(const BlockRows& rows, int64_t& response) {
+    prefix_.clear();
+    clock_.appendPrefix(prefix_, rows.at, response);
+    response = -1;
+    if (prefix_.size() > kMaxPrefix) {
+        prefix_.resize(kMaxPrefix);
+    }
+    return prefix_;
+}
+
+void DisplayFormatter::render(const uint8_t* bytes, int count, bool recordTrail,
+                              const BlockRows& rows) {
     if (!useAsciiSymbols && !useHexSymbols) {
-        renderPlain(bytes, count, recordTrail);
+        renderPlain(bytes, count, recordTrail, rows);
         return;
     }
     asciiPiece_.clear();
     hexPiece_.clear();
     const int64_t asciiStart = asciiBase_ + ascii_->length();
     const int64_t hexStart = hexBase_ + hex_->length();
+    if (rows.start.newRow && column_ > 0) {
+        asciiPiece_.push_back('\n');
+        hexPiece_.push_back('\n');
+        column_ = 0;
+    }
+    int64_t response = rows.start.responseUs;
     for (int i = 0; i < count; ++i) {
+        if (clock_.timeColumn() && column_ == 0) {
+            const std::string& prefix = rowPrefix(rows, response);
+            asciiPiece_ += prefix;
+            hexPiece_ += prefix;
+        }
         const uint8_t byte = bytes[i];
         const size_t asciiAt = asciiPiece_.size();
         const size_t hexAt = hexPiece_.size();
@@ -101,7 +140,8 @@ void DisplayFormatter::render(const uint8_t* bytes, int count, bool recordTrail)
     sequence_ += static_cast<uint64_t>(count);
 }
 
-void DisplayFormatter::DisplayBlock(PaneFormat side, const uint8_t* bytes, int count) {
+void DisplayFormatter::DisplayBlock(PaneFormat side, const uint8_t* bytes, int count,
+                                    const Stamp& at) {
     if (count <= 0) {
         return;
     }
@@ -110,7 +150,8 @@ void DisplayFormatter::DisplayBlock(PaneFormat side, const uint8_t* bytes, int c
         return;
     }
     lastTrimmedRows_ = 0;
-    render(bytes, count, side == PaneFormat::SideA);
+    const BlockRows rows{clock_.beginBlock(side == PaneFormat::SideA, at), at};
+    render(bytes, count, side == PaneFormat::SideA, rows);
     ascii_->append(asciiPiece_, side);
     hex_->append(hexPiece_, side);
     if (lineCount_ >= historyLines_) {
@@ -188,6 +229,7 @@ void DisplayFormatter::Clear() {
     lineCount_ = 1;
     lastTrimmedRows_ = 0;
     trailValidFrom_ = trailTotal_;
+    clock_.restart();
 }
 
 BytesPerRowInput parseBytesPerRow(std::string_view text) {

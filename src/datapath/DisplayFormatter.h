@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "datapath/Pane.h"
+#include "datapath/RowClock.h"
 #include "datapath/SymbolTables.h"
 
 namespace pv {
@@ -35,8 +36,9 @@ class DisplayFormatter {
     // The panes to write to; without them (nullptr) blocks are only counted.
     void attach(Pane* ascii, Pane* hex);
 
-    // Renders and appends one block of a side (format SideA or SideB).
-    void DisplayBlock(PaneFormat side, const uint8_t* bytes, int count);
+    // Renders and appends one block of a side (format SideA or SideB), read at `at` (used only
+    // while the row clock is active).
+    void DisplayBlock(PaneFormat side, const uint8_t* bytes, int count, const Stamp& at = {});
     // A block went by while the output was off: a later match must not reach into bytes that
     // were never shown.
     void skipBlock(PaneFormat side, int count);
@@ -65,6 +67,10 @@ class DisplayFormatter {
     // Rows removed from each pane by the last append (0 when it did not trim).
     int lastTrimmedRows() const { return lastTrimmedRows_; }
 
+    // The time column, new rows after a pause, and the response times of the session.
+    RowClock& rowClock() { return clock_; }
+    const RowClock& rowClock() const { return clock_; }
+
     // The pieces of the last block, for callers that show the same text elsewhere.
     const std::string& asciiPiece() const { return asciiPiece_; }
     const std::string& hexPiece() const { return hexPiece_; }
@@ -81,10 +87,21 @@ class DisplayFormatter {
     // Enough for the longest match: a block plus the pattern bytes held from earlier blocks.
     static constexpr size_t kTrailSize = 16384;
 
-    void render(const uint8_t* bytes, int count, bool recordTrail);
+    // Where the rows of the block in hand begin: a forced row break, and the response time its
+    // first row shows.
+    struct BlockRows {
+        RowClock::BlockStart start;
+        Stamp at;
+    };
+    // The longest row prefix copied; longer texts (absurd times) are cut.
+    static constexpr size_t kMaxPrefix = 2 * RowClock::kPrefixWidth;
+
+    void render(const uint8_t* bytes, int count, bool recordTrail, const BlockRows& rows);
     // Removes whole rows from both panes, a multiple of trimRows(), to below historyLines().
     void trimTo(int lines);
-    void renderPlain(const uint8_t* bytes, int count, bool recordTrail);
+    void renderPlain(const uint8_t* bytes, int count, bool recordTrail, const BlockRows& rows);
+    // The prefix of a row that begins now, in prefix_; its response only on the block's first.
+    const std::string& rowPrefix(const BlockRows& rows, int64_t& response);
     void markRange(const Shown& first, const Shown& last);
 
     Pane* ascii_ = nullptr;
@@ -105,6 +122,8 @@ class DisplayFormatter {
     uint64_t trailValidFrom_ = 0;  // side A bytes before this one were not shown
     std::string asciiPiece_;
     std::string hexPiece_;
+    RowClock clock_;
+    std::string prefix_;
 };
 
 // The bytes-per-row edit on losing the focus: the value to take and, when the text was out of

@@ -1,5 +1,6 @@
 #include "datapath/DisplayPanes.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 #include "base/TextFormat.h"
 #include "datapath/DisplayStep.h"
@@ -25,6 +28,12 @@ constexpr const char* kTextCopy = "Copy";
 constexpr const char* kTextEnable = "Enable";
 constexpr const char* kTextDisable = "Disable";
 constexpr const char* kTextTotals = "Total : ComA = %lld, ComB = %lld";
+constexpr const char* kTextTime = "Time :";
+constexpr const char* kTimeColumnChoices[] = {"Off", "Time of day", "Since start",
+                                              "Since previous row"};
+constexpr const char* kTextPauseRow = "New row after a pause of";
+constexpr const char* kTextPauseOff = "never";
+constexpr const char* kTextMilliseconds = " ms";
 
 // The Hex pane is 1.5 times as wide as the ASCII pane.
 constexpr int kAsciiStretch = 2;
@@ -65,6 +74,7 @@ DisplayPanes::DisplayPanes(DisplayStep& step, QWidget* parent)
     controls->addWidget(legendA_);
     controls->addWidget(legendB_);
     controls->addStretch(1);
+    controls->addWidget(buildTimeControls());
     controls->addWidget(new QLabel(kTextBytesPerRow, this));
     controls->addWidget(bytesPerRowEdit_);
     controls->addWidget(clearButton_);
@@ -162,8 +172,39 @@ void DisplayPanes::toggleOutput() {
     refresh();
 }
 
+QWidget* DisplayPanes::buildTimeControls() {
+    auto* box = new QWidget(this);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    timeColumn_ = new QComboBox(box);
+    for (const char* choice : kTimeColumnChoices) {
+        timeColumn_->addItem(choice);
+    }
+    pauseRow_ = new QSpinBox(box);
+    pauseRow_->setRange(0, RowClock::kMaxPauseRowMs);
+    pauseRow_->setSpecialValueText(kTextPauseOff);
+    pauseRow_->setSuffix(kTextMilliseconds);
+    row->addWidget(new QLabel(kTextTime, box));
+    row->addWidget(timeColumn_);
+    row->addWidget(new QLabel(kTextPauseRow, box));
+    row->addWidget(pauseRow_);
+    connect(timeColumn_, &QComboBox::currentIndexChanged, this, &DisplayPanes::takeTimeOptions);
+    connect(pauseRow_, &QSpinBox::valueChanged, this, &DisplayPanes::takeTimeOptions);
+    return box;
+}
+
+void DisplayPanes::takeTimeOptions() {
+    step_.formatter().rowClock().setOptions(
+        {static_cast<TimeColumn>(timeColumn_->currentIndex()), pauseRow_->value()});
+}
+
 void DisplayPanes::showBytesPerRow() {
     bytesPerRowEdit_->setText(QString::number(step_.formatter().bytesPerRow()));
+    const TimeViewOptions options = step_.formatter().rowClock().options();
+    const QSignalBlocker quietColumn(timeColumn_);
+    const QSignalBlocker quietPause(pauseRow_);
+    timeColumn_->setCurrentIndex(static_cast<int>(options.column));
+    pauseRow_->setValue(options.pauseRowMs);
 }
 
 void DisplayPanes::takeBytesPerRow() {

@@ -6,7 +6,9 @@
 
 #include "datapath/TextPane.h"
 
+class QComboBox;
 class QLabel;
+class QSpinBox;
 class QLineEdit;
 class QPushButton;
 
@@ -44,22 +46,27 @@ class DisplayPanes : public QWidget {
     void toggleOutput();
     // Takes the bytes-per-row edit's text, held in 1..128 (focus lost or Enter).
     void takeBytesPerRow();
-    // The edit shows the display's bytes per row.
+    // The controls show the display's bytes per row, time column and pause.
     void showBytesPerRow();
+    QComboBox* timeColumnBox() const { return timeColumn_; }
+    QSpinBox* pauseRowBox() const { return pauseRow_; }
     // One frame: shows what the display step changed, the totals and the output caption.
     void refresh();
 
   private:
     void followScroll(TextPane& moved, TextPane& other);
+    QWidget* buildTimeControls();
+    void takeTimeOptions();
 
     DisplayStep& step_;
-    // Null once the engine has ended (the main window ends it before its child widgets).
     std::unique_ptr<TextPane> ascii_;
     std::unique_ptr<TextPane> hex_;
     QPushButton* clearButton_ = nullptr;
     QPushButton* copyButton_ = nullptr;
     QPushButton* outputButton_ = nullptr;
     QLineEdit* bytesPerRowEdit_ = nullptr;
+    QComboBox* timeColumn_ = nullptr;
+    QSpinBox* pauseRow_ = nullptr;
     QLabel* totals_ = nullptr;
     QLabel* legendA_ = nullptr;
     QLabel* legendB_ = nullptr;

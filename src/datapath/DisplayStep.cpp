@@ -17,7 +17,12 @@ void DisplayStep::DisplayBlock(Side s, const uint8_t* data, int count) {
     }
     const PaneFormat format = s == Side::A ? PaneFormat::SideA : PaneFormat::SideB;
     if (outputEnabled_) {
-        formatter_.DisplayBlock(format, data, count);
+        const RowClock& rows = formatter_.rowClock();
+        const long long responses = rows.responses().count;
+        formatter_.DisplayBlock(format, data, count, clock_());
+        if (rows.responses().count != responses) {
+            view_.showResponseTimes(rows.responses());
+        }
         view_.showBlock(s, data, count);
         if (log_ != nullptr) {
             log_->logBlock(s, data, count);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "base/Side.h"
@@ -22,6 +23,8 @@ class DisplayView {
     virtual void setOutputButtonCaption(const std::string& /*caption*/) {}
     // The trigger switched the output off: a front end without that button says so.
     virtual void outputStopped() {}
+    // A new response time was measured (side B answered side A, or the other way round).
+    virtual void showResponseTimes(const ResponseTimes& /*times*/) {}
 };
 
 // Where a shown block is written down as well (the log).
@@ -38,6 +41,8 @@ class DisplayStep {
     DisplayStep(DisplayView& view, PortSide& sideA, PortSide& sideB);
 
     void setLog(BlockLog* log) { log_ = log; }
+    // Where the time of a block comes from while the row clock is active (tests set a fake).
+    void setClock(std::function<Stamp()> clock) { clock_ = std::move(clock); }
     void DisplayBlock(Side s, const uint8_t* data, int count);
     // Colours a trigger match (see DisplayFormatter::MarkTriggerMatch) in the model and the
     // view; nothing happens while the output is off.
@@ -56,6 +61,7 @@ class DisplayStep {
     PortSide& sideA_;
     PortSide& sideB_;
     BlockLog* log_ = nullptr;
+    std::function<Stamp()> clock_ = systemStamp;
     DisplayFormatter formatter_;
     bool outputEnabled_ = true;
 };

@@ -247,6 +247,9 @@ void ParameterFile::buildTable() {
                 NetworkPort::kMaximum));
     add(text("listen address", t_.network.listenAddress));
     add(integer("eXchange hold time", t_.exchange.holdTimeoutMs, 0, kMaxHoldTimeoutMs, 500, 500));
+    TimeViewOptions& times = display.rowClock().options();
+    add(enumerated("time column", times.column, 3, 0, 0));
+    add(integer("new row after a pause (ms)", times.pauseRowMs, 0, RowClock::kMaxPauseRowMs, 0, 0));
 }
 
 void ParameterFile::SetDefaults() {

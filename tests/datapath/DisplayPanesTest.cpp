@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QSpinBox>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontInfo>
@@ -247,6 +250,17 @@ TEST_F(DisplayPanesTest, BytesPerRowEditIsHeldInRange) {
     }
     receive(farA, "abcdefghi");
     EXPECT_EQ(asciiText(), "abcdefg\nhi");
+}
+
+TEST_F(DisplayPanesTest, TimeControlsSetTheRowClockAndShowItsOptions) {
+    panes.timeColumnBox()->setCurrentIndex(2);
+    panes.pauseRowBox()->setValue(250);
+    EXPECT_EQ(monitor.display().rowClock().options(),
+              (TimeViewOptions{TimeColumn::SinceStart, 250}));
+    monitor.display().rowClock().setOptions({TimeColumn::Clock, 0});
+    panes.showBytesPerRow();
+    EXPECT_EQ(panes.timeColumnBox()->currentIndex(), 1);
+    EXPECT_EQ(panes.pauseRowBox()->text(), "never");
 }
 
 TEST_F(DisplayPanesTest, PanesScrollTogetherAndFollowTheNewestRow) {
