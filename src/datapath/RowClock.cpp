@@ -12,12 +12,33 @@ namespace {
 constexpr int64_t kUsPerMs = 1000;
 constexpr int64_t kUsPerSecond = 1000000;
 
-void appendPadded(std::string& out, const char* text, size_t width) {
-    const size_t at = out.size();
-    out.append(text);
-    if (out.size() - at < width) {
-        out.append(width - (out.size() - at), ' ');
+// Appends value / 10^decimals with that many digits after the point, right-aligned in width
+// (filled with `fill`); no allocation, no locale.
+void appendDecimal(std::string& out, int64_t value, int decimals, size_t width, char fill = ' ') {
+    char text[32];
+    char* end = text + sizeof text;
+    char* p = end;
+    const bool negative = value < 0;
+    uint64_t rest = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    for (int i = 0; i < decimals; ++i) {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
     }
+    if (decimals > 0) {
+        *--p = '.';
+    }
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (negative) {
+        *--p = '-';
+    }
+    const auto length = static_cast<size_t>(end - p);
+    if (length < width) {
+        out.append(width - length, fill);
+    }
+    out.append(p, length);
 }
 
 }  // namespace
@@ -51,20 +72,35 @@ RowClock::BlockStart RowClock::beginBlock(bool sideA, const Stamp& at) {
 }
 
 void RowClock::appendPrefix(std::string& out, const Stamp& at, int64_t responseUs) {
+    if (responseUs < 0 && cacheValid_ && cacheUs_ == at.steadyUs) {
+        out += cache_;
+        return;
+    }
+    const size_t start = out.size();
+    // Counted from the row before, a further row of the same time reads "+0.000", not this.
+    const bool repeats = options_.column != TimeColumn::SincePrevious ||
+                         (rowsStarted_ && previousRowUs_ == at.steadyUs);
     appendTime(out, at);
     out.push_back(' ');
-    appendPadded(out, responseUs >= 0 ? responseText(responseUs).c_str() : "", kResponseWidth);
-    out.push_back(' ');
+    const size_t responseAt = out.size();
+    if (responseUs >= 0) {
+        appendResponse(out, responseUs);
+    }
+    out.append(kResponseWidth + 1 - std::min(kResponseWidth, out.size() - responseAt), ' ');
     if (!rowsStarted_) {
         rowsStarted_ = true;
         firstRowUs_ = at.steadyUs;
-        previousRowUs_ = at.steadyUs;
     }
     previousRowUs_ = at.steadyUs;
+    cacheValid_ = responseUs < 0 && repeats;
+    if (cacheValid_) {
+        cache_.assign(out, start);
+        cacheUs_ = at.steadyUs;
+    }
 }
 
 void RowClock::appendTime(std::string& out, const Stamp& at) {
-    char text[32];
+    const size_t start = out.size();
     switch (options_.column) {
         case TimeColumn::Clock: {
             const int64_t second = at.wallUs / kUsPerSecond;
@@ -75,37 +111,47 @@ void RowClock::appendTime(std::string& out, const Stamp& at) {
                 std::strftime(cachedClock_, sizeof cachedClock_, "%H:%M:%S", &local);
                 cachedSecond_ = second;
             }
-            std::snprintf(text, sizeof text, "%s.%03d", cachedClock_,
-                          static_cast<int>(at.wallUs % kUsPerSecond / kUsPerMs));
+            out.append(cachedClock_, 8);
+            out.push_back('.');
+            appendDecimal(out, at.wallUs % kUsPerSecond / kUsPerMs, 0, 3, '0');
             break;
         }
-        case TimeColumn::SinceStart: {
-            const int64_t us = rowsStarted_ ? at.steadyUs - firstRowUs_ : 0;
-            std::snprintf(text, sizeof text, "%12.3f", static_cast<double>(us) / kUsPerSecond);
+        case TimeColumn::SinceStart:
+            appendDecimal(out, (rowsStarted_ ? at.steadyUs - firstRowUs_ : 0) / kUsPerMs, 3,
+                          kTimeWidth);
             break;
-        }
-        case TimeColumn::SincePrevious: {
-            const int64_t us = rowsStarted_ ? at.steadyUs - previousRowUs_ : 0;
-            std::snprintf(text, sizeof text, "+%11.3f", static_cast<double>(us) / kUsPerSecond);
+        case TimeColumn::SincePrevious:
+            out.push_back('+');
+            appendDecimal(out, (rowsStarted_ ? at.steadyUs - previousRowUs_ : 0) / kUsPerMs, 3,
+                          kTimeWidth - 1);
             break;
-        }
         case TimeColumn::Off:
             return;
     }
-    appendPadded(out, text, kTimeWidth);
+    if (out.size() - start < kTimeWidth) {
+        out.append(kTimeWidth - (out.size() - start), ' ');
+    }
 }
 
 void RowClock::restart() {
     rowsStarted_ = false;
+    cacheValid_ = false;
+}
+
+void RowClock::appendResponse(std::string& out, int64_t us) {
+    out.push_back('+');
+    if (us < 10 * kUsPerSecond) {
+        appendDecimal(out, (us + 50) / 100, 1, 0);
+        out.append(" ms");
+    } else {
+        appendDecimal(out, (us + 5000) / 10000, 2, 0);
+        out.append(" s");
+    }
 }
 
 std::string RowClock::responseText(int64_t us) {
-    char text[32];
-    if (us < 10 * kUsPerSecond) {
-        std::snprintf(text, sizeof text, "+%.1f ms", static_cast<double>(us) / kUsPerMs);
-    } else {
-        std::snprintf(text, sizeof text, "+%.2f s", static_cast<double>(us) / kUsPerSecond);
-    }
+    std::string text;
+    appendResponse(text, us);
     return text;
 }
 

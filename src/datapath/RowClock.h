@@ -47,9 +47,16 @@ class RowClock {
     static constexpr size_t kResponseWidth = 10;
     static constexpr size_t kPrefixWidth = kTimeWidth + 1 + kResponseWidth + 1;
 
-    void setOptions(const TimeViewOptions& options) { options_ = options; }
+    void setOptions(const TimeViewOptions& options) {
+        options_ = options;
+        cacheValid_ = false;
+    }
     const TimeViewOptions& options() const { return options_; }
-    TimeViewOptions& options() { return options_; }
+    // For the parameter file, which fills the options in place.
+    TimeViewOptions& options() {
+        cacheValid_ = false;
+        return options_;
+    }
     // The longest pause a user can ask for (an hour).
     static constexpr int kMaxPauseRowMs = 3600000;
     bool timeColumn() const { return options_.column != TimeColumn::Off; }
@@ -71,6 +78,7 @@ class RowClock {
 
   private:
     void appendTime(std::string& out, const Stamp& at);
+    static void appendResponse(std::string& out, int64_t us);
 
     TimeViewOptions options_;
     bool anyByte_ = false;
@@ -83,6 +91,10 @@ class RowClock {
     // The text of the last second shown, so the time of day is not worked out for every row.
     int64_t cachedSecond_ = -1;
     char cachedClock_[9] = {};
+    // The prefix that further rows of the same time get: the rows of one block all read the same.
+    bool cacheValid_ = false;
+    int64_t cacheUs_ = 0;
+    std::string cache_;
 };
 
 }  // namespace pv
