@@ -165,12 +165,11 @@ size_t TerminalKeyDecoder::escape(size_t pos, std::vector<TerminalKey>& keys, bo
         if (c < 0x20 || c > 0x3F) {
             break;
         }
-        ++end;
+        if (++end - pos >= kMaxSequence) {
+            return end - pos;  // too long for a key: dropped, wherever the reads were cut
+        }
     }
     if (end >= pending_.size()) {
-        if (end - pos > kMaxSequence) {
-            return end - pos;
-        }
         if (!final) {
             return 0;
         }

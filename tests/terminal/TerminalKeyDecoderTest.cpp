@@ -55,6 +55,9 @@ TEST(TerminalKeyDecoder, BytesOfATerminalBecomeKeys) {
         {{"\x1Bx\x1B\x1B[B"}, "<ESC>x<ESC><DOWN>", false},
         // Unknown sequences go whole; a sequence cut by a byte that cannot be in one goes up to it.
         {{"\x1B[200~a\x1B[?1;2cb\x1B[12\x01"}, "ab<^A>", false},
+        // A sequence too long for a key is dropped at its limit, wherever the reads were cut.
+        {{"\x1B[1;1;1;1;1;1;1;1;1~"}, "1;1~", false},
+        {{"\x1B[1;1;1;1;1;1;1;", "1;1~"}, "1;1~", false},
         {{"\xC3\xA4\xE2\x82\xAC"}, "<U+00E4><U+20AC>", false},
         {{"\xE2\x82", "\xAC"}, "<U+20AC>", false},
         {{"\xE2\x82"}, "", false},
