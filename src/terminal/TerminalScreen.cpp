@@ -8,8 +8,8 @@ namespace pv {
 
 namespace {
 
-// Trimmed text is dropped from the front only once it is a large share, so a trim costs a
-// position move and the storage is reused.
+// Trimmed text is dropped from the front only once there is a fair amount of it, so a trim
+// costs a position move and the storage is reused.
 constexpr size_t kCompactChars = 64 * 1024;
 constexpr char16_t kControlPictures = u'\u2400';
 
@@ -136,7 +136,9 @@ void TerminalScreen::dropFirstLine() {
 }
 
 void TerminalScreen::compact() {
-    if (head_ > kCompactChars && head_ > text_.size() / 2) {
+    // A quarter of the limit keeps the storage near the limit; moving the text costs four
+    // characters per character trimmed, little beside showing it.
+    if (head_ > kCompactChars && head_ > static_cast<size_t>(limits_.maxChars / 4)) {
         text_.erase(0, head_);
         head_ = 0;
     }

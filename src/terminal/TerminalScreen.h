@@ -19,7 +19,7 @@ enum class ShownRemoval : uint8_t { Nothing, Character, LineEnd };
 // view lay out megabytes as one block.
 struct TerminalScreenLimits {
     int maxLines = 10000;
-    int64_t maxChars = 2 * 1024 * 1024;
+    int64_t maxChars = 1024 * 1024;
     int maxLineLength = 4096;
 };
 
@@ -71,6 +71,10 @@ class TerminalScreen {
     // Bytes of escape sequences that were not shown.
     uint64_t hiddenBytes() const { return hiddenBytes_; }
     const TerminalScreenLimits& limits() const { return limits_; }
+    // Bytes of storage the text holds, trimmed text that waits for reuse included.
+    size_t memoryUse() const {
+        return text_.capacity() * sizeof(char16_t) + softBreaks_.size() * sizeof(int64_t);
+    }
 
   private:
     void appendChar(char16_t c);
