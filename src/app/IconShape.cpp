@@ -28,10 +28,17 @@ IconTrace squareWave(double top, double height, IconColor color, int phase) {
     return trace;
 }
 
+// Three decimals are finer than any pixel the icon is shown at.
 std::string number(double value) {
     std::array<char, 32> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value);
-    return std::string(text.data(), result.ptr);
+    const auto result =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 3);
+    std::string out(text.data(), result.ptr);
+    out.erase(out.find_last_not_of('0') + 1);
+    if (out.back() == '.') {
+        out.pop_back();
+    }
+    return out;
 }
 
 std::string hexColor(IconColor color) {
