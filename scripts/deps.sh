@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-serial socat ser2net
   xvfb xauth
+  dpkg-dev fakeroot lintian desktop-file-utils appstream librsvg2-bin man-db
 )
 for arg in "$@"; do
   case "$arg" in

@@ -16,7 +16,7 @@ scripts/deps.sh --fuzz
 
 dir=build-fuzz
 cmake -S . -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPV_FUZZ=ON -DPV_BUILD_TESTS=OFF -DPV_BUILD_BENCH=OFF >/dev/null
+  -DPV_FUZZ=ON -DPV_BUILD_TESTS=OFF -DPV_BUILD_BENCH=OFF -DPV_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$dir" --target pv_fuzzers --parallel "$(nproc)"
 
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1"

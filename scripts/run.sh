@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Only the program: the tests and benchmarks wait for scripts/test.sh, which uses the same folder.
+scripts/build.sh build --target portavigilant -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ $# -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting the demo on two virtual ports (see --help for more)." >&2
   exec build/src/portavigilant --demo

@@ -9,7 +9,9 @@
 namespace pv {
 
 // Command line of the front end without a window. Every option is declared once, in the table
-// in HeadlessOptions.cpp, which also produces the usage text.
+// in HeadlessOptions.cpp, which also produces the usage text; the bash completion reads its
+// options from that text, and the manual page (packaging/portavigilant.1.in) needs an entry for
+// each, which the packaging check makes sure of.
 struct HeadlessOptions {
     bool headless = false;
     bool help = false;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,9 +15,13 @@ using Bytes = std::vector<uint8_t>;
 
 // A frame built by hand, so the reader is checked against the wire layout, not the encoder.
 Bytes rawFrame(uint8_t type, int declaredLength, const Bytes& payload) {
-    Bytes out{type, static_cast<uint8_t>(declaredLength >> 8),
-              static_cast<uint8_t>(declaredLength & 0xFF)};
-    out.insert(out.end(), payload.begin(), payload.end());
+    // Sized once and filled in place: growing a three-byte vector by insert() draws a false
+    // -Warray-bounds from GCC 12 at -O3.
+    Bytes out(3 + payload.size());
+    out[0] = type;
+    out[1] = static_cast<uint8_t>(declaredLength >> 8);
+    out[2] = static_cast<uint8_t>(declaredLength & 0xFF);
+    std::copy(payload.begin(), payload.end(), out.begin() + 3);
     return out;
 }
 
