@@ -6,8 +6,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
@@ -50,12 +54,51 @@ bool isDirectory(const std::string& path) {
 
 // Linux says ENOENT both for a missing file and for a missing folder on its way; the user is
 // better served by telling the two apart.
-bool parentMissing(const std::string& path) {
+std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
-        return false;
+        return ".";
     }
-    return !isDirectory(slash == 0 ? std::string("/") : path.substr(0, slash));
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+bool parentMissing(const std::string& path) {
+    return path.find('/') != std::string::npos && !isDirectory(folderOf(path));
+}
+
+// Through a symbolic link, the file it names; a link that names nothing stays itself.
+std::string linkTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return path;
+    }
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
+// A new file beside the one it will replace, hidden, named so that two writers never meet.
+int createReplacement(const std::string& target, std::string& created) {
+    static std::atomic<unsigned> counter{0};
+    const std::string name = target.substr(target.find_last_of('/') + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        created = folderOf(target) + "/." + name + "." + std::to_string(::getpid()) + "-" +
+                  std::to_string(counter++) + ".tmp";
+        int fd;
+        do {
+            fd = ::open(created.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Owner and group stay where the system lets them; another user's file becomes ours.
+bool keepOwner(int fd, const struct stat& old) {
+    return ::fchown(fd, old.st_uid, old.st_gid) == 0 ||
+           ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
 }
 
 // atoi without its undefined behaviour: leading white space, a sign, digits; clamped to int32.
@@ -197,6 +240,74 @@ bool CFileNeu::Open(const std::string& path, unsigned flags) {
     return true;
 }
 
+bool CFileNeu::OpenReplacing(const std::string& path) {
+    Close();
+    const std::string target = linkTarget(path);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) {
+        return Open(path, modeCreate | modeWrite);
+    }
+    memory_.clear();
+    path_ = path;
+    std::string created;
+    const int fd = createReplacement(target, created);
+    if (fd < 0) {
+        const int error = errno;
+        if (exists && (error == EACCES || error == EPERM) && ::access(target.c_str(), W_OK) == 0) {
+            return Open(path, modeCreate | modeWrite);
+        }
+        ReportError(error == ENOENT && parentMissing(target) ? badPath : causeOfErrno(error), path);
+        return false;
+    }
+    if (exists) {
+        keepOwner(fd, old);
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    fd_ = fd;
+    replacementPath_ = created;
+    replacedPath_ = target;
+    return true;
+}
+
+bool CFileNeu::CommitReplacing() {
+    if (fd_ < 0) {
+        return false;
+    }
+    // Whatever the file system, the new bytes are on the disk before any name points at them.
+    if (::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) {
+        reportErrno(errno);
+        Close();
+        return false;
+    }
+    if (replacementPath_.empty()) {
+        return closeDescriptor();
+    }
+    const std::string created = std::exchange(replacementPath_, std::string());
+    if (!closeDescriptor()) {
+        ::unlink(created.c_str());
+        return false;
+    }
+    if (::rename(created.c_str(), replacedPath_.c_str()) != 0) {
+        reportErrno(errno);
+        ::unlink(created.c_str());
+        return false;
+    }
+    const int folder = ::open(folderOf(replacedPath_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+void CFileNeu::discardReplacement() {
+    if (!replacementPath_.empty()) {
+        ::unlink(replacementPath_.c_str());
+        replacementPath_.clear();
+    }
+}
+
 void CFileNeu::OpenMemory(std::string contents) {
     Close();
     path_.clear();
@@ -207,15 +318,22 @@ void CFileNeu::OpenMemory(std::string contents) {
 
 void CFileNeu::Close() {
     inMemory_ = false;
+    closeDescriptor();
+    discardReplacement();
+}
+
+bool CFileNeu::closeDescriptor() {
     if (fd_ < 0) {
-        return;
+        return true;
     }
     const int fd = fd_;
     fd_ = -1;
     // No retry on EINTR: the descriptor is released either way on Linux.
     if (::close(fd) != 0 && errno != EINTR) {
         reportErrno(errno);
+        return false;
     }
+    return true;
 }
 
 ssize_t CFileNeu::readSome(char* buffer, size_t count) {
@@ -292,6 +410,60 @@ int64_t CFileNeu::GetLength64() {
     return st.st_size;
 }
 
+int64_t CFileNeu::GetPosition() {
+    if (!isOpen()) {
+        return -1;
+    }
+    const off_t position = seek(0, SEEK_CUR);
+    if (position < 0) {
+        reportErrno(errno);
+    }
+    return position;
+}
+
+bool CFileNeu::SetLength(int64_t length) {
+    if (!isOpen() || length < 0) {
+        return false;
+    }
+    if (inMemory_) {
+        memory_.resize(static_cast<size_t>(length));
+        return true;
+    }
+    int result;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(length));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        reportErrno(errno);
+        return false;
+    }
+    return true;
+}
+
+bool CFileNeu::isRegularFile() const {
+    if (inMemory_) {
+        return true;
+    }
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<FileId> CFileNeu::fileId() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{st.st_dev, st.st_ino};
+}
+
+std::optional<FileId> CFileNeu::fileIdOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    return FileId{st.st_dev, st.st_ino};
+}
+
 int32_t CFileNeu::GetLength() {
     const int64_t length = GetLength64();
     if (length < 0) {
@@ -355,7 +527,12 @@ bool CFileNeu::WriteString(const std::string& text) {
 
 bool CFileNeu::WriteLine(const std::string& text) {
     // One write call, so a line is never left half written without its end by a later failure.
-    return WriteString(text + kLineEnd);
+    std::string line;
+    line.reserve(text.size() + 2);
+    std::copy_if(text.begin(), text.end(), std::back_inserter(line),
+                 [](char c) { return c != '\r' && c != '\n'; });
+    line += kLineEnd;
+    return WriteString(line);
 }
 
 bool CFileNeu::WriteInt(int32_t value) {
@@ -367,6 +544,10 @@ bool CFileNeu::WriteFlag(bool value) {
 }
 
 std::string CFileNeu::ReadRawLine(bool anyLineFeed) {
+    return ReadRawLine(anyLineFeed, std::numeric_limits<size_t>::max());
+}
+
+std::string CFileNeu::ReadRawLine(bool anyLineFeed, size_t maxBytes) {
     std::string line;
     if (!isOpen()) {
         return line;
@@ -375,8 +556,8 @@ std::string CFileNeu::ReadRawLine(bool anyLineFeed) {
     std::array<char, kLineChunk> chunk{};
     bool lastWasCr = false;
     bool lastDropped = false;
-    for (;;) {
-        const ssize_t n = readSome(chunk.data(), seekable ? chunk.size() : 1);
+    for (size_t left = maxBytes; left > 0;) {
+        const ssize_t n = readSome(chunk.data(), seekable ? std::min(chunk.size(), left) : 1);
         if (n < 0) {
             reportErrno(errno);
             return line;
@@ -403,7 +584,9 @@ std::string CFileNeu::ReadRawLine(bool anyLineFeed) {
             }
             lastWasCr = c == '\r';
         }
+        left -= static_cast<size_t>(n);
     }
+    return line;
 }
 
 bool CFileNeu::ReadTextLine(std::string& text) {

@@ -3,11 +3,19 @@
 #include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pv {
 
 class Prompt;
+
+// Which file a path or a descriptor stands for: the same pair is the same file.
+struct FileId {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileId&) const = default;
+};
 
 // The program's one file class: a POSIX file whose every operation returns a failure value
 // instead of raising, and shows a German text naming the cause and the file. On top of it the
@@ -68,6 +76,13 @@ class CFileNeu {
     std::string lastErrorText() const { return lastErrorText_; }
 
     bool Open(const std::string& path, unsigned flags);
+    // For writing a file anew without ever leaving it cut short: the bytes go to a new file in
+    // the same folder, and CommitReplacing flushes it to the disk and renames it over the old
+    // one, which keeps its permissions. Until then the old file is untouched; Close without a
+    // commit removes the new one. A path that names no regular file (a device, a FIFO), or a
+    // writable file in a folder that takes no new file, is written in place instead.
+    bool OpenReplacing(const std::string& path);
+    bool CommitReplacing();
     // Opens the bytes for reading and writing, at their start; the path is empty.
     void OpenMemory(std::string contents = {});
     // The bytes of the last memory file, also after Close.
@@ -79,17 +94,29 @@ class CFileNeu {
     int32_t GetLength();
     // The full length, -1 if not open or on error.
     int64_t GetLength64();
+    // The current position, -1 if not open or on error.
+    int64_t GetPosition();
+    // Cuts the file to the length (or extends it with zeros); the position stays.
+    bool SetLength(int64_t length);
+    // A regular file or a memory file: no device, FIFO or socket, whose reading may never end.
+    bool isRegularFile() const;
+    // The open file's identity, and a path's (nothing when there is no file or none open).
+    std::optional<FileId> fileId() const;
+    static std::optional<FileId> fileIdOf(const std::string& path);
     bool Exists(const std::string& path);
     size_t Read(void* buffer, size_t count);
     bool Write(const void* buffer, size_t count);
 
     bool WriteString(const std::string& text);
+    // A text line holds no CR or LF: they are left out, so the text cannot split its line.
     bool WriteLine(const std::string& text);
     bool WriteInt(int32_t value);
     bool WriteFlag(bool value);
 
     // One line with its line end; with anyLineFeed every LF ends it, otherwise only CR LF does.
     std::string ReadRawLine(bool anyLineFeed);
+    // The same, but reading stops after maxBytes bytes even without a line end.
+    std::string ReadRawLine(bool anyLineFeed, size_t maxBytes);
     // The readers store into their argument only when they return true.
     bool ReadTextLine(std::string& text);
     bool ReadInt(int32_t& value);
@@ -108,6 +135,9 @@ class CFileNeu {
     void ReportError(Cause cause, const std::string& path);
     void reportErrno(int error) { ReportError(causeOfErrno(error), path_); }
     void showMessage(const std::string& text);
+    // Closes the descriptor; false (reported) when the close failed.
+    bool closeDescriptor();
+    void discardReplacement();
 
     Prompt* prompt_;
     int fd_ = -1;
@@ -116,6 +146,9 @@ class CFileNeu {
     size_t memoryPos_ = 0;
     bool showMessages_ = true;
     std::string path_;
+    // While replacing: the new file, and the file it replaces (a link's target, not the link).
+    std::string replacementPath_;
+    std::string replacedPath_;
     Cause lastCause_ = none;
     std::string lastErrorText_;
 };

@@ -138,7 +138,7 @@ class SymbolFileTest : public ::testing::Test {
 
 TEST_F(SymbolFileTest, SavedTablesLoadBackUnchanged) {
     SymbolTables saved = custom();
-    saved.asciiSymbols[0x0D] = "\r";
+    saved.asciiSymbols[0x0D] = "\t";  // CR and LF cannot be part of a line
     saved.asciiSymbols[0x7F] = "\x7F";
     saved.asciiSymbols[0xFF] = "\xFF\xFE";
     saved.hexSymbols[0x20] = "  ";
