@@ -57,4 +57,12 @@ std::string BytesToText(std::span<const uint8_t> bytes, bool asciiInput, ByteTex
     return text;
 }
 
+std::vector<uint8_t> storableBytes(std::span<const uint8_t> bytes, bool asciiInput) {
+    std::vector<uint8_t> kept(bytes.begin(), bytes.end());
+    if (asciiInput) {
+        std::erase_if(kept, [](uint8_t b) { return b == 0x0D || b == 0x0A; });
+    }
+    return kept;
+}
+
 }  // namespace pv

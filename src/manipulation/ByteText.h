@@ -26,5 +26,8 @@ std::vector<uint8_t> TextToBytes(std::string_view text, bool asciiInput,
 // Writes at most the first 80 bytes.
 std::string BytesToText(std::span<const uint8_t> bytes, bool asciiInput,
                         ByteTextForm form = ByteTextForm::Exchange);
+// The bytes a text line of a file can hold: in ASCII mode without CR and LF (the "Add Enter"
+// flags stand for those); hex text holds any byte.
+std::vector<uint8_t> storableBytes(std::span<const uint8_t> bytes, bool asciiInput);
 
 }  // namespace pv

@@ -99,12 +99,14 @@ bool ExchangeSettings::ToggleFromQuickAccess(int k, bool on) {
 
 bool ExchangeSettings::SaveSet(CFileNeu& file, int k) const {
     const ExchangeSet& s = set(k);
+    const std::vector<uint8_t> search = storableBytes(s.searchBytes(), s.asciiInput);
+    const std::vector<uint8_t> replace = storableBytes(s.replaceBytes(), s.asciiInput);
     return file.WriteFlag(s.active) && file.WriteFlag(s.wildcard) && file.WriteFlag(s.asciiInput) &&
            file.WriteFlag(s.addEnterSearch) && file.WriteFlag(s.addEnterReplace) &&
-           file.WriteInt(s.searchLength) &&
-           file.WriteLine(BytesToText(s.searchBytes(), s.asciiInput)) &&
-           file.WriteInt(s.replaceLength) &&
-           file.WriteLine(BytesToText(s.replaceBytes(), s.asciiInput));
+           file.WriteInt(static_cast<int32_t>(search.size())) &&
+           file.WriteLine(BytesToText(search, s.asciiInput)) &&
+           file.WriteInt(static_cast<int32_t>(replace.size())) &&
+           file.WriteLine(BytesToText(replace, s.asciiInput));
 }
 
 bool ExchangeSettings::LoadSet(CFileNeu& file, int k) {

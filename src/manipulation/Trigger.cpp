@@ -162,8 +162,12 @@ TriggerResult Trigger::Check(const uint8_t* block, int n) {
 }
 
 bool Trigger::SaveTrigger(CFileNeu& file) const {
+    const auto length = static_cast<size_t>(std::clamp(settings_.patternLength, 0, kMaxTextBytes));
+    const std::vector<uint8_t> pattern = storableBytes(
+        std::span<const uint8_t>(settings_.pattern.data(), length), settings_.asciiInput);
     return file.WriteFlag(settings_.active) && file.WriteFlag(settings_.asciiInput) &&
-           file.WriteInt(settings_.patternLength) && file.WriteLine(settings_.patternText()) &&
+           file.WriteInt(static_cast<int32_t>(pattern.size())) &&
+           file.WriteLine(BytesToText(pattern, settings_.asciiInput, ByteTextForm::Trigger)) &&
            file.WriteInt(settings_.postscaler) && file.WriteFlag(settings_.autoDeactivate);
 }
 

@@ -1,6 +1,7 @@
 #include "settings/ParameterFile.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -28,6 +29,9 @@ constexpr const char* kCommentLines[] = {
 };
 constexpr const char* kCreatedFormat = "created : %s by %s";
 constexpr int kMaxHoldTimeoutMs = 60000;
+constexpr const char* kTextNotAFile = "'%s' is not a regular file.";
+constexpr const char* kTextForeignHeader = "'%s' is not a parameter file of version %s.";
+constexpr const char* kTextDamaged = "'%s' cannot be read from line %d on.";
 
 ParameterItem integer(const char* name, int& value, int32_t min, int32_t max, int32_t replacement,
                       int32_t defaultValue) {
@@ -333,7 +337,8 @@ bool ParameterFile::writeHeader(CFileNeu& file) {
 
 bool ParameterFile::readHeader(CFileNeu& file) {
     const std::string expected = formatText(kHeaderFormat, kVersion) + CFileNeu::kLineEnd;
-    if (::strcasecmp(file.ReadRawLine(false).c_str(), expected.c_str()) != 0) {
+    // No more than the header can be: a file without line ends is not read to its end.
+    if (::strcasecmp(file.ReadRawLine(false, expected.size()).c_str(), expected.c_str()) != 0) {
         return false;
     }
     for (int i = 1; i < kHeaderLines; ++i) {
@@ -344,12 +349,18 @@ bool ParameterFile::readHeader(CFileNeu& file) {
 
 bool ParameterFile::Save() {
     CFileNeu file(prompt_);
-    if (!file.Open(path_, CFileNeu::modeCreate | CFileNeu::modeWrite)) {
+    if (!file.OpenReplacing(path_)) {
         return false;
     }
-    const bool ok = Save(file);
-    file.Close();
-    return ok;
+    if (!Save(file)) {
+        file.Close();
+        return false;
+    }
+    if (!file.CommitReplacing()) {
+        return false;
+    }
+    refusedPaths_.erase(path_);
+    return true;
 }
 
 bool ParameterFile::Save(CFileNeu& file) {
@@ -367,31 +378,84 @@ bool ParameterFile::Save(CFileNeu& file) {
 }
 
 bool ParameterFile::Load() {
-    CFileNeu file(prompt_);
-    file.setShowMessages(false);
-    if (file.Exists(path_) && file.Open(path_, CFileNeu::modeRead)) {
-        return Load(file);
+    lastLoad_ = loadPath();
+    if (lastLoad_ == ParameterLoad::NotAFile || lastLoad_ == ParameterLoad::Unreadable ||
+        lastLoad_ == ParameterLoad::ForeignHeader) {
+        refusedPaths_.insert(path_);
+    } else {
+        refusedPaths_.erase(path_);
     }
+    return lastLoad_ == ParameterLoad::Complete;
+}
+
+ParameterLoad ParameterFile::loadPath() {
     SetDefaults();
     lastLineRead_ = kHeaderLines + 1;
-    return false;
+    CFileNeu file(prompt_);
+    file.setShowMessages(false);
+    if (!file.Exists(path_)) {
+        // Not there is no news; a folder on the way that cannot be searched is.
+        unreadableText_ = file.lastErrorText();
+        return file.lastCause() == CFileNeu::none ? ParameterLoad::Missing
+                                                  : ParameterLoad::Unreadable;
+    }
+    struct stat st {};
+    // A device or FIFO could be read for ever (an endless first line, a writer that never
+    // ends); only a regular file has an end.
+    if (::stat(path_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return ParameterLoad::NotAFile;
+    }
+    if (!file.Open(path_, CFileNeu::modeRead)) {
+        unreadableText_ = file.lastErrorText();
+        return ParameterLoad::Unreadable;
+    }
+    if (!file.isRegularFile()) {
+        return ParameterLoad::NotAFile;
+    }
+    Load(file);
+    return lastLoad_;
 }
 
 bool ParameterFile::Load(CFileNeu& file) {
     SetDefaults();
     lastLineRead_ = kHeaderLines + 1;
     if (!readHeader(file)) {
+        lastLoad_ = ParameterLoad::ForeignHeader;
         return false;
     }
     for (ParameterItem& item : items_) {
         if (!loadItem(file, item)) {
             lastLineRead_ = item.firstLine;
             // Files of other instances end with the classic items.
-            return item.firstLine > kClassicLines;
+            const bool complete = item.firstLine > kClassicLines;
+            lastLoad_ = complete ? ParameterLoad::Complete : ParameterLoad::Damaged;
+            return complete;
         }
     }
     lastLineRead_ = nextLine_;
+    lastLoad_ = ParameterLoad::Complete;
     return true;
+}
+
+std::string ParameterFile::loadProblemText() const {
+    switch (lastLoad_) {
+        case ParameterLoad::Complete:
+        case ParameterLoad::Missing:
+            return {};
+        case ParameterLoad::NotAFile:
+            return formatText(kTextNotAFile, path_.c_str());
+        case ParameterLoad::Unreadable:
+            return unreadableText_;
+        case ParameterLoad::ForeignHeader:
+            return formatText(kTextForeignHeader, path_.c_str(), kVersion);
+        case ParameterLoad::Damaged:
+            return formatText(kTextDamaged, path_.c_str(), lastLineRead_);
+    }
+    return {};
+}
+
+std::string ParameterFile::keptFileText() const {
+    return formatText(kTextParameterFileKept, path_.c_str());
 }
 
 }  // namespace pv

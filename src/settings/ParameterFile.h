@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,19 @@ struct TerminalSettings;
 inline constexpr const char* kTextParameterReadError =
     "Error while reading parameters !\nPlease check your adjustment !";
 inline constexpr const char* kTextParameterSaveError = "Error saving parameters !!!";
+// Said instead of the save at exit when the file at the path was refused by Load.
+inline constexpr const char* kTextParameterFileKept =
+    "The settings were not saved: '%s' was not read as a parameter file, so it is left as it was.";
+
+// What the last Load found at the path.
+enum class ParameterLoad {
+    Complete,       // every item read
+    Missing,        // no file: the defaults
+    NotAFile,       // a folder, device, FIFO or socket: never read
+    Unreadable,     // a file that does not open for reading
+    ForeignHeader,  // another program's file or another version's: nothing read
+    Damaged,        // read up to an item that cannot be read
+};
 
 // Where the parameter file's items live: the settings records of the whole program.
 struct ParameterTargets {
@@ -87,11 +101,12 @@ class ParameterFile {
     static std::string defaultPath();
 
     // Writes every item to the current path. False when the file cannot be created or a line
-    // could not be written (only the first failure is reported).
+    // could not be written (only the first failure is reported); the file that was there is
+    // then left as it was.
     bool Save();
-    // Sets the defaults, then reads the current path. False when the file is missing, its
-    // header is not this version's, or an item cannot be read: the items read before it keep
-    // their values, the later ones their defaults.
+    // Sets the defaults, then reads the current path. False when the file is missing, is no
+    // regular file, its header is not this version's, or an item cannot be read: the items read
+    // before it keep their values, the later ones their defaults.
     bool Load();
     // The same on a file the caller opened (a memory file, for one); it is left open.
     bool Save(CFileNeu& file);
@@ -101,6 +116,14 @@ class ParameterFile {
     const std::vector<ParameterItem>& items() const { return items_; }
     // The line of the next item when the last Load stopped, or past the end when it read all.
     int lastLineRead() const { return lastLineRead_; }
+    ParameterLoad lastLoad() const { return lastLoad_; }
+    // Why the last Load did not read the whole file; empty when it did or there was none.
+    std::string loadProblemText() const;
+    // A file is at the current path that Load found but did not read (not a regular file, not
+    // readable, another program's or version's): the save at exit must leave it alone and say
+    // keptFileText() instead. Cleared for the path by a Load that reads it or a Save to it.
+    bool refusedAtLoad() const { return refusedPaths_.contains(path_); }
+    std::string keptFileText() const;
     // The name written into line 5.
     void setOwnerName(std::string name) { ownerName_ = std::move(name); }
 
@@ -111,6 +134,7 @@ class ParameterFile {
     bool loadItem(CFileNeu& file, ParameterItem& item);
     bool writeHeader(CFileNeu& file);
     bool readHeader(CFileNeu& file);
+    ParameterLoad loadPath();
 
     ParameterTargets t_;
     Prompt* prompt_;
@@ -122,6 +146,9 @@ class ParameterFile {
     int32_t rawBaud_[2] = {};
     int32_t rawPort_ = 0;
     int lastLineRead_ = 0;
+    ParameterLoad lastLoad_ = ParameterLoad::Missing;
+    std::string unreadableText_;  // the file layer's text when the file did not open
+    std::set<std::string> refusedPaths_;
 };
 
 }  // namespace pv

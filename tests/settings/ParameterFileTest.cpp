@@ -1,7 +1,12 @@
 #include "settings/ParameterFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -317,6 +322,175 @@ TEST_F(ParameterFileTest, TextsCannotBreakTheLineStructure) {
     ASSERT_TRUE(r.file.Load());
     EXPECT_EQ(r.display.symbols().asciiSymbols[0x41], "A");
     EXPECT_EQ(r.terminal.fkeyTexts[0], "ATZ");
+}
+
+// A pasted line break in any text would split its line and move every later line down.
+TEST_F(ParameterFileTest, LineBreaksInTextsNeverMoveALine) {
+    for (const std::string br : {"\r", "\n", "\r\n"}) {
+        SCOPED_TRACE(testing::PrintToString(br));
+        Records w;
+        w.file.setPath(r.file.path());
+        for (int k = 1; k <= 3; ++k) {
+            ExchangeSet set;
+            set.asciiInput = true;
+            const std::string search = "s" + br + std::to_string(k);
+            const std::string replace = br + "r";
+            set.setSearch({reinterpret_cast<const uint8_t*>(search.data()), search.size()});
+            set.setReplace({reinterpret_cast<const uint8_t*>(replace.data()), replace.size()});
+            w.exchange.storeSet(k, set);
+        }
+        TriggerSettings trigger;
+        trigger.asciiInput = true;
+        trigger.setPatternText("T" + br + "P");
+        w.trigger.Define(trigger);
+        w.display.symbols().hexSymbols[0x10] = "H" + br;
+        w.display.symbols().asciiSymbols[0x41] = br + "A";
+        w.display.symbols().asciiSymbols[0x42] = br;  // nothing left: the default comes back
+        w.terminal.filePaths[0] = "/tmp/a" + br + "b";
+        w.terminal.fkeyTexts[1] = "AT" + br;
+        w.terminal.delayMsText = "2" + br + "0";
+        w.terminal.delayBytesText = br + "4";
+        w.identifier = "id" + br + "x";
+        w.network.serverAddress = "host" + br + "name";
+        w.network.listenAddress = "::1" + br;
+        w.log.nameA = "North" + br;
+        w.log.nameB = br + "South";
+        w.a.devicePath = "/dev/tty" + br + "S0";
+        w.file.setOwnerName("me" + br + "you");
+        // The last lines, which would have moved out of reach.
+        w.log.milliseconds = true;
+        w.exchange.holdTimeoutMs = 80;
+        ASSERT_TRUE(w.file.Save());
+
+        const std::string raw = readWholeFile(w.file.path());
+        const std::vector<std::string> out = splitLines(raw);
+        EXPECT_EQ(joinLines(out), raw) << "every CR and LF is part of a line end";
+        const ParameterItem& last = w.file.items().back();
+        ASSERT_EQ(static_cast<int>(out.size()), last.firstLine + last.lineCount - 1);
+        EXPECT_EQ(out[4].substr(out[4].size() - 5), "meyou");
+        EXPECT_EQ(out[20], "2") << "the length of what the search line holds";
+        EXPECT_EQ(out[21], "s1");
+        EXPECT_EQ(out[62], "2");
+        EXPECT_EQ(out[63], "TP");
+
+        ASSERT_TRUE(r.file.Load());
+        EXPECT_EQ(r.file.lastLineRead(), static_cast<int>(out.size()) + 1);
+        for (int k = 1; k <= 3; ++k) {
+            const ExchangeSet& set = r.exchange.set(k);
+            EXPECT_EQ(std::string(set.searchBytes().begin(), set.searchBytes().end()),
+                      "s" + std::to_string(k));
+            EXPECT_EQ(std::string(set.replaceBytes().begin(), set.replaceBytes().end()), "r");
+        }
+        EXPECT_EQ(r.trigger.settings().patternText(), "TP");
+        EXPECT_EQ(r.trigger.settings().patternLength, 2);
+        EXPECT_EQ(r.display.symbols().hexSymbols[0x10], "H");
+        EXPECT_EQ(r.display.symbols().asciiSymbols[0x41], "A");
+        EXPECT_EQ(r.display.symbols().asciiSymbols[0x42], "B");
+        EXPECT_EQ(r.terminal.filePaths[0], "/tmp/ab");
+        EXPECT_EQ(r.terminal.fkeyTexts[1], "AT");
+        EXPECT_EQ(r.terminal.delayMsText, "20");
+        EXPECT_EQ(r.terminal.delayBytesText, "4");
+        EXPECT_EQ(r.identifier, "idx");
+        EXPECT_EQ(r.network.serverAddress, "hostname");
+        EXPECT_EQ(r.network.listenAddress, "::1");
+        EXPECT_EQ(r.log.nameA, "North");
+        EXPECT_EQ(r.log.nameB, "South");
+        EXPECT_EQ(r.a.devicePath, "/dev/ttyS0");
+        EXPECT_TRUE(r.log.milliseconds);
+        EXPECT_EQ(r.exchange.holdTimeoutMs, 80);
+    }
+}
+
+TEST_F(ParameterFileTest, ASaveThatMeetsAFullDiskLeavesTheOldFileAsItWas) {
+    const std::string path = r.file.path();
+    r.identifier = "first";
+    ASSERT_TRUE(r.file.Save());
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    const std::string before = readWholeFile(path);
+
+    // Writes fail as on a full disk once the new file passes 2 KB.
+    r.identifier = "second";
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 2048;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = r.file.Save();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(readWholeFile(path), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
+        << "the new file is gone";
+    ASSERT_EQ(r.prompt.messages.size(), 1u);
+    EXPECT_EQ(r.prompt.messages[0],
+              "'Speichermedium voll' beim Zugriff auf die Datei '" + path + "'");
+
+    ASSERT_TRUE(r.file.Save());
+    EXPECT_EQ(saved().at(596), "second");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+// The save at exit must not replace a file whose contents were never taken over.
+TEST_F(ParameterFileTest, FilesThatLoadRefusesAreMarkedAndSaidWhy) {
+    std::vector<std::string> otherVersion = handWrittenFile();
+    otherVersion[0] = "Datafile PortaVigilant V6.00";
+    const std::string fifo = folder.file("fifo.dat");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder.file("folder.dat"));
+    writeWholeFile(folder.file("ini.dat"), "[Settings]\r\nbaud=9600\r\n");
+    writeWholeFile(folder.file("old.dat"), joinLines(otherVersion));
+    writeWholeFile(folder.file("cut.dat"),
+                   "Datafile PortaVigilant V6.01\r\n" +
+                       joinLines({otherVersion.begin() + 1, otherVersion.begin() + 100}));
+    writeWholeFile(folder.file("good.dat"), joinLines(handWrittenFile()));
+    writeWholeFile(folder.file("locked.dat"), joinLines(handWrittenFile()));
+    ::chmod(folder.file("locked.dat").c_str(), 0);
+
+    struct Case {
+        std::string path;
+        ParameterLoad load;
+        std::string why;  // the start of loadProblemText
+    };
+    std::vector<Case> cases = {
+        {folder.file("ini.dat"), ParameterLoad::ForeignHeader, "'" + folder.file("ini.dat")},
+        {folder.file("old.dat"), ParameterLoad::ForeignHeader, "'" + folder.file("old.dat")},
+        {"/dev/zero", ParameterLoad::NotAFile, "'/dev/zero' is not a regular file"},
+        {fifo, ParameterLoad::NotAFile, "'" + fifo + "' is not a regular file"},
+        {folder.file("folder.dat"), ParameterLoad::NotAFile, "'" + folder.file("folder.dat")},
+        {folder.file("missing.dat"), ParameterLoad::Missing, ""},
+        {folder.file("cut.dat"), ParameterLoad::Damaged, "'" + folder.file("cut.dat")},
+        {folder.file("good.dat"), ParameterLoad::Complete, ""},
+    };
+    if (::geteuid() != 0) {  // root reads any file
+        cases.push_back({folder.file("locked.dat"), ParameterLoad::Unreadable,
+                         "'Zugriff verweigert' beim Zugriff auf die Datei '"});
+    }
+    for (const Case& c : cases) {
+        r.file.setPath(c.path);
+        EXPECT_EQ(r.file.Load(), c.load == ParameterLoad::Complete) << c.path;
+        EXPECT_EQ(r.file.lastLoad(), c.load) << c.path;
+        const bool refused = c.load == ParameterLoad::ForeignHeader ||
+                             c.load == ParameterLoad::NotAFile ||
+                             c.load == ParameterLoad::Unreadable;
+        EXPECT_EQ(r.file.refusedAtLoad(), refused) << c.path;
+        EXPECT_EQ(r.file.loadProblemText().rfind(c.why, 0), 0u) << r.file.loadProblemText();
+        EXPECT_EQ(r.file.loadProblemText().empty(), c.why.empty()) << c.path;
+    }
+    EXPECT_TRUE(r.prompt.messages.empty());
+
+    // The mark belongs to the path: going back to it after another file keeps it.
+    r.file.setPath(folder.file("old.dat"));
+    EXPECT_TRUE(r.file.refusedAtLoad());
+    EXPECT_NE(r.file.keptFileText().find("'" + folder.file("old.dat") + "'"), std::string::npos);
+    // A save the user asks for makes it this program's file.
+    ASSERT_TRUE(r.file.Save());
+    EXPECT_FALSE(r.file.refusedAtLoad());
+    EXPECT_TRUE(r.file.Load());
 }
 
 TEST_F(ParameterFileTest, ThisProgramsOwnLinesKeepWhatTheClassicLinesCannotHold) {
