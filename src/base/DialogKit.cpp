@@ -1,6 +1,8 @@
 #include "base/DialogKit.h"
 
+#include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 
 #include "base/Cp1252.h"
 
@@ -15,6 +17,30 @@ QString fromCp1252(const std::string& bytes) {
 std::string toCp1252(const QString& text) {
     return utf16ToCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                              static_cast<size_t>(text.size())));
+}
+
+namespace {
+
+class NoLineBreaks : public QValidator {
+  public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        for (qsizetype i = input.size(); i-- > 0;) {
+            if (input[i] == QChar('\r') || input[i] == QChar('\n')) {
+                input.remove(i, 1);
+                if (i < pos) {
+                    --pos;
+                }
+            }
+        }
+        return Acceptable;
+    }
+};
+
+}  // namespace
+
+void refuseLineBreaks(QLineEdit* edit) {
+    edit->setValidator(new NoLineBreaks(edit));
 }
 
 QPushButton* makeDialogButton(const char* text, QWidget* parent, int id) {

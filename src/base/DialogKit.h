@@ -3,6 +3,7 @@
 #include <QString>
 #include <string>
 
+class QLineEdit;
 class QPushButton;
 class QWidget;
 
@@ -28,5 +29,9 @@ inline constexpr const char* kTextOk = "OK";
 
 // A dialog button that never takes the Enter key, so Enter in a field does not close the dialog.
 QPushButton* makeDialogButton(const char* text, QWidget* parent, int id = 0);
+
+// Keeps CR and LF out of a one-line field whose text is saved as a line of a file, also when
+// they come with pasted text: they are dropped, the rest of the paste stays.
+void refuseLineBreaks(QLineEdit* edit);
 
 }  // namespace pv

@@ -55,6 +55,7 @@ CDefineCharValueDialog::CDefineCharValueDialog(SymbolTables& tables, Prompt& pro
         edit->setMinimumWidth(fieldWidth);
         edit->setMaximumWidth(2 * fieldWidth);
         edit->setProperty("controlId", editId(k));
+        refuseLineBreaks(edit);
         // Entries run down each column.
         grid->addWidget(label, k % kRows, 2 * (k / kRows));
         grid->addWidget(edit, k % kRows, 2 * (k / kRows) + 1);

@@ -94,6 +94,7 @@ QWidget* CExchangeDefineDialog::buildSet(int k) {
     for (QLineEdit* edit : {c.search, c.replace}) {
         edit->setMaxLength(std::numeric_limits<int>::max());
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(40, QChar('M'))));
+        refuseLineBreaks(edit);
     }
     auto* mode = new QButtonGroup(group);
     mode->addButton(c.ascii);

@@ -49,6 +49,7 @@ CTriggerDefineDialog::CTriggerDefineDialog(Prompt& prompt, QWidget* parent)
     inputGroup->addButton(hex_);
     auto* patternLabel = new QLabel(kTextPatternLabel, this);
     pattern_ = withId(new QLineEdit(this), 1103);
+    refuseLineBreaks(pattern_);
     postscaler_ = withId(new QLineEdit(this), 1104);
     autoDeactivate_ = withId(new QCheckBox(kTextAutoDeactivate, this), 1105);
     active_ = withId(new QCheckBox(kTextActivate, this), 1100);

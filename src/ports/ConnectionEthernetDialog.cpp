@@ -36,6 +36,8 @@ CConnectionEthernetDialog::CConnectionEthernetDialog(Prompt& prompt, QWidget* pa
     addressEdit_ = new QLineEdit(this);
     addressEdit_->setObjectName("addressEdit");
     listenEdit_ = new QLineEdit(this);
+    refuseLineBreaks(addressEdit_);
+    refuseLineBreaks(listenEdit_);
     listenEdit_->setObjectName("listenEdit");
 
     auto* help = makeDialogButton(kTextHelp, this);

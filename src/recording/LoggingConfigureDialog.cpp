@@ -89,6 +89,8 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     usePortNumber_ = makeBox(kTextUsePortNumber, namesBox);
     nameA_ = new QLineEdit(namesBox);
     nameB_ = new QLineEdit(namesBox);
+    refuseLineBreaks(nameA_);
+    refuseLineBreaks(nameB_);
     namesLayout->addWidget(addToLog_, 0, 0);
     namesLayout->addWidget(usePortNumber_, 0, 1);
     namesLayout->addWidget(new QLabel(QString::fromUtf8(kTextNameA), namesBox), 1, 0);

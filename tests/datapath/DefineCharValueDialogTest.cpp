@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,6 +50,22 @@ TEST_F(DefineCharValueDialogTest, ShowsTitleLabelsAndEntriesOfTheBlock) {
     open(0, true);
     EXPECT_EQ(dialog_.windowTitle(), "Define ASCII Symbols, Set 0 ... 63");
     EXPECT_EQ(dialog_.fieldLabel(63)->text(), "63");
+}
+
+TEST_F(DefineCharValueDialogTest, PastedLineBreaksDoNotReachTheEntries) {
+    open(0, true);
+    dialog_.fieldEdit(10)->clear();
+    QApplication::clipboard()->setText("\r\nLF\n");
+    dialog_.fieldEdit(10)->paste();
+    dialog_.fieldEdit(13)->clear();
+    QApplication::clipboard()->setText("\r");
+    dialog_.fieldEdit(13)->paste();
+    EXPECT_EQ(field(10), "LF");
+    EXPECT_EQ(field(13), "");
+    dialog_.fieldEdit(13)->setText("CR");
+    dialog_.okButton()->click();
+    EXPECT_EQ(tables_.asciiSymbols[10], "LF");
+    EXPECT_EQ(tables_.asciiSymbols[13], "CR");
 }
 
 TEST_F(DefineCharValueDialogTest, SetDefaultThenCancelLeavesTheTable) {
@@ -103,13 +121,16 @@ TEST_F(DefineCharValueDialogTest, OkNamesTheLastEmptyFieldAndStoresNothing) {
 }
 
 TEST_F(DefineCharValueDialogTest, UnchangedBlockKeepsEveryByte) {
-    // DEL, the bytes 1252 leaves undefined and long entries go through the fields unchanged.
+    // DEL, the bytes 1252 leaves undefined and long entries go through the fields unchanged;
+    // only CR and LF, which no line of the parameter file can hold, are kept out.
     const std::string longEntry(40000, 'L');
     tables_.asciiSymbols[130] = longEntry;
     tables_.asciiSymbols[131] = "\x7F\x81\x8D\x8F\x90\x9D";
     std::string every;
     for (int b = 0; b < 256; ++b) {
-        every.push_back(static_cast<char>(b));
+        if (b != 0x0D && b != 0x0A) {
+            every.push_back(static_cast<char>(b));
+        }
     }
     tables_.asciiSymbols[132] = every;
     const SymbolTables before = tables_;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -135,6 +137,26 @@ TEST_F(ExchangeDefineDialogTest, OkStoresTheSetsAndCancelChangesNothing) {
     EXPECT_EQ(set(3).search->text(), "OK");
     EXPECT_EQ(set(3).replace->text(), QString::fromUtf8("€"));
     EXPECT_EQ(set(1).search->text(), "0D 0A ");
+}
+
+// A text saved as a line of the parameter file cannot hold a line break; "Add Enter" stands
+// for the CR LF.
+TEST_F(ExchangeDefineDialogTest, PastedLineBreaksDoNotReachTheFields) {
+    ExchangeSet stored;
+    const uint8_t withBreak[] = {'O', 0x0D, 'K'};
+    stored.setSearch(withBreak);
+    settings_.storeSet(3, stored);
+    open();
+    EXPECT_EQ(set(3).search->text(), "OK") << "a set read from an older file";
+    set(1).search->setText("AZ");
+    set(1).search->setCursorPosition(1);
+    QApplication::clipboard()->setText("T\r\nX\n");
+    set(1).search->paste();
+    EXPECT_EQ(set(1).search->text(), "ATXZ");
+    EXPECT_EQ(set(1).search->cursorPosition(), 3);
+    set(1).activate->setChecked(true);
+    dialog_.okButton()->click();
+    EXPECT_EQ(bytesOf(settings_.set(1).searchBytes()), (Bytes{'A', 'T', 'X', 'Z'}));
 }
 
 TEST_F(ExchangeDefineDialogTest, EnterDoesNotCloseAndHelpAsksForItsTopic) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -111,6 +112,18 @@ TEST_F(TriggerDefineDialogTest, OkStoresTheControls) {
         EXPECT_FALSE(s.levelHigh);
         EXPECT_EQ(s.durationMs, 10000);
     }
+}
+
+TEST_F(TriggerDefineDialogTest, PastedLineBreaksDoNotReachThePattern) {
+    TriggerSettings start;
+    start.active = true;
+    dialog_.setSettings(start);
+    open();
+    QApplication::clipboard()->setText("OK\r\nERROR\r");
+    dialog_.patternEdit()->paste();
+    EXPECT_EQ(dialog_.patternEdit()->text(), "OKERROR");
+    dialog_.okButton()->click();
+    EXPECT_EQ(dialog_.settings().patternText(), "OKERROR");
 }
 
 TEST_F(TriggerDefineDialogTest, EmptyPatternSwitchesTheTriggerOffWithoutAMessage) {
