@@ -77,18 +77,34 @@ void LogWriter::ApplySettings(const LogSettings& settings) {
     fitRow();
 }
 
+const SymbolTables& LogWriter::tables() const {
+    return settings_.symbols != nullptr ? *settings_.symbols : defaultTables();
+}
+
+// The hex area starts ten blanks after the ASCII area at its widest: three columns per byte
+// with ASCII symbols, so that symbols of up to three characters keep the usual layout, and more
+// when a longer symbol would otherwise run into the hex digits.
+size_t LogWriter::hexAreaStart(const SymbolTables& symbols) const {
+    const auto perRow = static_cast<size_t>(settings_.bytesPerRow);
+    if (settings_.content == LogContent::HexOnly) {
+        return 0;
+    }
+    if (!settings_.asciiSymbols) {
+        return perRow + 10;
+    }
+    return std::max<size_t>(3, longestSymbol(symbols.asciiSymbols)) * perRow + 10;
+}
+
 // Wide enough for a full row in the current layout, so that a row never has to grow while a
 // block is written (it still would if the symbol tables got longer entries later).
 void LogWriter::fitRow() {
     const auto perRow = static_cast<size_t>(settings_.bytesPerRow);
-    const SymbolTables& tables =
-        settings_.symbols != nullptr ? *settings_.symbols : defaultTables();
+    const SymbolTables& symbols = tables();
     const size_t asciiWidth =
-        settings_.asciiSymbols ? longestSymbol(tables.asciiSymbols) * perRow : perRow;
-    const size_t hexStart = settings_.asciiSymbols ? 3 * perRow + 10 : perRow + 10;
+        settings_.asciiSymbols ? longestSymbol(symbols.asciiSymbols) * perRow : perRow;
     const size_t hexWidth =
-        hexStart +
-        (settings_.hexSymbols ? (longestSymbol(tables.hexSymbols) + 1) * perRow : 3 * perRow);
+        hexAreaStart(symbols) +
+        (settings_.hexSymbols ? (longestSymbol(symbols.hexSymbols) + 1) * perRow : 3 * perRow);
     const size_t width = std::max({static_cast<size_t>(kRowWidth), asciiWidth, hexWidth});
     if (row_.size() < width) {
         row_.resize(width, ' ');
@@ -109,25 +125,10 @@ bool LogWriter::Start(const std::string& path, const std::string& identifier, un
     blockSeen_ = false;
     lastSide_ = 0;
     out_.clear();
+    identifier_ = identifier;
+    fileId_ = file_.fileId();
 
-    std::string header = kTextLogfileLine;
-    header += kVersion;
-    header += kLineEnd;
-    header += kTextMoreInformation;
-    header += kProductWebPage;
-    header += kLineEnd;
-    if (!identifier.empty()) {
-        header += kTextIdentifier;
-        header += identifier;
-        header += kLineEnd;
-    }
-    clockStamp_.Refresh(*clock_);
-    clockStamp_.AppendFormatted(header, kCreatedPattern);
-    header += ownerName_;
-    header += kLineEnd;
-    header += kTextNonProportional;
-    header += kLineEnd;
-    header += kLineEnd;
+    const std::string header = headerText();
     if (!file_.Write(header.data(), header.size())) {
         file_.Close();
         active_ = false;
@@ -141,6 +142,28 @@ bool LogWriter::Start(const std::string& path, const std::string& identifier, un
     active_ = true;
     previousTime_ = clock_->tickMs();
     return true;
+}
+
+std::string LogWriter::headerText() {
+    std::string header = kTextLogfileLine;
+    header += kVersion;
+    header += kLineEnd;
+    header += kTextMoreInformation;
+    header += kProductWebPage;
+    header += kLineEnd;
+    if (!identifier_.empty()) {
+        header += kTextIdentifier;
+        header += identifier_;
+        header += kLineEnd;
+    }
+    clockStamp_.Refresh(*clock_);
+    clockStamp_.AppendFormatted(header, kCreatedPattern);
+    header += ownerName_;
+    header += kLineEnd;
+    header += kTextNonProportional;
+    header += kLineEnd;
+    header += kLineEnd;
+    return header;
 }
 
 void LogWriter::Stop() {
@@ -166,13 +189,51 @@ bool LogWriter::openForAppend() {
 bool LogWriter::commit() {
     bool written = true;
     if (!out_.empty()) {
+        const int64_t end = file_.GetPosition();
         written = file_.Write(out_.data(), out_.size());
+        if (!written && end >= 0) {
+            // What a full disk let through would end the file inside a line.
+            file_.SetLength(end);
+            file_.SeekToEnd();
+        }
         out_.clear();
     }
     if (reopenPerBlock_) {
         file_.Close();
     }
     return written;
+}
+
+LogFileCheck LogWriter::ReopenIfMoved() {
+    if (!active_) {
+        return LogFileCheck::Unchanged;
+    }
+    if (fileId_ && CFileNeu::fileIdOf(path_) == fileId_) {
+        if (file_.isOpen() && file_.GetLength64() < file_.GetPosition()) {
+            // Writing on at the old position would leave a hole of zeros in front.
+            file_.SeekToEnd();
+        }
+        return LogFileCheck::Unchanged;
+    }
+    // The moved file ends as Stop would end it; a file not held open has nothing to end.
+    if (file_.isOpen()) {
+        FlushRow();
+        file_.Close();
+    }
+    if (!file_.Open(path_, kAppendFlags)) {
+        fileId_.reset();
+        return LogFileCheck::Failed;
+    }
+    file_.SeekToEnd();
+    fileId_ = file_.fileId();
+    bool written = true;
+    if (file_.GetLength64() == 0) {
+        out_ = headerText();
+        written = commit();
+    } else if (reopenPerBlock_) {
+        file_.Close();
+    }
+    return written ? LogFileCheck::Reopened : LogFileCheck::Failed;
 }
 
 void LogWriter::FlushRow() {
@@ -315,18 +376,16 @@ void LogWriter::writeComplex(const uint8_t* bytes, int count, bool fromSideA) {
     lastSide_ = side;
     blockSeen_ = true;
 
-    const SymbolTables& tables =
-        settings_.symbols != nullptr ? *settings_.symbols : defaultTables();
+    const SymbolTables& symbols = tables();
     const bool withAscii = settings_.content != LogContent::HexOnly;
     const bool withHex = settings_.content != LogContent::AsciiOnly;
-    const auto perRow = static_cast<size_t>(settings_.bytesPerRow);
-    const size_t hexStart = !withAscii ? 0 : settings_.asciiSymbols ? 3 * perRow + 10 : perRow + 10;
+    const size_t hexStart = hexAreaStart(symbols);
     for (int k = 0; k < count; ++k) {
         const uint8_t b = bytes[k];
         const auto i = static_cast<size_t>(bytesInRow_);
         if (withAscii) {
             if (settings_.asciiSymbols) {
-                for (const char c : tables.asciiSymbols[b]) {
+                for (const char c : symbols.asciiSymbols[b]) {
                     put(asciiCursor_++, c);
                 }
             } else {
@@ -335,7 +394,7 @@ void LogWriter::writeComplex(const uint8_t* bytes, int count, bool fromSideA) {
         }
         if (withHex) {
             if (settings_.hexSymbols) {
-                for (const char c : tables.hexSymbols[b]) {
+                for (const char c : symbols.hexSymbols[b]) {
                     put(hexStart + hexCursor_++, c);
                 }
                 ++hexCursor_;

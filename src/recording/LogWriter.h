@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/FileNeu.h"
@@ -10,6 +11,14 @@
 namespace pv {
 
 class Prompt;
+struct SymbolTables;
+
+// What ReopenIfMoved found.
+enum class LogFileCheck {
+    Unchanged,  // the path still names the file being written (or logging is off)
+    Reopened,   // it was renamed or deleted: the path's file is written from now on
+    Failed,     // it was, and the path cannot be opened again: failureText says why
+};
 
 // Writes the blocks the monitor shows for Comport A and B into a text log file: a header, then
 // one of three forms (one line per byte with short time stamps, the plain bytes, or rows of
@@ -47,8 +56,17 @@ class LogWriter {
                unsigned openFlags = CFileNeu::modeCreate | CFileNeu::modeWrite);
     // Writes a pending row and ends logging.
     void Stop();
+    // A write that fails (a full disk) leaves the file as it was before the block, so it ends
+    // with a whole line.
     bool WriteBlock(const uint8_t* bytes, int count, bool fromSideA);
     std::string failureText() const { return file_.lastErrorText(); }
+    // When the log file was renamed or deleted while logging (log rotation, a user moving it),
+    // the bytes would keep going to the moved file: this notices it (the path no longer names
+    // the file written to), ends the moved file with the pending row, and goes on in a file of
+    // the configured name, appended to if it exists, with a header of its own if it is new.
+    // A file cut short in place (copytruncate) is written on at its new end. Call it before
+    // each block or from a timer.
+    LogFileCheck ReopenIfMoved();
     // Takes the options over at once; a pending row stays.
     void ApplySettings(const LogSettings& settings);
     void SetConnectionNameA(const std::string& name) { connectionNameA_ = name; }
@@ -63,6 +81,9 @@ class LogWriter {
 
   private:
     bool openForAppend();
+    std::string headerText();
+    size_t hexAreaStart(const SymbolTables& tables) const;
+    const SymbolTables& tables() const;
     bool commit();
     void appendLine(const char* text, size_t length);
     void appendRow();
@@ -92,6 +113,8 @@ class LogWriter {
     CFileNeu file_;
     LogSettings settings_;
     std::string path_;
+    std::string identifier_;
+    std::optional<FileId> fileId_;  // of the file Start or ReopenIfMoved opened
     LogClock* clock_;
     std::string ownerName_;
     bool reopenPerBlock_ = false;

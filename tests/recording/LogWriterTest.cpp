@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -317,6 +319,151 @@ TEST_P(LogWriterTest, NewSettingsKeepThePendingRow) {
     write("cd", true);
     writer_.Stop();
     EXPECT_EQ(contents(), header() + kCrLf + "abcd" + std::string(10, ' ') + "61 62" + kCrLf);
+}
+
+TEST_P(LogWriterTest, LongAsciiSymbolsMoveTheHexAreaBehindThem) {
+    // Up to three characters per symbol the hex area starts at 3 * 4 + 10.
+    const std::pair<std::string, size_t> cases[] = {{"", 22}, {"<A>", 22}, {"<LONG>", 34}};
+    for (const auto& [symbol, hexColumn] : cases) {
+        SymbolTables tables;
+        tables.asciiSymbols['A'] = symbol;
+        LogSettings s = plainComplex(4);
+        s.asciiSymbols = true;
+        s.symbols = &tables;
+        start(s);
+        write("AAAA", true);
+        std::string row = symbol + symbol + symbol + symbol;
+        row.resize(hexColumn, ' ');
+        row += "41 41 41 41";
+        EXPECT_EQ(contents(), header() + kCrLf + row + kCrLf) << symbol;
+        writer_.Stop();
+    }
+}
+
+// Writes fail as on a full disk once the file grows past the given size.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(size_t bytes) {
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit small = old_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+  private:
+    rlimit old_{};
+    void (*handler_)(int) = nullptr;
+};
+
+TEST_P(LogWriterTest, AWriteThatFailsLeavesTheFileEndingWithAWholeLine) {
+    LogSettings s;
+    s.mode = LogMode::SingleHex;
+    start(s);
+    write("A", true);
+    const std::string before = contents();
+    {
+        const FileSizeLimit full(before.size() + 100);
+        EXPECT_FALSE(writer_.WriteBlock(
+            reinterpret_cast<const uint8_t*>(std::string(50, 'x').data()), 50, true));
+    }
+    EXPECT_EQ(contents(), before) << "the 11 lines that fitted and the piece of the 12th are gone";
+    EXPECT_NE(writer_.failureText().find("Speichermedium voll"), std::string::npos);
+    // With room again the next block follows without a gap.
+    write("B", true);
+    EXPECT_EQ(contents(), before + "42\tA\t0\r\n");
+    writer_.Stop();
+
+    // The pending row that Stop writes is whole or not there.
+    start(plainComplex(8));
+    write("abc", true);
+    const std::string withHeader = contents();
+    {
+        const FileSizeLimit full(withHeader.size() + 5);
+        writer_.Stop();
+    }
+    EXPECT_EQ(contents(), withHeader);
+}
+
+TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
+    LogSettings s;
+    s.mode = LogMode::SingleHex;
+    start(s);
+    const auto data = [](const std::string& file) {
+        std::string lines;
+        std::istringstream in(file);
+        for (std::string line; std::getline(in, line);) {
+            if (line.size() > 3 && line[2] == '\t') {
+                lines += line.substr(0, 2) + " ";
+            }
+        }
+        return lines;
+    };
+    const auto read = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Unchanged);
+    write("A", true);
+    fs::rename(path(), dir_ / "test.log.1");
+    write("B", true);  // before the rotation is noticed
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Unchanged);
+    write("C", true);
+    fs::rename(path(), dir_ / "test.log.2");
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
+    EXPECT_EQ(contents(), header()) << "a new file starts with its own header";
+    write("D", true);
+    EXPECT_EQ(data(read(dir_ / "test.log.1")) + data(read(dir_ / "test.log.2")) + data(contents()),
+              "41 42 43 44 ")
+        << "no byte is missing from the files together";
+
+    // Cut short in place (copytruncate): no hole of zeros in front of the next line.
+    fs::resize_file(path(), 0);
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Unchanged);
+    write("E", true);
+    EXPECT_EQ(contents(), "45\tA\t0\r\n");
+
+    // The row in progress ends a moved file that is held open; one reopened per block has
+    // no hold on the moved file, and the row goes on in the new one.
+    writer_.Stop();
+    start(plainComplex(8));
+    write("ab", true);
+    fs::rename(path(), dir_ / "test.log.3");
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
+    write("c", true);
+    writer_.Stop();
+    const auto row = [](const std::string& text) {
+        std::string line = text;
+        line.resize(18, ' ');
+        for (const char c : text) {
+            line += c == 'a' ? "61 " : c == 'b' ? "62 " : "63 ";
+        }
+        line.back() = '\r';
+        return line + "\n";
+    };
+    if (GetParam()) {
+        EXPECT_EQ(read(dir_ / "test.log.3"), header() + kCrLf);
+        EXPECT_EQ(contents(), header() + row("abc"));
+    } else {
+        EXPECT_EQ(read(dir_ / "test.log.3"), header() + kCrLf + row("ab"));
+        EXPECT_EQ(contents(), header() + kCrLf + row("c"));
+    }
+
+    // Deleted: a new file of the name.
+    start(plainComplex(8));
+    fs::remove(path());
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
+    EXPECT_EQ(contents(), header());
+
+    fs::remove_all(dir_);
+    EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Failed);
+    EXPECT_NE(writer_.failureText().find("test.log"), std::string::npos);
+    EXPECT_TRUE(prompt_.messages.empty()) << "the data path is never stopped by a box";
 }
 
 INSTANTIATE_TEST_SUITE_P(FileStrategies, LogWriterTest, ::testing::Bool(),
