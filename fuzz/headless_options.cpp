@@ -86,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PV_FUZZ_CHECK(!o.parity || *o.parity == 'N' || *o.parity == 'E' || *o.parity == 'O');
     PV_FUZZ_CHECK(!o.dataBits || *o.dataBits == 7 || *o.dataBits == 8);
     PV_FUZZ_CHECK(!o.stopBits || *o.stopBits == 1 || *o.stopBits == 2);
-    PV_FUZZ_CHECK(o.durationSeconds >= 0 && o.durationSeconds <= kMaxDurationSeconds);
+    PV_FUZZ_CHECK(o.durationSeconds == 0 || (o.durationSeconds >= kMinDurationSeconds &&
+                                             o.durationSeconds <= kMaxDurationSeconds));
 
     const ParsedOptions again = parseHeadlessOptions(pv::commandLineOf(o));
     PV_FUZZ_CHECK(again.error.empty() && again.options == o);

@@ -1,5 +1,7 @@
 #include "app/HeadlessOptions.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -41,6 +43,11 @@ const std::vector<Option>& optionTable() {
          [](HeadlessOptions& o, const std::string& v) {
              if (v.empty()) {
                  return std::string("needs a file name");
+             }
+             // A device or FIFO would be read for ever; a missing file means the defaults.
+             struct stat st {};
+             if (::stat(v.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+                 return "expects a regular file ('" + v + "' is not one)";
              }
              o.paramsFile = v;
              return std::string();
@@ -86,6 +93,10 @@ const std::vector<Option>& optionTable() {
              if (!(d <= kMaxDurationSeconds)) {
                  return "expects at most " + std::to_string(static_cast<int>(kMaxDurationSeconds)) +
                         " seconds";
+             }
+             // Less would round to a timer of no milliseconds, which ends the run at once.
+             if (d < kMinDurationSeconds) {
+                 return std::string("expects at least 0.001 seconds");
              }
              o.durationSeconds = d;
              return std::string();

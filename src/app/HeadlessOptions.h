@@ -38,8 +38,9 @@ struct HeadlessOptions {
     bool operator==(const HeadlessOptions&) const = default;
 };
 
-// The longest run a millisecond timer can end: about 24 days.
+// The longest run a millisecond timer can end: about 24 days; the shortest, one millisecond.
 constexpr double kMaxDurationSeconds = 2147483;
+constexpr double kMinDurationSeconds = 0.001;
 
 struct ParsedOptions {
     HeadlessOptions options;

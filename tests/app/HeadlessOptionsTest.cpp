@@ -34,10 +34,12 @@ TEST(HeadlessOptions, UnsetLineOptionsLeaveTheParameterFileInCharge) {
     EXPECT_EQ(parsed.options.paramsFile, "");
     EXPECT_FALSE(parsed.options.save);
     EXPECT_EQ(parsed.options.durationSeconds, 0);
-    const ParsedOptions named = parseHeadlessOptions({"--params", "lab.dat", "--save"});
-    ASSERT_EQ(named.error, "");
+    const ParsedOptions named =
+        parseHeadlessOptions({"--params", "lab.dat", "--save", "--duration", "0.001"});
+    ASSERT_EQ(named.error, "") << "a file that is not there yet is written by --save";
     EXPECT_EQ(named.options.paramsFile, "lab.dat");
     EXPECT_TRUE(named.options.save);
+    EXPECT_DOUBLE_EQ(named.options.durationSeconds, 0.001);
 }
 
 TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
@@ -57,6 +59,13 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         // The timer that ends the run counts milliseconds in an int.
         {{"--duration=2147484"}, "--duration expects at most 2147483 seconds"},
         {{"--duration=inf"}, "--duration expects at most 2147483 seconds"},
+        {{"--duration=1e300"}, "--duration expects at most 2147483 seconds"},
+        {{"--duration=nan"}, "--duration expects a positive number of seconds"},
+        {{"--duration=0"}, "--duration expects a positive number of seconds"},
+        // Rounded to whole milliseconds, this would end the run at once.
+        {{"--duration=0.0004"}, "--duration expects at least 0.001 seconds"},
+        // Reading would never end.
+        {{"--params=/dev/zero"}, "--params expects a regular file ('/dev/zero' is not one)"},
         {{"--help=yes"}, "--help takes no value"},
         {{"--log="}, "--log needs a file name"},
     };
