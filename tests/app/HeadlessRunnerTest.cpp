@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "ports/TtyLine.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -56,10 +58,26 @@ Outcome finish(QProcess* process, int timeoutMs = 10000) {
 }
 
 TEST(HeadlessRunner, BadArgumentsExitWithTwoAndTheUsage) {
-    const Outcome run = finish(launch({"--headless", "--device-a", "x", "--baud", "fast"}));
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_TRUE(run.stdErr.contains("--baud expects a whole number")) << run.stdErr.toStdString();
-    EXPECT_TRUE(run.stdErr.contains("usage: portavigilant"));
+    TempFolder folder;
+    const std::string fifo = folder.file("lab.dat");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Durations that would end the run at once or never, and files whose reading never ends.
+    const std::pair<QStringList, QString> cases[] = {
+        {{"--baud", "fast"}, "--baud expects a whole number"},
+        {{"--duration", "inf"}, "--duration expects at most 2147483 seconds"},
+        {{"--duration", "1e300"}, "--duration expects at most 2147483 seconds"},
+        {{"--duration", "2147484"}, "--duration expects at most 2147483 seconds"},
+        {{"--duration", "0.0001"}, "--duration expects at least 0.001 seconds"},
+        {{"--params", "/dev/zero"}, "--params expects a regular file"},
+        {{"--params", QString::fromStdString(fifo)}, "--params expects a regular file"},
+    };
+    for (const auto& [args, error] : cases) {
+        const Outcome run =
+            finish(launch(QStringList{"--headless", "--device-a", "x"} + args), 5000);
+        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.stdErr.contains(error)) << run.stdErr.toStdString();
+        EXPECT_TRUE(run.stdErr.contains("usage: portavigilant"));
+    }
 }
 
 TEST(HeadlessRunner, ASideThatCannotStartExitsWithOneAndItsMessage) {
