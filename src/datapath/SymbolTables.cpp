@@ -16,6 +16,8 @@ bool loadSet(CFileNeu& file, SymbolSet& set, std::string (*fallback)(uint8_t)) {
         if (!file.ReadTextLine(text)) {
             return false;
         }
+        // A lone CR inside a line is no part of an entry either: it could not be saved.
+        text = withoutLineEnds(text);
         const auto byte = static_cast<uint8_t>(b);
         set[byte] = text.empty() ? fallback(byte) : std::move(text);
     }

@@ -162,11 +162,18 @@ TEST_F(SymbolFileTest, SavedTablesLoadBackUnchanged) {
 }
 
 TEST_F(SymbolFileTest, EmptyEntriesGiveTheDefaults) {
-    writeLines(512, "");
-    SymbolTables tables = custom();
+    // A lone CR is no entry: saved again it would be an empty line.
+    for (const char* line : {"", "\r"}) {
+        writeLines(512, line);
+        SymbolTables tables = custom();
+        EXPECT_TRUE(load(tables));
+        EXPECT_EQ(tables.hexSymbols, SymbolSet::hexDefaults());
+        EXPECT_EQ(tables.asciiSymbols, SymbolSet::asciiDefaults());
+    }
+    writeLines(512, "a\rb");
+    SymbolTables tables;
     EXPECT_TRUE(load(tables));
-    EXPECT_EQ(tables.hexSymbols, SymbolSet::hexDefaults());
-    EXPECT_EQ(tables.asciiSymbols, SymbolSet::asciiDefaults());
+    EXPECT_EQ(tables.asciiSymbols[0x41], "ab");
 }
 
 TEST_F(SymbolFileTest, FileEndingEarlyKeepsTheUnreadEntries) {
