@@ -52,6 +52,13 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
     if (o.stopBits) {
         value("--stop-bits", std::to_string(*o.stopBits));
     }
+    static const char* const kTimestamps[] = {nullptr, "abs", "start", "delta"};
+    if (const char* kind = kTimestamps[static_cast<int>(o.monitorTimes.column)]) {
+        value("--timestamps", kind);
+    }
+    if (o.monitorTimes.pauseRowMs > 0) {
+        value("--pause-row", std::to_string(o.monitorTimes.pauseRowMs));
+    }
     if (o.durationSeconds > 0) {
         char text[40];
         std::snprintf(text, sizeof text, "%.17g", o.durationSeconds);
