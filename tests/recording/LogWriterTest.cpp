@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/Version.h"
 #include "datapath/SymbolTables.h"
 #include "recording/FakeLogClock.h"
 #include "recording/LogWriter.h"
 #include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
@@ -57,25 +55,15 @@ LogSettings plainComplex(int bytesPerRow) {
 class LogWriterTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-log-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(folder_.ok());
         clock_.setLocal(2026, 12, 7, 9, 19, 2, 45);
         writer_.setOwnerName("tester");
         writer_.setReopenPerBlock(GetParam());
     }
-    void TearDown() override {
-        writer_.Stop();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { writer_.Stop(); }
 
-    std::string path() const { return (dir_ / "test.log").string(); }
-    std::string contents() const {
-        std::ifstream in(path(), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    std::string path() const { return folder_.file("test.log"); }
+    std::string contents() const { return readWholeFile(path()); }
     void start(const LogSettings& settings, const std::string& identifier = {}) {
         writer_.ApplySettings(settings);
         ASSERT_TRUE(writer_.Start(path(), identifier));
@@ -85,7 +73,7 @@ class LogWriterTest : public ::testing::TestWithParam<bool> {
                            static_cast<int>(data.size()), fromA);
     }
 
-    fs::path dir_;
+    TempFolder folder_{"pv-log"};
     FakeLogClock clock_;
     ScriptedPrompt prompt_;
     LogWriter writer_{&prompt_, clock_};
@@ -302,7 +290,7 @@ TEST_P(LogWriterTest, NothingIsWrittenWhileInactiveAndAFailedStartLeavesLoggingO
     write("lost", true);
     EXPECT_FALSE(fs::exists(path()));
     writer_.ApplySettings(LogSettings{});
-    EXPECT_FALSE(writer_.Start((dir_ / "missing" / "x.log").string(), ""));
+    EXPECT_FALSE(writer_.Start(folder_.file("missing/x.log"), ""));
     EXPECT_FALSE(writer_.active());
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_NE(prompt_.messages[0].find("x.log"), std::string::npos);
