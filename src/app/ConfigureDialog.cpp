@@ -11,14 +11,15 @@ constexpr const char* kTextCheckForUpdate = "Check for update";
 
 }  // namespace
 
-CConfigureDialog::CConfigureDialog(QWidget* parent) : ExtrasDialog(kTextTitle, parent) {
+CConfigureDialog::CConfigureDialog(QWidget* parent)
+    : DialogFrame(kTextTitle, kHelpContext, {}, parent) {
     updateBox_ = new QCheckBox(kTextCheckForUpdate, this);
     addContent(updateBox_);
 }
 
 void CConfigureDialog::showEvent(QShowEvent* event) {
     updateBox_->setChecked(checkForUpdate_);
-    ExtrasDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CConfigureDialog::okClicked() {

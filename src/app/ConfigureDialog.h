@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ExtrasDialog.h"
+#include "base/DialogFrame.h"
 
 class QCheckBox;
 
@@ -8,10 +8,12 @@ namespace pv {
 
 // "Configure PortaVigilant": whether the program asks for a newer version at start. OK takes
 // the check box over, Cancel discards it; the choice counts from the next start.
-class CConfigureDialog : public ExtrasDialog {
+class CConfigureDialog : public DialogFrame {
     Q_OBJECT
 
   public:
+    static constexpr int kHelpContext = 110;
+
     explicit CConfigureDialog(QWidget* parent = nullptr);
 
     void setCheckForUpdate(bool on) { checkForUpdate_ = on; }

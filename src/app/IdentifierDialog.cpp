@@ -16,7 +16,8 @@ constexpr int kMinimumEditWidth = 320;
 
 }  // namespace
 
-CIdentifierDialog::CIdentifierDialog(QWidget* parent) : ExtrasDialog(kTextTitle, parent) {
+CIdentifierDialog::CIdentifierDialog(QWidget* parent)
+    : DialogFrame(kTextTitle, kHelpContext, {}, parent) {
     edit_ = new QLineEdit(this);
     edit_->setMinimumWidth(kMinimumEditWidth);
     addContent(new QLabel(kTextLabel, this));
@@ -29,7 +30,7 @@ void CIdentifierDialog::setText(const std::string& text) {
 
 void CIdentifierDialog::showEvent(QShowEvent* event) {
     edit_->setText(fromCp1252(text_));
-    ExtrasDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CIdentifierDialog::okClicked() {

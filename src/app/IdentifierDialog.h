@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/ExtrasDialog.h"
+#include "base/DialogFrame.h"
 
 class QLineEdit;
 
@@ -10,10 +10,12 @@ namespace pv {
 
 // "Identifier": a free text that names the measurement in the window title, the log headers and
 // the parameter file. Only OK takes the edited text over.
-class CIdentifierDialog : public ExtrasDialog {
+class CIdentifierDialog : public DialogFrame {
     Q_OBJECT
 
   public:
+    static constexpr int kHelpContext = 110;
+
     explicit CIdentifierDialog(QWidget* parent = nullptr);
 
     // Code page 1252 text, as the files keep it.

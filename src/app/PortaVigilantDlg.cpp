@@ -30,6 +30,7 @@
 #include "base/Version.h"
 #include "datapath/DefineCharValueDialog.h"
 #include "datapath/DisplayPanes.h"
+#include "manipulation/ExchangeDefineDialog.h"
 #include "manipulation/ExchangeQuickAccess.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
@@ -85,6 +86,8 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     layout->addLayout(sides);
     loggingDialog_ = new CLoggingConfigureDialog(prompt_, this);
     loggingDialog_->Fill(monitor_->logging().logSettings());
+    connectHelp(*loggingDialog_);
+    connectHelp(exchangeBox_->dialog());
     layout->addWidget(exchangeBox_);
     registerCommands();
     menu_ = new MainMenu(bar, monitor_->commands());
@@ -223,9 +226,12 @@ void CPortaVigilantDlg::openSymbolDialog(int firstByte, bool ascii) {
     runDialog(dialog);
 }
 
-template <typename Dialog>
-int CPortaVigilantDlg::runDialog(Dialog& dialog) {
-    connect(&dialog, &Dialog::helpRequested, help_.get(), &HelpWindow::showTopic);
+void CPortaVigilantDlg::connectHelp(DialogFrame& dialog) {
+    connect(&dialog, &DialogFrame::helpRequested, help_.get(), &HelpWindow::showTopic);
+}
+
+int CPortaVigilantDlg::runDialog(DialogFrame& dialog) {
+    connectHelp(dialog);
     dialog.setWindowModality(Qt::WindowModal);
     return dialog.exec();
 }

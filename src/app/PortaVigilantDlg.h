@@ -10,9 +10,11 @@
 class QDialog;
 class QLabel;
 class QLineEdit;
+class QTimer;
 
 namespace pv {
 
+class DialogFrame;
 class HelpWindow;
 class CLoggingConfigureDialog;
 class ExchangeQuickAccess;
@@ -70,6 +72,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* triggerStatus() const { return trigger_; }
     HelpWindow& help() { return *help_; }
     QLabel* loggingIndicator() const { return loggingIndicator_; }
+    // Timer 1, whose ticks blink the indicators.
+    QTimer& blinkTimer() const { return *blinkTimer_; }
     CLoggingConfigureDialog& loggingDialog() { return *loggingDialog_; }
 
   protected:
@@ -90,9 +94,9 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void openConfigure();
     void applyLayout();
     void startUpdateCheck();
-    // Runs a settings dialog whose Help button and F1 open the help window, which stays usable.
-    template <typename Dialog>
-    int runDialog(Dialog& dialog);
+    // Help and F1 of a settings dialog open the help window, which stays usable beside it.
+    void connectHelp(DialogFrame& dialog);
+    int runDialog(DialogFrame& dialog);
     QWidget* buildStatusRow();
 
     QtPrompt prompt_;

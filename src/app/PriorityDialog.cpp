@@ -15,7 +15,8 @@ constexpr const char* kTextRadios[] = {"Realtime", "High Priority", "Normal", "I
 
 }  // namespace
 
-CPriorityDialog::CPriorityDialog(QWidget* parent) : ExtrasDialog(kTextTitle, parent) {
+CPriorityDialog::CPriorityDialog(QWidget* parent)
+    : DialogFrame(kTextTitle, kHelpContext, {}, parent) {
     auto* box = new QGroupBox(kTextGroup, this);
     auto* radios = new QVBoxLayout(box);
     group_ = new QButtonGroup(this);
@@ -37,7 +38,7 @@ QRadioButton* CPriorityDialog::radio(PriorityClass priority) const {
 
 void CPriorityDialog::showEvent(QShowEvent* event) {
     radio(readPriority())->setChecked(true);
-    ExtrasDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 // A failure to change the priority (no right to raise it) is ignored: the dialog closes and

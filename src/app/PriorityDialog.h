@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "app/ExtrasDialog.h"
 #include "app/ProcessPriority.h"
+#include "base/DialogFrame.h"
 
 class QButtonGroup;
 class QRadioButton;
@@ -12,10 +12,12 @@ namespace pv {
 
 // "Priority": the priority class of the whole program. It opens on the class the process runs
 // at; OK sets the chosen one, Cancel changes nothing.
-class CPriorityDialog : public ExtrasDialog {
+class CPriorityDialog : public DialogFrame {
     Q_OBJECT
 
   public:
+    static constexpr int kHelpContext = 110;
+
     explicit CPriorityDialog(QWidget* parent = nullptr);
 
     // How the dialog reads and sets the priority. Tests replace them, so that the test process

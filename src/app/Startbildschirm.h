@@ -24,6 +24,8 @@ class CStartbildschirm : public QWidget {
     // One tick of the timer. Public so that tests can step the splash without waiting.
     void tick();
     bool hasFinished() const { return finished_; }
+    // The timer that calls tick() once a second.
+    QTimer& tickTimer() { return timer_; }
 
   signals:
     // The splash has closed itself.

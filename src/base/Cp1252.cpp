@@ -47,6 +47,20 @@ char16_t cp1252ToUnicode(uint8_t byte) {
     return byte;
 }
 
+std::u16string screenGlyphCandidates(uint8_t byte) {
+    std::u16string candidates;
+    if (byte != 0xAD) {
+        candidates.push_back(cp1252ToUnicode(byte));
+    }
+    if (byte == 0x7F) {
+        candidates.push_back(u'\u2302');  // HOUSE, the glyph of 0x7F in the PC's code page
+    } else if (byte == 0xAD) {
+        candidates += u"\u2010\u2011-";  // the hyphen it stands for where a line breaks
+    }
+    candidates += u"\u00B7.";
+    return candidates;
+}
+
 uint8_t unicodeToCp1252(char32_t codePoint) {
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
         return static_cast<uint8_t>(codePoint);

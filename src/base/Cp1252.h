@@ -18,6 +18,12 @@ namespace pv {
 inline constexpr char16_t kCp1252DeleteGlyph = u'\u2421';
 
 char16_t cp1252ToUnicode(uint8_t byte);
+
+// What a screen may draw for a byte from 0x20 up, best first: its own character, unless that is
+// invisible (the soft hyphen 0xAD), then look-alikes for the bytes without a printable character
+// of their own, then a middle dot and a full stop. A pane takes the first that its font draws at
+// the width of every other character. Only the screen uses these; files and sent bytes stay 1252.
+std::u16string screenGlyphCandidates(uint8_t byte);
 // The byte of a code point, or '?' when 1252 has none for it.
 uint8_t unicodeToCp1252(char32_t codePoint);
 

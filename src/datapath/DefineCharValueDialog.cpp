@@ -1,15 +1,12 @@
 #include "datapath/DefineCharValueDialog.h"
-#include "base/DialogKit.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
-#include <QVBoxLayout>
 #include <limits>
 
+#include "base/DialogKit.h"
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
 
@@ -40,9 +37,10 @@ int labelId(int k) {
 
 CDefineCharValueDialog::CDefineCharValueDialog(SymbolTables& tables, Prompt& prompt,
                                                QWidget* parent)
-    : QDialog(parent), tables_(tables), prompt_(prompt) {
-    setWindowTitle(QString::fromUtf8(kTextCaption));
-
+    : DialogFrame(QString::fromUtf8(kTextCaption), kHelpContext,
+                  {.help = 1121, .cancel = 1123, .ok = 1124, .hiddenDefault = 1122}, parent),
+      tables_(tables),
+      prompt_(prompt) {
     auto* grid = new QGridLayout;
     const int fieldWidth = fontMetrics().horizontalAdvance(QString(kFieldChars, QChar('M')));
     for (int k = 0; k < kSymbolBlockSize; ++k) {
@@ -63,27 +61,9 @@ CDefineCharValueDialog::CDefineCharValueDialog(SymbolTables& tables, Prompt& pro
         edits_[static_cast<size_t>(k)] = edit;
     }
 
-    setDefaultButton_ = makeDialogButton(kTextSetDefault, this, 1125);
-    auto* helpButton = makeDialogButton(kTextHelp, this, 1121);
-    cancelButton_ = makeDialogButton(kTextCancel, this, 1123);
-    okButton_ = makeDialogButton(kTextOk, this, 1124);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(setDefaultButton_);
-    buttons->addStretch();
-    buttons->addWidget(helpButton);
-    buttons->addWidget(cancelButton_);
-    buttons->addWidget(okButton_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
-    layout->addLayout(buttons);
-
+    addContent(grid);
+    setDefaultButton_ = addRowButton(kTextSetDefault, 1125);
     connect(setDefaultButton_, &QPushButton::clicked, this, &CDefineCharValueDialog::onSetDefault);
-    connect(okButton_, &QPushButton::clicked, this, &CDefineCharValueDialog::onOk);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
-    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
-    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
 }
 
 void CDefineCharValueDialog::Configure(int firstByte, bool asciiMode) {
@@ -99,7 +79,7 @@ void CDefineCharValueDialog::showEvent(QShowEvent* event) {
     }
     fields_ = tables_.block(firstByte_, asciiMode_);
     showFields();
-    QDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CDefineCharValueDialog::showFields() {
@@ -115,7 +95,7 @@ void CDefineCharValueDialog::onSetDefault() {
     showFields();
 }
 
-void CDefineCharValueDialog::onOk() {
+void CDefineCharValueDialog::okClicked() {
     for (int k = 0; k < kSymbolBlockSize; ++k) {
         fields_[static_cast<size_t>(k)] = toCp1252(edits_[static_cast<size_t>(k)]->text());
     }

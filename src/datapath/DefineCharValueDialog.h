@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QDialog>
 #include <array>
 
+#include "base/DialogFrame.h"
 #include "datapath/SymbolTables.h"
 
 class QLabel;
@@ -15,7 +15,7 @@ class Prompt;
 
 // Edits 64 entries of the Hex or the ASCII symbol table at a time. The tables belong to the
 // caller and change only on "OK"; the dialog object keeps its block and mode between showings.
-class CDefineCharValueDialog : public QDialog {
+class CDefineCharValueDialog : public DialogFrame {
     Q_OBJECT
 
   public:
@@ -31,18 +31,13 @@ class CDefineCharValueDialog : public QDialog {
     QLineEdit* fieldEdit(int k) const { return edits_[static_cast<size_t>(k)]; }
     QLabel* fieldLabel(int k) const { return labels_[static_cast<size_t>(k)]; }
     QPushButton* setDefaultButton() const { return setDefaultButton_; }
-    QPushButton* okButton() const { return okButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
-
-  signals:
-    void helpRequested(int context);
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void okClicked() override;
 
   private:
     void onSetDefault();
-    void onOk();
     void showFields();
 
     SymbolTables& tables_;
@@ -53,8 +48,6 @@ class CDefineCharValueDialog : public QDialog {
     std::array<QLabel*, kSymbolBlockSize> labels_{};
     std::array<QLineEdit*, kSymbolBlockSize> edits_{};
     QPushButton* setDefaultButton_ = nullptr;
-    QPushButton* okButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
 };
 
 }  // namespace pv

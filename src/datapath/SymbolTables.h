@@ -43,6 +43,8 @@ struct SymbolTables {
     // Stops at the first line it cannot read and returns false; that entry and all later
     // ones keep their contents. Empty lines give the entry's default.
     bool LoadSymbols(CFileNeu& file);
+
+    bool operator==(const SymbolTables&) const = default;
 };
 
 }  // namespace pv

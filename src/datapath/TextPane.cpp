@@ -1,12 +1,14 @@
 #include "datapath/TextPane.h"
 
 #include <QFontDatabase>
-#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cmath>
+#include <vector>
 
 #include "base/Cp1252.h"
 
@@ -16,31 +18,69 @@ namespace {
 
 constexpr int kPanePointSize = 8;
 
-QString paneText(std::string_view bytes) {
+QString paneText(std::string_view bytes, const PaneGlyphs& glyphs) {
     QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
     QChar* out = text.data();
     for (char c : bytes) {
-        *out++ = QChar(cp1252ToUnicode(static_cast<uint8_t>(c)));
+        *out++ = glyphs[static_cast<uint8_t>(c)];
     }
     return text;
 }
 
 }  // namespace
 
-QFont paneFont() {
-    QFont font(QStringLiteral("Courier New"), kPanePointSize);
-    // Lets the font matcher pick a monospace face where Courier New is not installed.
-    font.setStyleHint(QFont::TypeWriter);
-    if (!QFontInfo(font).fixedPitch()) {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPointSize(kPanePointSize);
+PaneGlyphs::PaneGlyphs(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const qreal cell = metrics.horizontalAdvance(QChar('0'));
+    // Present in the font (or a fallback the font engine takes) and drawn at the cell width;
+    // a missing glyph would show the font's box, which has the cell width too.
+    const auto fits = [&](char16_t glyph) {
+        return metrics.inFontUcs4(glyph) &&
+               std::abs(metrics.horizontalAdvance(QString(QChar(glyph))) - cell) < 0.01;
+    };
+    for (int b = 0; b < 256; ++b) {
+        const auto byte = static_cast<uint8_t>(b);
+        glyphs_[byte] = QChar(cp1252ToUnicode(byte));
+        if (byte < 0x20) {
+            continue;
+        }
+        const std::u16string candidates = screenGlyphCandidates(byte);
+        const auto found = std::find_if(candidates.begin(), candidates.end(), fits);
+        if (found == candidates.end() || (byte < 0x7F && found != candidates.begin())) {
+            uniform_ = false;
+            continue;
+        }
+        glyphs_[byte] = QChar(*found);
     }
-    return font;
 }
 
-QTextCharFormat paneCharFormat(PaneFormat format) {
+// QFontInfo::fixedPitch() is no guide: it is false for Noto Sans Mono and true for faces whose
+// fallbacks draw some characters wider. What counts is the width of what the pane shows.
+QFont paneFont() {
+    QFont preferred(QStringLiteral("Courier New"), kPanePointSize);
+    // Lets the font matcher pick a monospace face where Courier New is not installed.
+    preferred.setStyleHint(QFont::TypeWriter);
+    if (PaneGlyphs(preferred).uniform()) {
+        return preferred;
+    }
+    std::vector<QFont> others = {QFontDatabase::systemFont(QFontDatabase::FixedFont)};
+    for (const QString& family : QFontDatabase::families()) {
+        if (QFontDatabase::isFixedPitch(family)) {
+            others.emplace_back(family);
+        }
+    }
+    for (QFont& font : others) {
+        font.setPointSize(kPanePointSize);
+        if (PaneGlyphs(font).uniform()) {
+            return font;
+        }
+    }
+    return preferred;
+}
+
+QTextCharFormat paneCharFormat(PaneFormat format, const QFont& font) {
     QTextCharFormat chars;
-    chars.setFont(paneFont());
+    chars.setFont(font);
     switch (format) {
         case PaneFormat::SideA:
             chars.setForeground(QColor(255, 0, 0));
@@ -55,9 +95,10 @@ QTextCharFormat paneCharFormat(PaneFormat format) {
     return chars;
 }
 
-TextPane::TextPane(QWidget* parent) : edit_(new QPlainTextEdit(parent)) {
+TextPane::TextPane(QWidget* parent)
+    : edit_(new QPlainTextEdit(parent)), font_(paneFont()), glyphs_(font_) {
     for (PaneFormat format : {PaneFormat::SideA, PaneFormat::SideB, PaneFormat::Highlight}) {
-        formats_[static_cast<int>(format)] = paneCharFormat(format);
+        formats_[static_cast<int>(format)] = paneCharFormat(format, font_);
     }
     edit_->setReadOnly(true);
     edit_->setUndoRedoEnabled(false);
@@ -115,7 +156,8 @@ bool TextPane::sync() {
     const std::string_view text = model_.textFrom(from);
     for (const PaneSpan& span : model_.spans(from)) {
         cursor.insertText(paneText(text.substr(static_cast<size_t>(span.start - from),
-                                               static_cast<size_t>(span.end - span.start))),
+                                               static_cast<size_t>(span.end - span.start)),
+                                   glyphs_),
                           formats_[static_cast<int>(span.format)]);
     }
     cursor.endEditBlock();

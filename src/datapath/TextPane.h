@@ -1,20 +1,40 @@
 #pragma once
 
+#include <QChar>
+#include <QFont>
 #include <QTextCharFormat>
+#include <array>
 #include <cstdint>
 
 #include "datapath/PaneModel.h"
 
-class QFont;
 class QPlainTextEdit;
 class QWidget;
 
 namespace pv {
 
-// "Courier New", 8 points; a monospace font of the system where that face is missing.
+// The character a pane draws for each byte: one visible glyph per byte from 0x20 up, all as wide
+// as a digit of the font, chosen once from screenGlyphCandidates. Bytes below 0x20 stay as they
+// are; the panes only hold them as line ends.
+class PaneGlyphs {
+  public:
+    explicit PaneGlyphs(const QFont& font);
+
+    QChar operator[](uint8_t byte) const { return glyphs_[byte]; }
+    // Every byte from 0x20 up has a glyph of the one width. Printable ASCII is never replaced,
+    // so a proportional font fails here.
+    bool uniform() const { return uniform_; }
+
+  private:
+    std::array<QChar, 256> glyphs_{};
+    bool uniform_ = true;
+};
+
+// "Courier New", 8 points; where that face is missing or draws a byte at another width, the
+// first monospace font of the system that draws every byte at one width.
 QFont paneFont();
 // Side A red, side B green, a trigger match blue, all in the pane font.
-QTextCharFormat paneCharFormat(PaneFormat format);
+QTextCharFormat paneCharFormat(PaneFormat format, const QFont& font = paneFont());
 
 // A pane shown in a QPlainTextEdit. The display step writes to the in-memory model at block
 // rate; sync() brings the widget up to the model, at frame rate, with one insertion of whatever
@@ -28,6 +48,7 @@ class TextPane : public Pane {
 
     QPlainTextEdit* widget() const { return edit_; }
     const PaneModel& model() const { return model_; }
+    const PaneGlyphs& glyphs() const { return glyphs_; }
 
     void append(std::string_view text, PaneFormat format) override;
     int removeLeadingRows(int rows) override;
@@ -43,6 +64,8 @@ class TextPane : public Pane {
   private:
     PaneModel model_;
     QPlainTextEdit* edit_;
+    QFont font_;
+    PaneGlyphs glyphs_;
     QTextCharFormat formats_[3];
     // The model's range [shownStart_, shownEnd_) that the widget holds.
     int64_t shownStart_ = 0;

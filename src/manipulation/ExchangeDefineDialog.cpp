@@ -1,18 +1,15 @@
 #include "manipulation/ExchangeDefineDialog.h"
-#include "base/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
-#include <QVBoxLayout>
 #include <limits>
+
+#include "base/DialogKit.h"
 
 namespace pv {
 
@@ -44,11 +41,11 @@ constexpr SetIds kIds[kExchangeSetCount] = {
 }  // namespace
 
 CExchangeDefineDialog::CExchangeDefineDialog(ExchangeSettings& settings, QWidget* parent)
-    : QDialog(parent), settings_(settings) {
-    setWindowTitle(QString::fromUtf8(kTextCaption));
-    auto* layout = new QVBoxLayout(this);
+    : DialogFrame(QString::fromUtf8(kTextCaption), kHelpContext,
+                  {.help = 1044, .cancel = 1043, .ok = 1042, .hiddenDefault = 1041}, parent),
+      settings_(settings) {
     for (int k = 1; k <= kExchangeSetCount; ++k) {
-        layout->addWidget(buildSet(k));
+        addContent(buildSet(k));
     }
 
     QFont fieldFont = font();
@@ -57,23 +54,7 @@ CExchangeDefineDialog::CExchangeDefineDialog(ExchangeSettings& settings, QWidget
         set.search->setFont(fieldFont);
         set.replace->setFont(fieldFont);
     }
-
-    auto* helpButton = makeDialogButton(kTextHelp, this, 1044);
-    cancelButton_ = makeDialogButton(kTextCancel, this, 1043);
-    okButton_ = makeDialogButton(kTextOk, this, 1042);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(new QLabel(QString::fromUtf8(kTextWildcardHint), this));
-    buttons->addStretch();
-    buttons->addWidget(helpButton);
-    buttons->addWidget(cancelButton_);
-    buttons->addWidget(okButton_);
-    layout->addLayout(buttons);
-
-    connect(okButton_, &QPushButton::clicked, this, &CExchangeDefineDialog::onOk);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
-    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
-    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
+    addBesideButtons(new QLabel(QString::fromUtf8(kTextWildcardHint), this));
 }
 
 QWidget* CExchangeDefineDialog::buildSet(int k) {
@@ -136,7 +117,7 @@ void CExchangeDefineDialog::showEvent(QShowEvent* event) {
         followMode(k);
     }
     followActivate();
-    QDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CExchangeDefineDialog::followActivate() {
@@ -152,7 +133,7 @@ void CExchangeDefineDialog::followMode(int k) {
     c.blanksHint->setVisible(c.hex->isChecked());
 }
 
-void CExchangeDefineDialog::onOk() {
+void CExchangeDefineDialog::okClicked() {
     for (int k = 1; k <= kExchangeSetCount; ++k) {
         const SetControls& c = controls(k);
         ExchangeSetFields fields;

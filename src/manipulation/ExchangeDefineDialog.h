@@ -1,22 +1,21 @@
 #pragma once
 
-#include <QDialog>
 #include <array>
 
+#include "base/DialogFrame.h"
 #include "manipulation/ExchangeSettings.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 
 namespace pv {
 
 // "eXchange -> Define": the three parameter sets. The sets belong to the caller and change
 // only on "OK".
-class CExchangeDefineDialog : public QDialog {
+class CExchangeDefineDialog : public DialogFrame {
     Q_OBJECT
 
   public:
@@ -38,25 +37,18 @@ class CExchangeDefineDialog : public QDialog {
 
     // Controls of set k, 1 to 3.
     const SetControls& controls(int k) const { return sets_[static_cast<size_t>(k - 1)]; }
-    QPushButton* okButton() const { return okButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
-
-  signals:
-    void helpRequested(int context);
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void okClicked() override;
 
   private:
     QWidget* buildSet(int k);
     void followActivate();
     void followMode(int k);
-    void onOk();
 
     ExchangeSettings& settings_;
     std::array<SetControls, kExchangeSetCount> sets_{};
-    QPushButton* okButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
 };
 
 }  // namespace pv

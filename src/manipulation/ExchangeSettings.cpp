@@ -16,6 +16,7 @@ int32_t copySequence(std::array<uint8_t, kExchangeSequenceSize>& to,
                      std::span<const uint8_t> bytes) {
     const size_t n = std::min(bytes.size(), to.size());
     std::copy_n(bytes.begin(), n, to.begin());
+    std::fill(to.begin() + static_cast<std::ptrdiff_t>(n), to.end(), 0);
     return static_cast<int32_t>(n);
 }
 

@@ -34,8 +34,11 @@ struct ExchangeSet {
     std::span<const uint8_t> replaceBytes() const {
         return {replace.data(), static_cast<size_t>(replaceLength)};
     }
+    // The bytes behind a sequence are kept zero, so equal sets compare equal.
     void setSearch(std::span<const uint8_t> bytes);
     void setReplace(std::span<const uint8_t> bytes);
+
+    bool operator==(const ExchangeSet&) const = default;
 };
 
 // What the definition dialog shows of one set: its flags and its two texts (code page 1252).
@@ -47,6 +50,8 @@ struct ExchangeSetFields {
     bool addEnterReplace = false;
     std::string searchText;
     std::string replaceText;
+
+    bool operator==(const ExchangeSetFields&) const = default;
 };
 
 // The fields that show a set when the dialog opens.

@@ -52,6 +52,7 @@ std::string TriggerSettings::patternText() const {
 
 void TriggerSettings::setPatternText(const std::string& text) {
     const std::vector<uint8_t> bytes = TextToBytes(text, asciiInput, ByteTextForm::Trigger);
+    pattern.fill(0);
     std::copy(bytes.begin(), bytes.end(), pattern.begin());
     patternLength = static_cast<int32_t>(bytes.size());
 }

@@ -29,8 +29,11 @@ struct TriggerSettings {
 
     // The pattern as the definition dialog and the parameter file write it.
     std::string patternText() const;
-    // Takes pattern and patternLength from a typed or stored text.
+    // Takes pattern and patternLength from a typed or stored text; the bytes behind the
+    // pattern are kept zero, so equal settings compare equal.
     void setPatternText(const std::string& text);
+
+    bool operator==(const TriggerSettings&) const = default;
 };
 
 // The pulse the trigger asks for when it fires.
@@ -40,6 +43,8 @@ struct TriggerOutput {
     bool lineRts = false;
     bool levelHigh = true;
     int32_t durationMs = 100;
+
+    bool operator==(const TriggerOutput&) const = default;
 };
 
 // The results of one check, for the block being processed.

@@ -1,5 +1,4 @@
 #include "manipulation/TriggerDefineDialog.h"
-#include "base/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -8,11 +7,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "base/DialogKit.h"
 #include "base/Prompt.h"
 
 namespace pv {
@@ -39,9 +37,9 @@ constexpr const char* kTextDuration = "Duration [ms] :";
 }  // namespace
 
 CTriggerDefineDialog::CTriggerDefineDialog(Prompt& prompt, QWidget* parent)
-    : QDialog(parent), prompt_(prompt) {
-    setWindowTitle(kTextCaption);
-
+    : DialogFrame(kTextCaption, kHelpContext,
+                  {.help = 1096, .cancel = 1098, .ok = 1099, .hiddenDefault = 1097}, parent),
+      prompt_(prompt) {
     ascii_ = withId(new QRadioButton(kTextAscii, this), 1101);
     hex_ = withId(new QRadioButton(kTextHex, this), 1102);
     auto* inputGroup = new QButtonGroup(this);
@@ -63,10 +61,6 @@ CTriggerDefineDialog::CTriggerDefineDialog(Prompt& prompt, QWidget* parent)
     high_ = withId(new QRadioButton(kTextHigh, levelGroup), 1186);
     low_ = withId(new QRadioButton(kTextLow, levelGroup), 1187);
     duration_ = withId(new QLineEdit(outputGroup), 1106);
-
-    help_ = makeDialogButton(kTextHelp, this, 1096);
-    cancel_ = makeDialogButton(kTextCancel, this, 1098);
-    ok_ = makeDialogButton(kTextOk, this, 1099);
 
     auto* inputRow = new QHBoxLayout;
     inputRow->addWidget(ascii_);
@@ -91,20 +85,12 @@ CTriggerDefineDialog::CTriggerDefineDialog(Prompt& prompt, QWidget* parent)
     outputLayout->addLayout(groupsRow);
     outputLayout->addLayout(durationForm);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(active_);
-    buttons->addStretch();
-    buttons->addWidget(help_);
-    buttons->addWidget(cancel_);
-    buttons->addWidget(ok_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(inputRow);
-    layout->addWidget(pattern_);
-    layout->addLayout(form);
-    layout->addWidget(autoDeactivate_);
-    layout->addWidget(outputGroup);
-    layout->addLayout(buttons);
+    addContent(inputRow);
+    addContent(pattern_);
+    addContent(form);
+    addContent(autoDeactivate_);
+    addContent(outputGroup);
+    addBesideButtons(active_);
 
     armedControls_ = {
         ascii_,      hex_,      patternLabel, pattern_,      postscaler_, autoDeactivate_,
@@ -112,17 +98,12 @@ CTriggerDefineDialog::CTriggerDefineDialog(Prompt& prompt, QWidget* parent)
         high_,       low_,      duration_};
 
     connect(active_, &QCheckBox::clicked, this, &CTriggerDefineDialog::updateEnabled);
-    connect(ok_, &QPushButton::clicked, this, &CTriggerDefineDialog::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(help_, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
-    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
-    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
     loadControls();
 }
 
 void CTriggerDefineDialog::showEvent(QShowEvent* event) {
     loadControls();
-    QDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CTriggerDefineDialog::loadControls() {
@@ -148,7 +129,7 @@ void CTriggerDefineDialog::updateEnabled() {
     }
 }
 
-void CTriggerDefineDialog::onOk() {
+void CTriggerDefineDialog::okClicked() {
     int32_t duration = 0;
     if (const auto message = CheckTriggerDuration(toCp1252(duration_->text()), duration)) {
         prompt_.message(*message, {}, PromptButtons::Ok, PromptIcon::Warning);

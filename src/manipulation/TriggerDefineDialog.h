@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QDialog>
 #include <vector>
 
+#include "base/DialogFrame.h"
 #include "manipulation/Trigger.h"
 
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 
 namespace pv {
@@ -16,7 +15,7 @@ class Prompt;
 
 // "Trigger -> Define": the pattern, the postscaler and the pulse. The settings change only on a
 // successful "OK"; the caller hands them to the engine then.
-class CTriggerDefineDialog : public QDialog {
+class CTriggerDefineDialog : public DialogFrame {
     Q_OBJECT
 
   public:
@@ -41,20 +40,14 @@ class CTriggerDefineDialog : public QDialog {
     QRadioButton* highRadio() const { return high_; }
     QRadioButton* lowRadio() const { return low_; }
     QLineEdit* durationEdit() const { return duration_; }
-    QPushButton* okButton() const { return ok_; }
-    QPushButton* cancelButton() const { return cancel_; }
-    QPushButton* helpButton() const { return help_; }
-
-  signals:
-    void helpRequested(int context);
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void okClicked() override;
 
   private:
     void loadControls();
     void updateEnabled();
-    void onOk();
 
     Prompt& prompt_;
     TriggerSettings settings_;
@@ -71,9 +64,6 @@ class CTriggerDefineDialog : public QDialog {
     QRadioButton* high_ = nullptr;
     QRadioButton* low_ = nullptr;
     QLineEdit* duration_ = nullptr;
-    QPushButton* help_ = nullptr;
-    QPushButton* cancel_ = nullptr;
-    QPushButton* ok_ = nullptr;
     // Everything that "Activate" switches on and off.
     std::vector<QWidget*> armedControls_;
 };

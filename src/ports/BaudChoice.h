@@ -13,6 +13,8 @@ constexpr int kMaxTypedBaud = 921600;
 struct BaudControls {
     int listIndex = -1;    // -1: nothing selected
     std::string editText;  // what the baud edit shows
+
+    bool operator==(const BaudControls&) const = default;
 };
 
 // Index of the first entry whose text begins with the decimal baud, else 0 ("special").

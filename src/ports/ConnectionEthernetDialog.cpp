@@ -1,13 +1,8 @@
 #include "ports/ConnectionEthernetDialog.h"
-#include "base/DialogKit.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include "base/Prompt.h"
 
@@ -25,8 +20,8 @@ constexpr const char* kTextListen = "Listen address (empty: all)";
 }  // namespace
 
 CConnectionEthernetDialog::CConnectionEthernetDialog(Prompt& prompt, QWidget* parent)
-    : QDialog(parent), prompt_(prompt) {
-    setWindowTitle(kTextTitle);
+    : DialogFrame(kTextTitle, kHelpContext, {.help = 1087, .cancel = 1089, .ok = 1090}, parent),
+      prompt_(prompt) {
     serverRadio_ = new QRadioButton(kTextServer, this);
     serverRadio_->setObjectName("serverRadio");
     clientRadio_ = new QRadioButton(kTextClient, this);
@@ -40,34 +35,18 @@ CConnectionEthernetDialog::CConnectionEthernetDialog(Prompt& prompt, QWidget* pa
     refuseLineBreaks(listenEdit_);
     listenEdit_->setObjectName("listenEdit");
 
-    auto* help = makeDialogButton(kTextHelp, this);
-    help->setObjectName("helpButton");
-    auto* cancel = makeDialogButton(kTextCancel, this);
-    cancel->setObjectName("cancelButton");
-    auto* ok = makeDialogButton(kTextOk, this);
-    ok->setObjectName("okButton");
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(help, QDialogButtonBox::HelpRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
-    buttons->addButton(ok, QDialogButtonBox::ActionRole);
-
     auto* form = new QFormLayout;
     form->addRow(kTextPort, portEdit_);
     form->addRow(kTextAddress, addressEdit_);
     form->addRow(kTextListen, listenEdit_);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(serverRadio_);
-    layout->addWidget(clientRadio_);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
+    addContent(serverRadio_);
+    addContent(clientRadio_);
+    addContent(form);
 
     connect(serverRadio_, &QRadioButton::clicked, this,
             &CConnectionEthernetDialog::updateAddressEnabled);
     connect(clientRadio_, &QRadioButton::clicked, this,
             &CConnectionEthernetDialog::updateAddressEnabled);
-    connect(help, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(ok, &QPushButton::clicked, this, &CConnectionEthernetDialog::okClicked);
     loadControls();
 }
 
@@ -89,15 +68,7 @@ NetworkSettings CConnectionEthernetDialog::settings() const {
 
 void CConnectionEthernetDialog::showEvent(QShowEvent* event) {
     loadControls();
-    QDialog::showEvent(event);
-}
-
-void CConnectionEthernetDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F1) {
-        emit helpRequested(kHelpContext);
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CConnectionEthernetDialog::loadControls() {

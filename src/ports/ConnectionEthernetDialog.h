@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QDialog>
 #include <string>
 
+#include "base/DialogFrame.h"
 #include "ports/NetworkSettings.h"
 
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 
 namespace pv {
@@ -15,7 +14,7 @@ class Prompt;
 
 // "Connections -> network": server or client, the port, the server's address and the address
 // a server listens on. What was edited is stored only on a successful OK.
-class CConnectionEthernetDialog : public QDialog {
+class CConnectionEthernetDialog : public DialogFrame {
     Q_OBJECT
 
   public:
@@ -28,17 +27,13 @@ class CConnectionEthernetDialog : public QDialog {
     // The values stored by the last OK (or set before).
     NetworkSettings settings() const;
 
-  signals:
-    void helpRequested(int context);
-
   protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    void okClicked() override;
 
   private:
     void loadControls();
     void updateAddressEnabled();
-    void okClicked();
 
     Prompt& prompt_;
     bool isServer_ = true;

@@ -11,6 +11,8 @@ struct NetworkSettings {
     int port = 5000;
     // Numeric address the server listens on; empty listens on all addresses.
     std::string listenAddress;
+
+    bool operator==(const NetworkSettings&) const = default;
 };
 
 namespace NetworkPort {

@@ -24,6 +24,8 @@ struct PortSettings {
     const char* parityLetter() const;
     int dataBitCount() const { return dataBits + 7; }
     int stopBitCount() const { return stopBits + 1; }
+
+    bool operator==(const PortSettings&) const = default;
 };
 
 }  // namespace pv

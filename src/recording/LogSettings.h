@@ -41,6 +41,8 @@ struct LogSettings {
     bool milliseconds = false;
     // The display's symbol tables; not edited, not stored. None: the default tables.
     const SymbolTables* symbols = nullptr;
+
+    bool operator==(const LogSettings&) const = default;
 };
 
 // atoi as the dialog reads its edits: leading blanks, a sign, digits; 0 for no number; clamped

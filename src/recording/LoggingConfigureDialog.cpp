@@ -1,5 +1,4 @@
 #include "recording/LoggingConfigureDialog.h"
-#include "base/DialogKit.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -8,11 +7,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "base/DialogKit.h"
 #include "base/Prompt.h"
 #include "recording/LoggingControl.h"
 
@@ -53,9 +51,7 @@ QCheckBox* makeBox(const char* text, QWidget* parent) {
 }  // namespace
 
 CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent)
-    : QDialog(parent), prompt_(prompt) {
-    setWindowTitle(QString::fromUtf8(kTextCaption));
-
+    : DialogFrame(QString::fromUtf8(kTextCaption), kHelpContext, {}, parent), prompt_(prompt) {
     enabled_ = makeBox(kTextEnabled, this);
 
     auto* modeBox = new QGroupBox(QString::fromUtf8(kTextModeGroup), this);
@@ -122,19 +118,9 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     sidesLayout->addWidget(logA_);
     sidesLayout->addWidget(logB_);
 
-    helpButton_ = makeDialogButton(kTextHelp, this);
-    okButton_ = makeDialogButton(kTextOk, this);
-    cancelButton_ = makeDialogButton(kTextCancel, this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(helpButton_);
-    buttons->addWidget(okButton_);
-    buttons->addWidget(cancelButton_);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(enabled_);
-    layout->addWidget(modeBox);
-    layout->addWidget(contentBox);
+    addContent(enabled_);
+    addContent(modeBox);
+    addContent(contentBox);
     auto* boxes = new QGridLayout;
     boxes->addWidget(paragraph_, 0, 0);
     boxes->addWidget(singleLine_, 0, 1);
@@ -142,12 +128,11 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     boxes->addWidget(milliseconds_, 1, 1);
     boxes->addWidget(asciiSymbols_, 2, 0);
     boxes->addWidget(hexSymbols_, 2, 1);
-    layout->addLayout(boxes);
-    layout->addWidget(namesBox);
-    layout->addLayout(rowLine);
-    layout->addLayout(timeoutLine);
-    layout->addWidget(sidesBox);
-    layout->addLayout(buttons);
+    addContent(boxes);
+    addContent(namesBox);
+    addContent(rowLine);
+    addContent(timeoutLine);
+    addContent(sidesBox);
 
     complex_ = {contents_[0], contents_[1], contents_[2],      paragraph_, singleLine_,
                 addToLog_,    timestamp_,   timeoutParagraph_, timeout_,   asciiSymbols_,
@@ -163,11 +148,6 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     connect(paragraph_, &QCheckBox::clicked, this, &CLoggingConfigureDialog::paragraphRule);
     connect(addToLog_, &QCheckBox::clicked, this, &CLoggingConfigureDialog::portNameRule);
     connect(usePortNumber_, &QCheckBox::clicked, this, &CLoggingConfigureDialog::portNumberRule);
-    connect(okButton_, &QPushButton::clicked, this, &CLoggingConfigureDialog::onOk);
-    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(helpButton_, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
-    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
-    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
 }
 
 QRadioButton* CLoggingConfigureDialog::modeButton(LogMode mode) const {
@@ -311,7 +291,7 @@ void CLoggingConfigureDialog::showEvent(QShowEvent* event) {
         logA_->setEnabled(true);
         logB_->setEnabled(true);
     }
-    QDialog::showEvent(event);
+    DialogFrame::showEvent(event);
 }
 
 void CLoggingConfigureDialog::contentRule() {
@@ -369,7 +349,7 @@ void CLoggingConfigureDialog::modeRule() {
     }
 }
 
-void CLoggingConfigureDialog::onOk() {
+void CLoggingConfigureDialog::okClicked() {
     const Values shown = valuesShown();
     const std::vector<std::string> problems = logSettingsProblems(shown.bytesPerRow, shown.timeout);
     for (const std::string& problem : problems) {

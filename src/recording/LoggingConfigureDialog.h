@@ -1,17 +1,16 @@
 #pragma once
 
-#include <QDialog>
 #include <array>
 #include <string>
 #include <vector>
 
+#include "base/DialogFrame.h"
 #include "recording/LogSettings.h"
 
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
 class QRadioButton;
 
 namespace pv {
@@ -22,7 +21,7 @@ class Prompt;
 // "Configure Logging": edits the logging options. The dialog object lives for the whole run and
 // keeps its values between showings; "OK" takes over what was edited, "Cancel" drops it. While a
 // log file is written only "Enabled" and the choice of logged sides can change.
-class CLoggingConfigureDialog : public QDialog {
+class CLoggingConfigureDialog : public DialogFrame {
     Q_OBJECT
 
   public:
@@ -74,20 +73,14 @@ class CLoggingConfigureDialog : public QDialog {
     QCheckBox* usePortNumberBox() const { return usePortNumber_; }
     QLineEdit* nameEdit(bool sideA) const { return sideA ? nameA_ : nameB_; }
     QCheckBox* logSideBox(bool sideA) const { return sideA ? logA_ : logB_; }
-    QPushButton* okButton() const { return okButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
-    QPushButton* helpButton() const { return helpButton_; }
-
-  signals:
-    void helpRequested(int context);
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void okClicked() override;
 
   private:
     void showValues();
     Values valuesShown() const;
-    void onOk();
     void contentRule();
     void paragraphRule();
     void portNameRule();
@@ -117,9 +110,6 @@ class CLoggingConfigureDialog : public QDialog {
     QLineEdit* nameB_ = nullptr;
     QCheckBox* logA_ = nullptr;
     QCheckBox* logB_ = nullptr;
-    QPushButton* okButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
-    QPushButton* helpButton_ = nullptr;
     // Everything only the complex output uses; the mode rule greys them together.
     std::vector<QWidget*> complex_;
 };

@@ -36,6 +36,8 @@ struct TerminalSettings {
     bool LoadTerminalEnter(CFileNeu& file);
     bool SaveTerminalDelay(CFileNeu& file) const;
     bool LoadTerminalDelay(CFileNeu& file);
+
+    bool operator==(const TerminalSettings&) const = default;
 };
 
 }  // namespace pv

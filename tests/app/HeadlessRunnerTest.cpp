@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -131,8 +130,8 @@ TEST(HeadlessRunner, DurationEndsTheRunAndAVanishedDeviceIsReported) {
 
 // The demo needs no hardware: two virtual ports that any program can open, bridged.
 TEST(HeadlessRunner, DemoBridgesTwoVirtualPortsAndSaysHowToOpenThem) {
-    QTemporaryDir dir;
-    const QString ports = dir.path() + "/ports";
+    TempFolder dir;
+    const QString ports = QString::fromStdString(dir.file("ports"));
     QProcess* process = launch({"--demo", "--virtual-dir", ports});
     QString intro;
     ASSERT_TRUE(waitUntil([&] {
@@ -162,9 +161,9 @@ TEST(HeadlessRunner, DemoBridgesTwoVirtualPortsAndSaysHowToOpenThem) {
 
 TEST(HeadlessRunner, LogsBothDirectionsAndClosesTheLogOnSigint) {
     PtyPair a, b;
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString logPath = dir.filePath("run.log");
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString logPath = QString::fromStdString(dir.file("run.log"));
     QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
                                 "--device-b", QString::fromStdString(b.path()), "--log", logPath});
     a.write(bytesOf("AT\r"));
@@ -228,8 +227,8 @@ TEST(HeadlessRunner, SigtermEndsARunThatEveryPeerHasStalled) {
     }
     {
         SCOPED_TRACE("a client keeps a virtual port open");
-        QTemporaryDir dir;
-        const QString ports = dir.path() + "/ports";
+        TempFolder dir;
+        const QString ports = QString::fromStdString(dir.file("ports"));
         QProcess* process = launch({"--demo", "--virtual-dir", ports});
         ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(ports + "/COM1"); }));
         const int client = openRaw(ports + "/COM1");
@@ -257,9 +256,9 @@ TEST(HeadlessRunner, ALogThatCannotBeCreatedExitsWithThree) {
 namespace {
 
 TEST(HeadlessRunner, AParameterFileSetsUpTheSidesAndSaveWritesItBack) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString params = dir.filePath("lab.dat");
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString params = QString::fromStdString(dir.file("lab.dat"));
     PtyPair a, b;
     const QStringList setup = {"--headless",
                                "--params",
@@ -292,9 +291,9 @@ TEST(HeadlessRunner, AParameterFileSetsUpTheSidesAndSaveWritesItBack) {
 }
 
 TEST(HeadlessRunner, ANamedFileThatIsNoParameterFileIsReportedOnOneLine) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString params = dir.filePath("notes.dat");
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString params = QString::fromStdString(dir.file("notes.dat"));
     QFile file(params);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("shopping list\r\n");
@@ -302,9 +301,9 @@ TEST(HeadlessRunner, ANamedFileThatIsNoParameterFileIsReportedOnOneLine) {
     const Outcome run = finish(launch({"--headless", "--params", params, "--start", "none"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "Error while reading parameters ! Please check your adjustment !\n");
-    const Outcome unwritable =
-        finish(launch({"--headless", "--params", dir.filePath("no/such/dir/x.dat"), "--start",
-                       "none", "--save"}));
+    const Outcome unwritable = finish(
+        launch({"--headless", "--params", QString::fromStdString(dir.file("no/such/dir/x.dat")),
+                "--start", "none", "--save"}));
     EXPECT_EQ(unwritable.exitCode, 4);
     EXPECT_TRUE(unwritable.stdErr.contains("Error saving parameters !!!"))
         << unwritable.stdErr.toStdString();

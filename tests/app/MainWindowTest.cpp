@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
+#include <QTimer>
 
 #include "app/HelpWindow.h"
 #include "app/MainMenu.h"
@@ -19,6 +19,7 @@
 #include "ports/PortSettingsBox.h"
 #include "support/ModalDialogs.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -235,11 +236,11 @@ TEST(MainWindowRate, FieldColourAndWarningFollowTheRateAndTheOutputSwitch) {
 // Only bytes read from a serial port count: here side A is a virtual port that another program
 // writes to.
 TEST(MainWindowRate, BytesFromAVirtualPortDoNotCount) {
-    QTemporaryDir dir;
+    TempFolder dir;
     PtyPair farB;
     CPortaVigilantDlg window;
     window.monitor().rateTimer().stop();
-    window.monitor().sides().setVirtualDirectory(dir.filePath("ports").toStdString());
+    window.monitor().sides().setVirtualDirectory(dir.file("ports"));
     PortSettings virtualA;
     virtualA.serial = false;
     virtualA.isVirtual = true;
@@ -249,8 +250,7 @@ TEST(MainWindowRate, BytesFromAVirtualPortDoNotCount) {
     ASSERT_TRUE(window.monitor().sides().side(Side::A).isVirtual);
     startSerial(window, Side::B, farB);
 
-    const int program =
-        ::open(dir.filePath("ports/COM3").toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    const int program = ::open(dir.file("ports/COM3").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(program, 0);
     termios raw{};
     ::tcgetattr(program, &raw);
@@ -269,24 +269,29 @@ TEST(MainWindowRate, BytesFromAVirtualPortDoNotCount) {
     ::close(program);
 }
 
-// With logging on, the indicator blinks at 500 ms while a side runs and stands still otherwise.
+// With logging on, the indicator blinks with timer 1 (500 ms) while a side runs and stands still
+// otherwise. The timer's ticks are fired by hand instead of waited for.
 TEST(MainWindowBlink, LoggingIndicatorBlinksOnlyWhileASideRuns) {
-    QTemporaryDir dir;
+    TempFolder dir;
     PtyPair farA;
     CPortaVigilantDlg window;
-    ASSERT_TRUE(window.monitor().logging().StartLogging(dir.filePath("blink.log").toStdString()));
+    QTimer& timer = window.blinkTimer();
+    EXPECT_TRUE(timer.isActive());
+    EXPECT_EQ(timer.interval(), 500);
+    ASSERT_TRUE(window.monitor().logging().StartLogging(dir.file("blink.log")));
     QLabel* indicator = window.loggingIndicator();
-    const auto changesWithin = [&](int ms) {
-        const bool shown = !indicator->isHidden();
-        return waitUntil([&] { return indicator->isHidden() == shown; }, ms);
+    const auto tickChangesIt = [&] {
+        const bool hidden = indicator->isHidden();
+        EXPECT_TRUE(QMetaObject::invokeMethod(&timer, "timeout"));
+        return indicator->isHidden() != hidden;
     };
     EXPECT_FALSE(indicator->isHidden());
-    EXPECT_FALSE(changesWithin(1200)) << "no side runs";
+    EXPECT_FALSE(tickChangesIt()) << "no side runs";
     startSerial(window, Side::A, farA);
-    EXPECT_TRUE(changesWithin(1200));
-    EXPECT_TRUE(changesWithin(1200));
+    EXPECT_TRUE(tickChangesIt());
+    EXPECT_TRUE(tickChangesIt());
     window.monitor().sides().StopSide(Side::A);
-    EXPECT_FALSE(changesWithin(1200)) << "stopped again";
+    EXPECT_FALSE(tickChangesIt()) << "stopped again";
 }
 
 // Records what the window does on closing, and the state at the save step.
@@ -316,12 +321,12 @@ class ClosingWindow : public CPortaVigilantDlg {
 };
 
 TEST(MainWindowClosing, StopsLoggingThenAThenBAndSavesLast) {
-    QTemporaryDir dir;
+    TempFolder dir;
     PtyPair farA, farB;
     ClosingWindow window;
     startSerial(window, Side::A, farA);
     startSerial(window, Side::B, farB);
-    ASSERT_TRUE(window.monitor().logging().StartLogging(dir.filePath("close.log").toStdString()));
+    ASSERT_TRUE(window.monitor().logging().StartLogging(dir.file("close.log")));
     farA.write(bytesOf("to B"));
     ASSERT_TRUE(waitUntil([&] { return window.monitor().sides().side(Side::A).totalShown == 4; }));
     ASSERT_EQ(farB.read(4), bytesOf("to B"));

@@ -6,11 +6,11 @@
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
 
 #include "app/IconShape.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -39,16 +39,17 @@ TEST(ProgramIconTest, SvgShowsTheSameDrawingAsTheWindowIcon) {
     if (rsvg.isEmpty()) {
         GTEST_SKIP() << "rsvg-convert is missing (scripts/deps.sh installs it)";
     }
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString svgPath = dir.filePath("portavigilant.svg");
+    pv::TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString svgPath = QString::fromStdString(dir.file("portavigilant.svg"));
     QFile svg(svgPath);
     ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
     svg.write(QByteArray::fromStdString(pv::programIconSvg(256)));
     svg.close();
 
     for (int size : {32, 256}) {
-        const QString pngPath = dir.filePath(QString("svg-%1.png").arg(size));
+        const QString pngPath =
+            QString::fromStdString(dir.file("svg-" + std::to_string(size) + ".png"));
         QProcess convert;
         convert.start(rsvg, {"-w", QString::number(size), "-h", QString::number(size), "-o",
                              pngPath, svgPath});

@@ -5,12 +5,11 @@
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "base/FileNeu.h"
 #include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
@@ -20,26 +19,16 @@ namespace {
 
 class FileNeuTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-fileneu-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { ASSERT_TRUE(folder_.ok()); }
 
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return folder_.file(name); }
 
     std::string writeRaw(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path(name), std::ios::binary) << bytes;
+        writeWholeFile(path(name), bytes);
         return path(name);
     }
 
-    std::string readRaw(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    std::string readRaw(const std::string& name) const { return readWholeFile(path(name)); }
 
     // A file object on the given contents, open for reading.
     CFileNeu& openWith(const std::string& bytes) {
@@ -52,7 +41,7 @@ class FileNeuTest : public ::testing::Test {
         return "'" + cause + "' beim Zugriff auf die Datei '" + p + "'";
     }
 
-    fs::path dir_;
+    TempFolder folder_{"pv-fileneu"};
     ScriptedPrompt prompt_;
     CFileNeu file_{&prompt_};
 };
@@ -176,7 +165,7 @@ TEST_F(FileNeuTest, ReplacingLeavesTheOldFileUntilTheCommitAndKeepsItsMode) {
     const std::string p = writeRaw("p.dat", "old\r\n");
     ASSERT_EQ(::chmod(p.c_str(), 0640), 0);
     const auto entries = [this] {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+        return static_cast<size_t>(std::distance(fs::directory_iterator(folder_.path()), {}));
     };
 
     // Given up (a write failed): the old file stays and the new one goes.
@@ -305,8 +294,8 @@ TEST_F(FileNeuTest, OpenFailuresNameCauseAndFile) {
         {path("nofolder/x.dat"), CFileNeu::modeRead, "Ungültiger Pfad"},
         {path("nofolder/x.dat"), CFileNeu::modeCreate | CFileNeu::modeWrite, "Ungültiger Pfad"},
         {path("plain/x.dat"), CFileNeu::modeRead, "Ungültiger Pfad"},
-        {dir_.string(), CFileNeu::modeRead, "Zugriff verweigert"},
-        {dir_.string(), CFileNeu::modeCreate | CFileNeu::modeWrite, "Zugriff verweigert"},
+        {folder_.path().string(), CFileNeu::modeRead, "Zugriff verweigert"},
+        {folder_.path().string(), CFileNeu::modeCreate | CFileNeu::modeWrite, "Zugriff verweigert"},
     };
     for (const Case& c : cases) {
         prompt_.messages.clear();

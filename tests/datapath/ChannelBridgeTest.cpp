@@ -3,33 +3,20 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <atomic>
 #include <thread>
 
 #include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/SideSettings.h"
+#include "support/TempFolder.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
 
 namespace {
-
-class QuietView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side side, const uint8_t*, int count) override {
-        shown[side == Side::A ? 0 : 1] += count;
-    }
-    void sideStateChanged(Side) override {}
-    void showRate(const RateDisplay::Tick& tick) override { rated += std::stoll(tick.rateText); }
-    ScriptedPrompt prompt_;
-    long long rated = 0;
-    long long shown[2] = {0, 0};
-};
 
 // Reads count bytes from a far end on a thread while the event loop runs.
 std::vector<uint8_t> collect(int fd, size_t count, int timeoutMs = 10000) {
@@ -64,7 +51,7 @@ class TcpBridgeTest : public ::testing::Test {
 
     PtyPair farOneA, farTwoB;
     FakeTtyBackend lines;
-    QuietView viewOne, viewTwo;
+    FakeView viewOne, viewTwo;
     LineMonitor one{viewOne, lines};
     LineMonitor two{viewTwo, lines};
 };
@@ -80,7 +67,7 @@ TEST_F(TcpBridgeTest, BytesCrossTheLinkBothWays) {
     EXPECT_TRUE(collect(farOneA.master(), back.size()) == back);
     writerBack.join();
 
-    EXPECT_EQ(viewTwo.shown[0], 100000) << "network bytes are shown as side A's";
+    EXPECT_EQ(viewTwo.shown[0].size(), 100000u) << "network bytes are shown as side A's";
     EXPECT_EQ(viewOne.rated + one.receivePath().takeRxPerSecond(), 100000)
         << "only serial bytes count";
     EXPECT_EQ(viewTwo.rated + two.receivePath().takeRxPerSecond(), 30000);
@@ -109,7 +96,7 @@ TEST_F(TcpBridgeTest, OneNetworkSidePerInstance) {
 TEST(TcpStart, PortInUseOpensTheLinkFirstAndClosesItAgain) {
     PtyPair far;
     FakeTtyBackend lines;
-    QuietView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
     SerialPort holder;
     std::string error;
@@ -128,7 +115,7 @@ TEST(TcpStart, PortInUseOpensTheLinkFirstAndClosesItAgain) {
 
 TEST(TcpStart, PeerSideMustBeConnectedBeforeTheOtherSideStarts) {
     FakeTtyBackend lines;
-    QuietView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
     PtyPair far;
     monitor.sides().WriteSettings(Side::B, networkOnly());
@@ -146,11 +133,11 @@ TEST(TcpStart, PeerSideMustBeConnectedBeforeTheOtherSideStarts) {
 
 // Side A a virtual port that another program opens, side B a serial port.
 TEST(VirtualBridge, AnotherProgramTalksThroughTheMonitor) {
-    QTemporaryDir dir;
+    TempFolder dir;
     FakeTtyBackend lines;
-    QuietView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
-    monitor.sides().setVirtualDirectory((dir.path() + "/ports").toStdString());
+    monitor.sides().setVirtualDirectory(dir.file("ports"));
     PtyPair farB;
     PortSettings virtualA;
     virtualA.serial = false;
@@ -162,7 +149,7 @@ TEST(VirtualBridge, AnotherProgramTalksThroughTheMonitor) {
     ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     EXPECT_EQ(monitor.sides().connectionName(Side::A), "VirtualCOM5:");
 
-    const std::string link = (dir.path() + "/ports/COM5").toStdString();
+    const std::string link = dir.file("ports/COM5");
     const int program = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(program, 0);
     termios tio{};

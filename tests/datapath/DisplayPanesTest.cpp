@@ -1,26 +1,27 @@
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QSpinBox>
-
 #include <QApplication>
 #include <QClipboard>
-#include <QFontInfo>
+#include <QComboBox>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <random>
 
 #include "app/LineMonitor.h"
-#include "base/Cp1252.h"
 #include "datapath/DisplayPanes.h"
+#include "datapath/SymbolTables.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -39,7 +40,7 @@ char letterOf(const QColor& color) {
     return color == QColor(0, 0, 255) ? 'H' : '?';
 }
 
-// A pane's text with one format letter per character; row breaks carry '/' instead.
+// A pane's text (UTF-8) with one format letter per character; row breaks carry '/' instead.
 struct Picture {
     std::string text;
     std::string formats;
@@ -59,29 +60,54 @@ Picture pictureOf(const QPlainTextEdit& edit) {
         }
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            const std::string text = utf16ToCp1252(fragment.text().toStdU16String());
-            picture.text += text;
-            picture.formats.append(text.size(),
+            picture.text += fragment.text().toStdString();
+            picture.formats.append(static_cast<size_t>(fragment.text().size()),
                                    letterOf(fragment.charFormat().foreground().color()));
         }
     }
     return picture;
 }
 
-Picture pictureOf(const PaneModel& model) {
-    Picture picture{std::string(model.text()), std::string()};
+// The model as the pane should draw it: each byte as its glyph.
+Picture pictureOf(const PaneModel& model, const PaneGlyphs& glyphs) {
+    QString text;
+    for (char c : model.text()) {
+        text += glyphs[static_cast<uint8_t>(c)];
+    }
+    Picture picture{text.toStdString(), std::string()};
     for (const PaneSpan& span : model.spans()) {
         const char letter = span.format == PaneFormat::SideA   ? 'A'
                             : span.format == PaneFormat::SideB ? 'B'
                                                                : 'H';
         picture.formats.append(static_cast<size_t>(span.end - span.start), letter);
     }
-    for (size_t k = 0; k < picture.text.size(); ++k) {
-        if (picture.text[k] == '\n') {
-            picture.formats[k] = '/';
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        if (text[k] == QChar('\n')) {
+            picture.formats[static_cast<size_t>(k)] = '/';
         }
     }
     return picture;
+}
+
+// Whether the glyph leaves any ink when drawn in the font.
+bool drawsInk(const QFont& font, QChar glyph) {
+    const QFontMetrics metrics(font);
+    QImage image(metrics.maxWidth() * 3, metrics.height() * 2, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QPoint(metrics.maxWidth(), metrics.ascent() + 2), QString(glyph));
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 // The widgets, synced at random moments, always show exactly what the display step wrote: text,
@@ -115,8 +141,9 @@ TEST(TextPane, TheWidgetShowsExactlyTheModel) {
             if (random() % 5 == 0) {
                 ascii.sync();
                 hex.sync();
-                ASSERT_EQ(pictureOf(*ascii.widget()), pictureOf(ascii.model())) << step;
-                ASSERT_EQ(pictureOf(*hex.widget()), pictureOf(hex.model())) << step;
+                ASSERT_EQ(pictureOf(*ascii.widget()), pictureOf(ascii.model(), ascii.glyphs()))
+                    << step;
+                ASSERT_EQ(pictureOf(*hex.widget()), pictureOf(hex.model(), hex.glyphs())) << step;
                 ASSERT_EQ(ascii.widget()->document()->blockCount(), ascii.lineCount());
                 ASSERT_EQ(hex.widget()->document()->blockCount(), ascii.lineCount());
             }
@@ -125,21 +152,39 @@ TEST(TextPane, TheWidgetShowsExactlyTheModel) {
     }
 }
 
+// Whatever the machine's monospace font, the ASCII pane draws every byte (bytes below 0x20 as
+// 0x7F) as one visible glyph that the font has, all as wide as a digit: no missing-glyph box, no
+// invisible soft hyphen, no wider glyph from a fallback font.
+TEST(TextPane, EveryByteIsOneVisibleGlyphOfOneWidth) {
+    const QFont font = paneFont();
+    const PaneGlyphs glyphs(font);
+    EXPECT_TRUE(glyphs.uniform());
+    const QFontMetricsF metrics(font);
+    const qreal cell = metrics.horizontalAdvance(QChar('0'));
+    const SymbolTables tables;
+    QString row;
+    for (int b = 0; b < 256; ++b) {
+        const std::string shown = tables.asciiText(static_cast<uint8_t>(b), false);
+        ASSERT_EQ(shown.size(), 1u) << b;
+        const QChar glyph = glyphs[static_cast<uint8_t>(shown[0])];
+        EXPECT_TRUE(metrics.inFontUcs4(glyph.unicode())) << b;
+        EXPECT_NEAR(metrics.horizontalAdvance(QString(glyph)), cell, 0.01) << b;
+        if (b != 0x20 && b != 0xA0) {
+            EXPECT_TRUE(drawsInk(font, glyph)) << b;
+        }
+        row += glyph;
+    }
+    EXPECT_NEAR(metrics.horizontalAdvance(row), 256 * cell, 0.5);
+    // The measure refuses a proportional face, as it would a monospace one with wide fallbacks.
+    EXPECT_FALSE(PaneGlyphs(QFont("DejaVu Sans", 8)).uniform());
+}
+
 TEST(TextPane, FormatsAndFont) {
-    EXPECT_TRUE(QFontInfo(paneFont()).fixedPitch());
     EXPECT_EQ(paneFont().pointSize(), 8);
     EXPECT_EQ(paneCharFormat(PaneFormat::SideA).foreground().color(), QColor(255, 0, 0));
     EXPECT_EQ(paneCharFormat(PaneFormat::SideB).foreground().color(), QColor(0, 128, 0));
     EXPECT_EQ(paneCharFormat(PaneFormat::Highlight).foreground().color(), QColor(0, 0, 255));
 }
-
-class View : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side, const uint8_t*, int) override {}
-    void sideStateChanged(Side) override {}
-    ScriptedPrompt prompt_;
-};
 
 // The whole widget on a running engine: bytes go into real pseudo-terminals.
 class DisplayPanesTest : public ::testing::Test {
@@ -174,7 +219,7 @@ class DisplayPanesTest : public ::testing::Test {
     PtyPair farA;
     PtyPair farB;
     FakeTtyBackend lines;
-    View view;
+    FakeView view;
     LineMonitor monitor{view, lines};
     mutable DisplayPanes panes{monitor.displayStep()};
 };
@@ -187,10 +232,27 @@ TEST_F(DisplayPanesTest, ShowsBothSidesInTheirColoursWithTotals) {
     EXPECT_EQ(panes.legend(false)->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     receive(farA, "Hi\r");
     receive(farB, "ok");
-    EXPECT_EQ(asciiText(), QString("Hi") + QChar(0x2421) + "ok");
+    EXPECT_EQ(asciiText(), QString("Hi") + panes.asciiPane().glyphs()[0x7F] + "ok");
     EXPECT_EQ(hexText(), "48 69 0D 6F 6B ");
     EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAABB");
     EXPECT_EQ(panes.totalsLabel()->text(), "Total : ComA = 3, ComB = 2");
+}
+
+TEST_F(DisplayPanesTest, EveryByteTakesOneCellOfTheAsciiPane) {
+    std::string every;
+    for (int b = 0; b < 256; ++b) {
+        every.push_back(static_cast<char>(b));
+    }
+    receive(farA, every);
+    const QFontMetricsF metrics(asciiEdit()->font());
+    const qreal cell = metrics.horizontalAdvance(QChar('0'));
+    QStringList rows = asciiText().split('\n');
+    EXPECT_EQ(rows.takeLast(), "") << "a full row ends its line";
+    ASSERT_EQ(rows.size(), 16);
+    for (const QString& row : rows) {
+        EXPECT_EQ(row.size(), 16);
+        EXPECT_NEAR(metrics.horizontalAdvance(row), 16 * cell, 0.5) << row.toStdString();
+    }
 }
 
 TEST_F(DisplayPanesTest, WithTheOutputOffTotalsGrowButNothingIsShown) {

@@ -9,31 +9,13 @@
 #include "app/LineMonitor.h"
 #include "base/CommandIds.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
 
 namespace {
-
-class RecordingView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side side, const uint8_t* data, int count) override {
-        shown[side == Side::A ? 0 : 1].insert(shown[side == Side::A ? 0 : 1].end(), data,
-                                              data + count);
-    }
-    void sideStateChanged(Side side) override { stateChanges.push_back(side); }
-    void showRate(const RateDisplay::Tick& tick) override { rated += std::stoll(tick.rateText); }
-    void setMenuCheck(int id, bool on) override { checks.emplace_back(id, on); }
-
-    ScriptedPrompt prompt_;
-    std::vector<uint8_t> shown[2];
-    std::vector<Side> stateChanges;
-    long long rated = 0;  // characters per second shown so far
-    std::vector<std::pair<int, bool>> checks;
-};
 
 // Two pseudo-terminals as the two serial devices; the test holds their far ends.
 class BridgeTest : public ::testing::Test {
@@ -62,7 +44,7 @@ class BridgeTest : public ::testing::Test {
     PtyPair farA;
     PtyPair farB;
     FakeTtyBackend lines;
-    RecordingView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
 };
 

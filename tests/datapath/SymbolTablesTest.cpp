@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "base/FileNeu.h"
 #include "datapath/SymbolTables.h"
 #include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -101,12 +99,9 @@ TEST(SymbolTables, BlocksForTheDialog) {
 class SymbolFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-symbols-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        path_ = (dir_ / "p.dat").string();
+        ASSERT_TRUE(folder_.ok());
+        path_ = folder_.file("p.dat");
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     void writeLines(int count, const std::string& line) {
         std::ofstream out(path_, std::ios::binary);
@@ -131,7 +126,7 @@ class SymbolFileTest : public ::testing::Test {
         return tables;
     }
 
-    fs::path dir_;
+    TempFolder folder_{"pv-symbols"};
     std::string path_;
     ScriptedPrompt prompt_;
 };
@@ -156,8 +151,7 @@ TEST_F(SymbolFileTest, SavedTablesLoadBackUnchanged) {
     }
     SymbolTables loaded;
     EXPECT_TRUE(load(loaded));
-    EXPECT_EQ(loaded.hexSymbols, saved.hexSymbols);
-    EXPECT_EQ(loaded.asciiSymbols, saved.asciiSymbols);
+    EXPECT_EQ(loaded, saved);
     EXPECT_TRUE(prompt_.messages.empty());
 }
 

@@ -6,8 +6,8 @@
 
 #include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -15,21 +15,6 @@ using namespace pv;
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-class RecordingView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side side, const uint8_t* data, int count) override {
-        Bytes& to = shown[side == Side::A ? 0 : 1];
-        to.insert(to.end(), data, data + count);
-        ++blocks[side == Side::A ? 0 : 1];
-    }
-    void sideStateChanged(Side) override {}
-
-    ScriptedPrompt prompt_;
-    Bytes shown[2];
-    int blocks[2] = {};
-};
 
 ExchangeSetFields asciiSet(const std::string& search, const std::string& replace) {
     ExchangeSetFields fields;
@@ -72,7 +57,7 @@ class ExchangeChainTest : public ::testing::Test {
     PtyPair farA;
     PtyPair farB;
     FakeTtyBackend lines;
-    RecordingView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
 };
 

@@ -6,8 +6,8 @@
 
 #include "app/LineMonitor.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -35,31 +35,6 @@ class TimedTtyBackend : public FakeTtyBackend {
   private:
     std::mutex mutex_;
     std::vector<double> stamps;
-};
-
-class TriggerView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side side, const uint8_t* data, int count) override {
-        auto& to = shown[side == Side::A ? 0 : 1];
-        to.insert(to.end(), data, data + count);
-    }
-    void sideStateChanged(Side) override {}
-    void setLineBox(Side, ModemLine, bool) override { ++lineBoxCalls; }
-    void showTriggerStatus(const std::string& text) override { statuses.push_back(text); }
-    void markTriggerMatch(int patternLength, int bytesBehind) override {
-        marks.emplace_back(patternLength, bytesBehind);
-    }
-    void setOutputButtonCaption(const std::string& caption) override {
-        captions.push_back(caption);
-    }
-
-    ScriptedPrompt prompt_;
-    Bytes shown[2];
-    std::vector<std::string> statuses;
-    std::vector<std::pair<int, int>> marks;
-    std::vector<std::string> captions;
-    int lineBoxCalls = 0;
 };
 
 TriggerSettings armed(const Bytes& pattern, int postscaler, bool autoDeactivate = true) {
@@ -113,7 +88,7 @@ class TriggerEngineTest : public ::testing::Test {
     PtyPair farA;
     PtyPair farB;
     TimedTtyBackend lines;
-    TriggerView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
     int fdA = -1;
     size_t linesAtStart = 0;
@@ -220,7 +195,7 @@ TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
         EXPECT_EQ(lines.lines(fdA) & ~bit, otherBits);
         EXPECT_EQ(monitor.sides().settings(Side::A).dtr, before.dtr);
         EXPECT_EQ(monitor.sides().settings(Side::A).rts, before.rts);
-        EXPECT_EQ(view.lineBoxCalls, 0);
+        EXPECT_TRUE(view.lineBoxes.empty());
     }
 }
 

@@ -289,17 +289,7 @@ TEST_F(TriggerFileTest, RecordsAreWrittenInOrderAndReadBack) {
     ASSERT_TRUE(file.Open(path_, CFileNeu::modeRead));
     ASSERT_TRUE(loaded.LoadTrigger(file));
     ASSERT_TRUE(loaded.LoadTriggerOutput(file));
-    const TriggerSettings& l = loaded.settings();
-    EXPECT_TRUE(l.active);
-    EXPECT_FALSE(l.asciiInput);
-    EXPECT_EQ(l.patternText(), "0D0A");
-    EXPECT_EQ(l.postscaler, 5);
-    EXPECT_FALSE(l.autoDeactivate);
-    EXPECT_TRUE(l.outputActive);
-    EXPECT_FALSE(l.lineDtr);
-    EXPECT_TRUE(l.lineRts);
-    EXPECT_FALSE(l.levelHigh);
-    EXPECT_EQ(l.durationMs, 250);
+    EXPECT_EQ(loaded.settings(), s);
 }
 
 TEST_F(TriggerFileTest, ThePatternTextDecidesTheLengthAndAShortRecordKeepsWhatWasRead) {

@@ -6,44 +6,20 @@
 #include "app/LineMonitor.h"
 #include "ports/TtyLine.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
 
 namespace {
 
-// Stands in for the main window: its controls are plain values that "read settings" copies.
-class WindowView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side, const uint8_t*, int) override {}
-    void sideStateChanged(Side) override {}
-    void readSettings(Side side, PortSettings& settings, BaudControls& baud) override {
-        settings = window[side == Side::A ? 0 : 1];
-        baud.editText = baudEdit[side == Side::A ? 0 : 1];
-    }
-    void showBaudControls(Side side, const BaudControls& baud) override {
-        baudEdit[side == Side::A ? 0 : 1] = baud.editText;
-        baudList[side == Side::A ? 0 : 1] = baud.listIndex;
-    }
-    void setLineBox(Side side, ModemLine line, bool on) override { boxes[{side, line}] = on; }
-    bool openTerminalWindow() override { return ++terminalOpened > 0; }
-    void closeTerminalWindow() override { ++terminalClosed; }
-    int terminalOpened = 0;
-    int terminalClosed = 0;
-
-    ScriptedPrompt prompt_;
-    PortSettings window[2];
-    std::string baudEdit[2] = {"9600", "9600"};
-    int baudList[2] = {5, 5};
-    std::map<std::pair<Side, ModemLine>, bool> boxes;
-};
-
 class StartStopTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The side boxes are plain values that "read settings" copies.
+        view.useWindowControls = true;
+        view.hasTerminalWindow = true;
         view.window[0].devicePath = farA.path();
         view.window[1].devicePath = farB.path();
         view.window[1].portNumber = 2;
@@ -53,7 +29,7 @@ class StartStopTest : public ::testing::Test {
 
     PtyPair farA, farB;
     FakeTtyBackend lines;
-    WindowView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
 };
 
@@ -68,25 +44,25 @@ TEST_F(StartStopTest, NoTypeSelectedOpensNothing) {
 }
 
 TEST_F(StartStopTest, TypedRateIsTakenAtStartAndStoredPrefixRateOpensAsIs) {
-    view.baudEdit[0] = "250000";
+    view.baud[0].editText = "250000";
     ASSERT_TRUE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(monitor.sides().settings(Side::A).baud, 250000);
     EXPECT_EQ(getTtySpeed(farA.slave()), 250000);
-    EXPECT_EQ(view.baudList[0], 0) << "\"special\"";
+    EXPECT_EQ(view.baud[0].listIndex, 0) << "\"special\"";
 
     PortSettings stored = view.window[1];
     stored.baud = 960;
     monitor.sides().WriteSettings(Side::B, stored);
-    EXPECT_EQ(view.baudList[1], 5) << "960 selects \"9600\" by prefix";
-    EXPECT_EQ(view.baudEdit[1], "960");
+    EXPECT_EQ(view.baud[1].listIndex, 5) << "960 selects \"9600\" by prefix";
+    EXPECT_EQ(view.baud[1].editText, "960");
     view.window[1].baud = 960;
     ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     EXPECT_EQ(getTtySpeed(farB.slave()), 960);
-    EXPECT_EQ(view.baudList[1], 0);
+    EXPECT_EQ(view.baud[1].listIndex, 0);
 }
 
 TEST_F(StartStopTest, RateBelowTheDriverMinimumPassesGetItButFailsTheOpen) {
-    view.baudEdit[0] = "50";
+    view.baud[0].editText = "50";
     EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(monitor.sides().settings(Side::A).baud, 50);
     ASSERT_EQ(messages().size(), 1u);
@@ -143,16 +119,16 @@ TEST_F(StartStopTest, CtsAndDsrOfOneSideDriveRtsAndDtrOfTheOther) {
 
     lines.setInputLines(fdA, TIOCM_CTS, true);
     ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdB) & TIOCM_RTS) != 0; }));
-    EXPECT_TRUE((view.boxes[{Side::B, ModemLine::Rts}]));
-    EXPECT_FALSE((view.boxes[{Side::A, ModemLine::Rts}])) << "B's CTS is low";
+    EXPECT_TRUE((view.lineBoxes[{Side::B, ModemLine::Rts}]));
+    EXPECT_FALSE((view.lineBoxes[{Side::A, ModemLine::Rts}])) << "B's CTS is low";
 
     lines.setInputLines(fdB, TIOCM_DSR, true);
     ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdA) & TIOCM_DTR) != 0; }));
-    EXPECT_TRUE((view.boxes[{Side::A, ModemLine::Dtr}]));
+    EXPECT_TRUE((view.lineBoxes[{Side::A, ModemLine::Dtr}]));
 
     lines.setInputLines(fdA, TIOCM_CTS, false);
     ASSERT_TRUE(waitUntil([&] { return (lines.lines(fdB) & TIOCM_RTS) == 0; }));
-    EXPECT_FALSE((view.boxes[{Side::B, ModemLine::Rts}]));
+    EXPECT_FALSE((view.lineBoxes[{Side::B, ModemLine::Rts}]));
 }
 
 TEST_F(StartStopTest, NoMirrorUnlessBothSidesRunSerialWithAuto) {
@@ -163,7 +139,7 @@ TEST_F(StartStopTest, NoMirrorUnlessBothSidesRunSerialWithAuto) {
     lines.setInputLines(monitor.sides().side(Side::A).port.fd(), TIOCM_CTS, true);
     monitor.sides().CtsMirror();
     EXPECT_EQ(lines.lines(fdB) & TIOCM_RTS, 0);
-    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_TRUE(view.lineBoxes.empty());
 }
 
 TEST_F(StartStopTest, TerminalStandsInForSideBUntilItCloses) {

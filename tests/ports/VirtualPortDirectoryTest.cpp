@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "ports/VirtualPortDirectory.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
@@ -17,17 +18,10 @@ namespace fs = std::filesystem;
 namespace {
 
 // A private scratch folder of the test; the virtual port directory is made inside it.
-class Scratch {
+class Scratch : public TempFolder {
   public:
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "pvdir-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() { fs::remove_all(path_); }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
+    Scratch() : TempFolder("pvdir") {}
+    std::string operator/(const std::string& name) const { return path().string() + "/" + name; }
 };
 
 std::string readAll(const std::string& path) {

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include "ports/VirtualSerialPort.h"
 #include "support/PtyPair.h"
 #include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
@@ -123,10 +123,8 @@ std::string inUseText(const std::string& port, const std::string& user) {
 
 class VirtualPort : public ::testing::Test {
   protected:
-    std::string dir() const { return scratch.path().toStdString() + "/vp"; }
-    std::string scratchFile(const char* name) const {
-        return scratch.path().toStdString() + "/" + name;
-    }
+    std::string dir() const { return scratch.file("vp"); }
+    std::string scratchFile(const char* name) const { return scratch.file(name); }
     // Starts the plain peer on the port and waits until the port has seen it arrive.
     void startPlainPeer(Peer& peer, CVirtualSerialPort& port) {
         peer.startScript({"plain", QString::fromStdString(port.linkPath())});
@@ -134,7 +132,7 @@ class VirtualPort : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return port.peerConnected(); }, kWaitMs));
     }
 
-    QTemporaryDir scratch;
+    TempFolder scratch;
     ScriptedPrompt prompt;
 };
 
@@ -357,7 +355,7 @@ TEST_F(VirtualPort, OneNameServesOnePort) {
         CVirtualSerialPort port(prompt, dir());
         EXPECT_FALSE(port.OpenPort(bad)) << bad;
     }
-    EXPECT_FALSE(fs::exists(scratch.path().toStdString() + "/COM1"));
+    EXPECT_FALSE(fs::exists(scratch.file("COM1")));
 }
 
 TEST_F(VirtualPort, PlantedEntriesAreNeverFollowedOrReplaced) {

@@ -4,14 +4,13 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/Version.h"
 #include "datapath/SymbolTables.h"
 #include "recording/FakeLogClock.h"
 #include "recording/LogWriter.h"
 #include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
@@ -59,25 +58,15 @@ LogSettings plainComplex(int bytesPerRow) {
 class LogWriterTest : public ::testing::TestWithParam<bool> {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-log-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(folder_.ok());
         clock_.setLocal(2026, 12, 7, 9, 19, 2, 45);
         writer_.setOwnerName("tester");
         writer_.setReopenPerBlock(GetParam());
     }
-    void TearDown() override {
-        writer_.Stop();
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { writer_.Stop(); }
 
-    std::string path() const { return (dir_ / "test.log").string(); }
-    std::string contents() const {
-        std::ifstream in(path(), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    std::string path() const { return folder_.file("test.log"); }
+    std::string contents() const { return readWholeFile(path()); }
     void start(const LogSettings& settings, const std::string& identifier = {}) {
         writer_.ApplySettings(settings);
         ASSERT_TRUE(writer_.Start(path(), identifier));
@@ -87,7 +76,7 @@ class LogWriterTest : public ::testing::TestWithParam<bool> {
                            static_cast<int>(data.size()), fromA);
     }
 
-    fs::path dir_;
+    TempFolder folder_{"pv-log"};
     FakeLogClock clock_;
     ScriptedPrompt prompt_;
     LogWriter writer_{&prompt_, clock_};
@@ -304,7 +293,7 @@ TEST_P(LogWriterTest, NothingIsWrittenWhileInactiveAndAFailedStartLeavesLoggingO
     write("lost", true);
     EXPECT_FALSE(fs::exists(path()));
     writer_.ApplySettings(LogSettings{});
-    EXPECT_FALSE(writer_.Start((dir_ / "missing" / "x.log").string(), ""));
+    EXPECT_FALSE(writer_.Start(folder_.file("missing/x.log"), ""));
     EXPECT_FALSE(writer_.active());
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_NE(prompt_.messages[0].find("x.log"), std::string::npos);
@@ -403,22 +392,19 @@ TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
         }
         return lines;
     };
-    const auto read = [](const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
+    const auto read = [](const fs::path& file) { return readWholeFile(file.string()); };
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Unchanged);
     write("A", true);
-    fs::rename(path(), dir_ / "test.log.1");
+    fs::rename(path(), folder_.path() / "test.log.1");
     write("B", true);  // before the rotation is noticed
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Unchanged);
     write("C", true);
-    fs::rename(path(), dir_ / "test.log.2");
+    fs::rename(path(), folder_.path() / "test.log.2");
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
     EXPECT_EQ(contents(), header()) << "a new file starts with its own header";
     write("D", true);
-    EXPECT_EQ(data(read(dir_ / "test.log.1")) + data(read(dir_ / "test.log.2")) + data(contents()),
+    EXPECT_EQ(data(read(folder_.path() / "test.log.1")) + data(read(folder_.path() / "test.log.2")) + data(contents()),
               "41 42 43 44 ")
         << "no byte is missing from the files together";
 
@@ -433,7 +419,7 @@ TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
     writer_.Stop();
     start(plainComplex(8));
     write("ab", true);
-    fs::rename(path(), dir_ / "test.log.3");
+    fs::rename(path(), folder_.path() / "test.log.3");
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
     write("c", true);
     writer_.Stop();
@@ -447,10 +433,10 @@ TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
         return line + "\n";
     };
     if (GetParam()) {
-        EXPECT_EQ(read(dir_ / "test.log.3"), header() + kCrLf);
+        EXPECT_EQ(read(folder_.path() / "test.log.3"), header() + kCrLf);
         EXPECT_EQ(contents(), header() + row("abc"));
     } else {
-        EXPECT_EQ(read(dir_ / "test.log.3"), header() + kCrLf + row("ab"));
+        EXPECT_EQ(read(folder_.path() / "test.log.3"), header() + kCrLf + row("ab"));
         EXPECT_EQ(contents(), header() + kCrLf + row("c"));
     }
 
@@ -460,7 +446,7 @@ TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
     EXPECT_EQ(contents(), header());
 
-    fs::remove_all(dir_);
+    fs::remove_all(folder_.path());
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Failed);
     EXPECT_NE(writer_.failureText().find("test.log"), std::string::npos);
     EXPECT_TRUE(prompt_.messages.empty()) << "the data path is never stopped by a box";

@@ -11,6 +11,7 @@
 #include "app/LineMonitor.h"
 #include "recording/LoggingConfigureDialog.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/ScriptedPrompt.h"
 
 using namespace pv;
@@ -223,16 +224,8 @@ TEST_F(LoggingConfigureDialogTest, HelpAsksForItsTopic) {
     EXPECT_EQ(help.at(0).at(0).toInt(), 105);
 }
 
-class NullView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side, const uint8_t*, int) override {}
-    void sideStateChanged(Side) override {}
-    ScriptedPrompt prompt_;
-};
-
 TEST(ConfigureLoggingCommand, OkHandsTheOptionsToTheMonitorAndCancelDoesNot) {
-    NullView view;
+    FakeView view;
     FakeTtyBackend lines;
     LineMonitor monitor(view, lines);
     ScriptedPrompt prompt;

@@ -1,56 +1,30 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/LineMonitor.h"
 #include "base/Version.h"
 #include "recording/FakeLogClock.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
+#include "support/TempFolder.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
 
-namespace fs = std::filesystem;
-
 namespace {
-
-class LoggingView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side, const uint8_t*, int) override {}
-    void sideStateChanged(Side) override {}
-    void loggingStateChanged() override { ++loggingChanges; }
-
-    ScriptedPrompt prompt_;
-    int loggingChanges = 0;
-};
 
 class LoggingControlTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "pv-logctl-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        ASSERT_TRUE(folder_.ok());
         clock_.setLocal(2026, 12, 7, 9, 19, 2, 45);
         monitor.logging().logWriter().setClock(clock_);
         monitor.logging().logWriter().setOwnerName("tester");
         monitor.sides().settings(Side::A).devicePath = farA.path();
         monitor.sides().settings(Side::B).devicePath = farB.path();
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string path() const { return (dir_ / "run.log").string(); }
-    std::string contents() const {
-        std::ifstream in(path(), std::ios::binary);
-        std::stringstream all;
-        all << in.rdbuf();
-        return all.str();
-    }
+    std::string path() const { return folder_.file("run.log"); }
+    std::string contents() const { return readWholeFile(path()); }
     static std::string header() {
         return std::string("Logfile PortaVigilant Version ") + kVersion +
                "\r\nMore information can be found at : " + kProductWebPage +
@@ -71,12 +45,12 @@ class LoggingControlTest : public ::testing::Test {
         }));
     }
 
-    fs::path dir_;
+    TempFolder folder_{"pv-logctl"};
     FakeLogClock clock_;
     PtyPair farA;
     PtyPair farB;
     FakeTtyBackend lines;
-    LoggingView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
 };
 
@@ -125,7 +99,7 @@ TEST_F(LoggingControlTest, MenuStatesAndTheIndicatorFollowStartAndStop) {
 }
 
 TEST_F(LoggingControlTest, AFileThatCannotBeCreatedIsReportedAndLoggingStaysOff) {
-    view.prompt_.setNextFileName((dir_ / "no" / "such" / "dir.log").string());
+    view.prompt_.setNextFileName(folder_.file("no/such/dir.log"));
     EXPECT_FALSE(monitor.logging().OnLoggingStart());
     ASSERT_EQ(view.prompt_.messages.size(), 2u);
     EXPECT_NE(view.prompt_.messages[0].find("dir.log"), std::string::npos);

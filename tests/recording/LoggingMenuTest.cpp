@@ -2,22 +2,22 @@
 
 #include <QAction>
 #include <QLabel>
-#include <QTemporaryDir>
 
 #include "app/MainMenu.h"
 #include "app/PortaVigilantDlg.h"
 #include "base/CommandIds.h"
 #include "recording/LoggingConfigureDialog.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
 namespace {
 
 TEST(LoggingMenu, StartAndStopSwapTheirItemsShowTheIndicatorAndClosingStopsTheLog) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string path = dir.filePath("menu.log").toStdString();
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string path = dir.file("menu.log");
     CPortaVigilantDlg window;
     QAction* start = window.menu().action(Command::LoggingStart);
     QAction* stop = window.menu().action(Command::LoggingStop);

@@ -3,8 +3,8 @@
 #include "app/LineMonitor.h"
 #include "base/CommandIds.h"
 #include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
-#include "support/ScriptedPrompt.h"
 #include "support/TempFolder.h"
 
 using namespace pv;
@@ -14,43 +14,21 @@ namespace {
 constexpr const char* kReadError =
     "Error while reading parameters !\nPlease check your adjustment !";
 
-class FileMenuView : public MonitorView {
-  public:
-    Prompt& prompt() override { return prompt_; }
-    void showBlock(Side, const uint8_t*, int) override {}
-    void sideStateChanged(Side) override {}
-    void setMenuCheck(int id, bool on) override { checks[id] = on; }
-    void parametersLoaded() override { ++loaded; }
-    void parametersOpened() override {
-        ++opened;
-        sidesRunningWhenOpened =
-            monitor->sides().side(Side::A).started || monitor->sides().side(Side::B).started;
-    }
-    void showBaudControls(Side s, const BaudControls& baud) override {
-        baudShown[s == Side::A ? 0 : 1] = baud;
-    }
-
-    ScriptedPrompt prompt_;
-    LineMonitor* monitor = nullptr;
-    std::map<int, bool> checks;
-    BaudControls baudShown[2];
-    int loaded = 0;
-    int opened = 0;
-    bool sidesRunningWhenOpened = true;
-};
-
 class ParameterControlTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(folder.ok());
-        view.monitor = &monitor;
+        view.onParametersOpened = [this] {
+            sidesRunningWhenOpened =
+                monitor.sides().side(Side::A).started || monitor.sides().side(Side::B).started;
+        };
         monitor.sides().settings(Side::A).devicePath = farA.path();
         monitor.sides().settings(Side::B).devicePath = farB.path();
         monitor.parameters().parameterFile().setPath(folder.file("start.dat"));
     }
     // A parameter file written by a second engine with a few values changed.
     std::string otherFile(const std::string& name) {
-        FileMenuView otherView;
+        FakeView otherView;
         LineMonitor other(otherView, lines);
         other.sides().settings(Side::A).baud = 19200;
         other.sides().settings(Side::B).baud = 4800;
@@ -67,8 +45,9 @@ class ParameterControlTest : public ::testing::Test {
     PtyPair farA;
     PtyPair farB;
     FakeTtyBackend lines;
-    FileMenuView view;
+    FakeView view;
     LineMonitor monitor{view, lines};
+    bool sidesRunningWhenOpened = true;
 };
 
 TEST_F(ParameterControlTest, OpenWhileASideRunsAsksFirstAndNoLeavesEverything) {
@@ -92,14 +71,14 @@ TEST_F(ParameterControlTest, OpenWhileASideRunsAsksFirstAndNoLeavesEverything) {
               "Data files (*.dat)|*.dat|All files (*.*)|*.*||");
     EXPECT_FALSE(monitor.sides().side(Side::A).started);
     EXPECT_EQ(view.opened, 1);
-    EXPECT_FALSE(view.sidesRunningWhenOpened) << "the sides stop before the controls change";
+    EXPECT_FALSE(sidesRunningWhenOpened) << "the sides stop before the controls change";
     EXPECT_EQ(monitor.parameters().parameterFile().path(), path);
     EXPECT_EQ(monitor.sides().settings(Side::A).baud, 19200);
-    EXPECT_EQ(view.baudShown[0].editText, "19200");
-    EXPECT_EQ(view.baudShown[1].listIndex, 4) << "the list selects the entry \"4800\"";
-    EXPECT_TRUE(view.checks[Command::UseHexSymbols]);
-    EXPECT_FALSE(view.checks[Command::UseAsciiSymbols]);
-    EXPECT_TRUE(view.checks[Command::LocalEchoB]);
+    EXPECT_EQ(view.baud[0].editText, "19200");
+    EXPECT_EQ(view.baud[1].listIndex, 4) << "the list selects the entry \"4800\"";
+    EXPECT_TRUE(view.checked(Command::UseHexSymbols));
+    EXPECT_FALSE(view.checked(Command::UseAsciiSymbols));
+    EXPECT_TRUE(view.checked(Command::LocalEchoB));
     EXPECT_EQ(monitor.identifier(), "Bench 7");
     EXPECT_EQ(view.prompt_.messages.size(), 2u)
         << "the question again, and a good file says nothing";

@@ -44,6 +44,29 @@ struct Records {
                        &prompt};
 };
 
+// Every record of got equals its counterpart in want.
+void expectSameRecords(const Records& got, const Records& want) {
+    EXPECT_EQ(got.a, want.a);
+    EXPECT_EQ(got.b, want.b);
+    for (int k = 1; k <= kExchangeSetCount; ++k) {
+        EXPECT_EQ(got.exchange.set(k), want.exchange.set(k)) << "eXchange set " << k;
+    }
+    EXPECT_EQ(got.exchange.holdTimeoutMs, want.exchange.holdTimeoutMs);
+    EXPECT_EQ(got.log, want.log);
+    EXPECT_EQ(got.network, want.network);
+    EXPECT_EQ(got.trigger.settings(), want.trigger.settings());
+    EXPECT_EQ(got.terminal, want.terminal);
+    EXPECT_EQ(got.display.symbols(), want.display.symbols());
+    EXPECT_EQ(got.display.bytesPerRow(), want.display.bytesPerRow());
+    EXPECT_EQ(got.display.useAsciiSymbols, want.display.useAsciiSymbols);
+    EXPECT_EQ(got.display.useHexSymbols, want.display.useHexSymbols);
+    EXPECT_EQ(got.display.rowClock().options(), want.display.rowClock().options());
+    EXPECT_EQ(got.echoA, want.echoA);
+    EXPECT_EQ(got.echoB, want.echoB);
+    EXPECT_EQ(got.identifier, want.identifier);
+    EXPECT_EQ(got.checkForUpdate, want.checkForUpdate);
+}
+
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) {
@@ -243,6 +266,12 @@ TEST_F(ParameterFileTest, AHandWrittenFileLoadsToItsValuesAndIsWrittenBackLineFo
     for (size_t i = 5; i < 635; ++i) {
         EXPECT_EQ(out[i], hand[i]) << "line " << i + 1;
     }
+
+    // Read again, that file gives back every record.
+    Records again;
+    again.file.setPath(r.file.path());
+    ASSERT_TRUE(again.file.Load());
+    expectSameRecords(again, r);
 }
 
 TEST_F(ParameterFileTest, HeaderCaseIsIgnoredButOtherVersionsAreRefused) {

@@ -1,7 +1,5 @@
 #include "support/FakeSysfs.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -25,21 +23,14 @@ fs::path linkTo(const fs::path& target, const fs::path& linkDir) {
 
 }  // namespace
 
-FakeSysfs::FakeSysfs() {
-    std::string pattern = (fs::temp_directory_path() / "pv-sysfs-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+FakeSysfs::FakeSysfs() : root_(folder_.path().string()) {
+    if (!folder_.ok()) {
         throw std::runtime_error("mkdtemp failed");
     }
-    root_ = pattern;
     fs::create_directories(sysRoot() + "/class/tty");
     fs::create_directories(sysRoot() + "/devices/virtual/tty");
     fs::create_directories(sysRoot() + "/bus");
     fs::create_directories(devRoot());
-}
-
-FakeSysfs::~FakeSysfs() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
 }
 
 void FakeSysfs::addDevice(const std::string& device, const Attributes& attributes,

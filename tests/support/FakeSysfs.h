@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 
+#include "support/TempFolder.h"
+
 namespace pv {
 
 // A sysfs and /dev in a temporary folder, laid out as the kernel does it: devices under
@@ -13,7 +15,6 @@ class FakeSysfs {
     using Attributes = std::map<std::string, std::string>;
 
     FakeSysfs();
-    ~FakeSysfs();
     FakeSysfs(const FakeSysfs&) = delete;
     FakeSysfs& operator=(const FakeSysfs&) = delete;
 
@@ -36,6 +37,7 @@ class FakeSysfs {
     void addDevFile(const std::string& name);
 
   private:
+    TempFolder folder_{"pv-sysfs"};
     std::string root_;
 };
 
