@@ -159,6 +159,13 @@ const std::vector<Option>& optionTable() {
              o.monitorTimes.pauseRowMs = ms.value_or(0);
              return error;
          }},
+        {"--reopen", nullptr,
+         "a side whose device is lost waits for it to come back and opens it again (default: "
+         "when every side has lost its device, the run ends with status 1)",
+         [](HeadlessOptions& o, const std::string&) {
+             o.reopen = true;
+             return std::string();
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;

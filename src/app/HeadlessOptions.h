@@ -34,6 +34,7 @@ struct HeadlessOptions {
     bool monitor = false;          // print the traffic on stdout
     // The time at the start of each monitor line, and new rows after a quiet line.
     TimeViewOptions monitorTimes;
+    bool reopen = false;  // a side whose device is lost waits for it to come back
 
     bool operator==(const HeadlessOptions&) const = default;
 };
@@ -51,7 +52,8 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args);
 std::string headlessUsage();
 
 constexpr int kExitOk = 0;
-constexpr int kExitSideFailed = 1;
+constexpr int kExitSideFailed = 1;  // also: every started side lost its device
+constexpr int kExitSidesLost = kExitSideFailed;
 constexpr int kExitBadArguments = 2;
 constexpr int kExitLogFailed = 3;
 constexpr int kExitSaveFailed = 4;

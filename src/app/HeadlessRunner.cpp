@@ -93,6 +93,10 @@ void overrideSide(PortSettings& settings, const HeadlessOptions& options,
     }
 }
 
+constexpr const char* kTextAllSidesLost =
+    "Every started side has lost its device; the run ends (with --reopen it would wait for the "
+    "devices to come back).";
+
 void setVirtual(PortSettings& settings, int number) {
     settings.serial = false;
     settings.network = false;
@@ -130,6 +134,8 @@ void configureSides(LineMonitor& monitor, const HeadlessOptions& options) {
     PortSettings b = monitor.sides().settings(Side::B);
     overrideSide(a, options, options.deviceA);
     overrideSide(b, options, options.deviceB);
+    // Without a window nobody would notice a side that waits: only asked for, it does.
+    a.reopen = b.reopen = options.reopen;
     if (options.demo) {
         setVirtual(a, 1);
         setVirtual(b, 2);
@@ -184,6 +190,14 @@ int runHeadless(const HeadlessOptions& options) {
         closeDown(monitor, view.prompt(), options);
         return kExitSideFailed;
     }
+    bool allLost = false;
+    QObject::connect(&monitor.sides(), &SideControl::sideLost, qApp, [&] {
+        if (!monitor.sides().side(Side::A).started && !monitor.sides().side(Side::B).started) {
+            allLost = true;
+            view.prompt().message(kTextAllSidesLost, {}, PromptButtons::Ok, PromptIcon::Error);
+            QCoreApplication::quit();
+        }
+    });
     if (options.demo) {
         printDemoHelp(monitor);
     }
@@ -192,7 +206,10 @@ int runHeadless(const HeadlessOptions& options) {
                            [] { QCoreApplication::quit(); });
     }
     QCoreApplication::exec();
-    return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
+    if (!closeDown(monitor, view.prompt(), options)) {
+        return kExitSaveFailed;
+    }
+    return allLost ? kExitSidesLost : kExitOk;
 }
 
 }  // namespace pv

@@ -75,6 +75,7 @@ void LineMonitor::forwardedB(const uint8_t* data, int count) {
 }
 
 void LineMonitor::parametersApplied() {
+    sides_.settingsLoaded();
     logging_.ApplyLogSettings(logging_.logSettings());
     triggers_.DefineTrigger(TriggerSettings(triggers_.trigger().settings()));
     const DisplayFormatter& formatter = display_.formatter();

@@ -185,6 +185,14 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     layout->addWidget(status_, 1);
     responses_ = new QLabel(row);
     layout->addWidget(responses_);
+    for (Side side : {Side::A, Side::B}) {
+        QLabel*& label = lineErrors_[index(side)];
+        label = new QLabel(row);
+        label->setStyleSheet("color: red");
+        label->setToolTip("Line errors the driver counted since the port was opened");
+        label->hide();
+        layout->addWidget(label);
+    }
     loggingIndicator_ = new QLabel(kTextLoggingIndicator, row);
     loggingIndicator_->setStyleSheet("color: red");
     loggingIndicator_->hide();
@@ -353,7 +361,8 @@ void CPortaVigilantDlg::setMenuCheck(int commandId, bool on) {
 void CPortaVigilantDlg::refreshDevices() {
     std::vector<std::pair<std::string, std::string>> list;
     for (const SerialDeviceInfo& device : devices_->devices()) {
-        list.emplace_back(device.path, device.description);
+        list.emplace_back(device.stableId.empty() ? device.path : device.stableId,
+                          device.description);
     }
     for (PortSettingsBox* box : boxes_) {
         box->setDevices(list);
@@ -378,6 +387,13 @@ void CPortaVigilantDlg::showBaudControls(Side side, const BaudControls& baud) {
     if (boxes_[index(side)] != nullptr) {
         boxes_[index(side)]->showBaud(baud);
     }
+}
+
+void CPortaVigilantDlg::showLineErrors(Side side, const std::string& text) {
+    QLabel* label = lineErrors_[index(side)];
+    label->setText(QString::asprintf("Comport %c: ", sideLetter(side)) +
+                   QString::fromStdString(text));
+    label->setVisible(!text.empty());
 }
 
 void CPortaVigilantDlg::setLineBox(Side side, ModemLine line, bool on) {

@@ -57,6 +57,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void readSettings(Side side, PortSettings& settings, BaudControls& baud) override;
     void showBaudControls(Side side, const BaudControls& baud) override;
     void setLineBox(Side side, ModemLine line, bool on) override;
+    void showLineErrors(Side side, const std::string& text) override;
     void showRate(const RateDisplay::Tick& tick) override;
     void showResponseTimes(const ResponseTimes& times) override;
     void setMenuCheck(int commandId, bool on) override;
@@ -70,6 +71,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLineEdit* statusLine() const { return status_; }
     QLabel* responseTimes() const { return responses_; }
     QLabel* triggerStatus() const { return trigger_; }
+    QLabel* lineErrorField(Side side) const { return lineErrors_[side == Side::A ? 0 : 1]; }
     HelpWindow& help() { return *help_; }
     QLabel* loggingIndicator() const { return loggingIndicator_; }
     // Timer 1, whose ticks blink the indicators.
@@ -110,6 +112,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLineEdit* status_ = nullptr;
     QLabel* responses_ = nullptr;
     QLabel* trigger_ = nullptr;
+    QLabel* lineErrors_[2] = {};
     std::unique_ptr<HelpWindow> help_;
     QLabel* loggingIndicator_ = nullptr;
     CLoggingConfigureDialog* loggingDialog_ = nullptr;

@@ -17,6 +17,8 @@ struct PortSettings {
     bool dtr = false;
     bool rts = false;
     bool autoHandshake = false;
+    // A serial side whose device is lost waits for it to come back and opens it again.
+    bool reopen = true;
     // The device this side opens; empty means /dev/ttyS{portNumber-1}.
     std::string devicePath;
 

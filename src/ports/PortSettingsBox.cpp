@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 
 #include "base/TextFormat.h"
+#include "ports/SerialDeviceList.h"
 
 namespace pv {
 
@@ -65,6 +66,10 @@ PortSettingsBox::PortSettingsBox(Side side, SideControl& sides, QWidget* parent)
     if (side == Side::B) {
         terminal_ = new QPushButton("Terminal", this);
     }
+    reopen_ = new QCheckBox("Reopen when plugged in", this);
+    reopen_->setToolTip(
+        "When the device is unplugged, wait for it to come back and open it again with the same "
+        "settings");
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel("Comport", this), 0, 0);
@@ -82,6 +87,7 @@ PortSettingsBox::PortSettingsBox(Side side, SideControl& sides, QWidget* parent)
     if (terminal_ != nullptr) {
         buttons->addWidget(terminal_);
     }
+    buttons->addWidget(reopen_);
     grid->addLayout(buttons, 5, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     connectHandlers();
@@ -142,6 +148,7 @@ void PortSettingsBox::connectHandlers() {
     connect(baudList_, &QComboBox::activated, this,
             [this](int index) { sides_.OnBaudListSelected(side_, index); });
     connect(getIt_, &QPushButton::clicked, this, [this] { sides_.OnGetIt(side_); });
+    connect(reopen_, &QCheckBox::clicked, this, [this] { sides_.OnReopenBox(side_); });
     connect(start_, &QPushButton::clicked, this, [this] { sides_.StartSide(side_); });
     connect(stop_, &QPushButton::clicked, this, [this] { sides_.StopSide(side_); });
     if (terminal_ != nullptr) {
@@ -159,7 +166,9 @@ void PortSettingsBox::readInto(PortSettings& settings, BaudControls& baud) const
     settings.dtr = lineBoxes_[0]->isChecked();
     settings.rts = lineBoxes_[1]->isChecked();
     settings.autoHandshake = lineBoxes_[2]->isChecked();
-    // A listed entry gives its device or COM number; typed text is a path or "COMn:".
+    settings.reopen = reopen_->isChecked();
+    // A listed entry gives its device or COM number; typed text is a path or "COMn:", and a
+    // typed path is kept under the device's stable name when it has one.
     const QString text = portList_->currentText().trimmed();
     const int index = portList_->findText(text);
     const QString path = index >= 0 ? portList_->itemData(index).toString() : QString();
@@ -167,7 +176,7 @@ void PortSettingsBox::readInto(PortSettings& settings, BaudControls& baud) const
     if (!path.isEmpty()) {
         settings.devicePath = path.toStdString();
     } else if (text.startsWith('/')) {
-        settings.devicePath = text.toStdString();
+        settings.devicePath = stableDeviceName(text.toStdString());
     } else if (std::sscanf(text.toLatin1().constData(), "COM%d", &number) == 1 && number >= 1 &&
                number <= kPortCount) {
         settings.devicePath.clear();
@@ -187,6 +196,7 @@ void PortSettingsBox::write(const PortSettings& settings, const BaudControls& ba
     lineBoxes_[0]->setChecked(settings.dtr);
     lineBoxes_[1]->setChecked(settings.rts);
     lineBoxes_[2]->setChecked(settings.autoHandshake);
+    reopen_->setChecked(settings.reopen);
     selectPort(settings);
     showBaud(baud);
 }

@@ -28,7 +28,8 @@ class PortSettingsBox : public QGroupBox {
     void showBaud(const BaudControls& baud);
     void setLineBox(ModemLine line, bool on);
     void applyControlState(const SideControl::ControlState& state);
-    // Detected devices: {path, description}; listed before the COM numbers.
+    // Detected devices: {path, description}; listed before the COM numbers. The path is best the
+    // device's stable (by-id) name, which is what a chosen entry stores.
     void setDevices(const std::vector<std::pair<std::string, std::string>>& devices);
 
     QPushButton* startButton() const { return start_; }
@@ -39,6 +40,7 @@ class PortSettingsBox : public QGroupBox {
     QLineEdit* baudEdit() const { return baudEdit_; }
     QCheckBox* typeBox(int index) const { return typeBoxes_[index]; }  // Serial, Network, Virtual
     QCheckBox* lineBox(int index) const { return lineBoxes_[index]; }  // DTR, RTS, Auto
+    QCheckBox* reopenBox() const { return reopen_; }
 
   signals:
     void terminalClicked();
@@ -64,6 +66,7 @@ class PortSettingsBox : public QGroupBox {
     QPushButton* start_ = nullptr;
     QPushButton* stop_ = nullptr;
     QPushButton* terminal_ = nullptr;
+    QCheckBox* reopen_ = nullptr;
     bool writing_ = false;
 };
 

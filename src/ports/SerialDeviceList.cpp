@@ -79,6 +79,38 @@ std::string describe(const SerialDeviceInfo& d) {
     return text;
 }
 
+// udev's by-id links, by the node each resolves to.
+std::vector<std::pair<fs::path, std::string>> byIdLinks(const std::string& devRoot) {
+    std::vector<std::pair<fs::path, std::string>> links;
+    std::error_code ec;
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(fs::path(devRoot) / "serial" / "by-id", ec)) {
+        const fs::path node = fs::canonical(entry.path(), ec);
+        if (!ec) {
+            links.emplace_back(node, entry.path().string());
+        }
+    }
+    // Several links may lead to one node; the first by name is taken, every time.
+    std::sort(links.begin(), links.end(),
+              [](const auto& a, const auto& b) { return a.second < b.second; });
+    return links;
+}
+
+std::string byIdOf(const std::vector<std::pair<fs::path, std::string>>& links,
+                   const fs::path& path) {
+    std::error_code ec;
+    const fs::path node = fs::canonical(path, ec);
+    if (ec) {
+        return {};
+    }
+    for (const auto& [target, link] : links) {
+        if (target == node) {
+            return link;
+        }
+    }
+    return {};
+}
+
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -143,6 +175,7 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string& sysRoot,
         return devices;
     }
     const fs::path sysTop = fs::weakly_canonical(fs::path(sysRoot), ec);
+    const auto links = byIdLinks(devRoot);
     for (const fs::directory_entry& entry : it) {
         const fs::path ttyDir = entry.path();
         // Only ttys with hardware behind them have a device link.
@@ -163,6 +196,7 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string& sysRoot,
         if (!fs::exists(info.path, ec)) {
             continue;
         }
+        info.stableId = byIdOf(links, info.path);
         info.driver = driverOf(device);
         if (const auto usb = usbDeviceOf(device, sysTop)) {
             info.vendorId = readAttribute(*usb / "idVendor");
@@ -179,6 +213,15 @@ std::vector<SerialDeviceInfo> listSerialDevices(const std::string& sysRoot,
                   return naturalLess(a.name, b.name);
               });
     return devices;
+}
+
+std::string stableDeviceName(const std::string& path, const std::string& devRoot) {
+    const std::string byIdFolder = (fs::path(devRoot) / "serial" / "by-id").string() + "/";
+    if (path.rfind(byIdFolder, 0) == 0) {
+        return path;
+    }
+    const std::string byId = byIdOf(byIdLinks(devRoot), path);
+    return byId.empty() ? path : byId;
 }
 
 std::optional<int> comNumberOf(std::string_view path) {

@@ -9,7 +9,10 @@ namespace pv {
 
 // One serial device of this machine, as sysfs describes it.
 struct SerialDeviceInfo {
-    std::string path;    // "/dev/ttyUSB0"
+    std::string path;  // "/dev/ttyUSB0"
+    // The name that stays with the device when it is plugged in elsewhere or the numbering
+    // changes: its udev link in /dev/serial/by-id; empty when it has none.
+    std::string stableId;
     std::string name;    // "ttyUSB0", the kernel's name
     std::string driver;  // "ftdi_sio", "cdc_acm", "serial8250", ... (may be empty)
     // USB adapters only; empty otherwise or when the device does not report them.
@@ -31,6 +34,10 @@ struct SerialDeviceInfo {
 // attribute is 0, PORT_UNKNOWN), which is what most of the kernel's ttyS placeholders are.
 std::vector<SerialDeviceInfo> listSerialDevices(const std::string& sysRoot = "/sys",
                                                 const std::string& devRoot = "/dev");
+
+// The by-id name of the device that path names (itself when it is one), or path when it has
+// none: "/dev/ttyUSB0" -> "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0".
+std::string stableDeviceName(const std::string& path, const std::string& devRoot = "/dev");
 
 // Orders names with embedded numbers by value: ttyS2 < ttyS10 < ttyUSB0.
 bool naturalLess(std::string_view a, std::string_view b);

@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "base/TextFormat.h"
-#include "ports/TtyLine.h"
+#include "ports/DeviceCheck.h"
 
 namespace pv {
 
@@ -33,11 +33,30 @@ constexpr const char* kTextNotOpen = "Schnittstelle '%s' ist nicht initialisert 
 constexpr const char* kTextPartialWrite = "Es konnten %d von %d über %s versandt werden !!!";
 constexpr const char* kTextAccessError = "Fehler '%s' beim Zugriff auf '%s'";
 
+constexpr const char* kCauseAlreadyOpen = "The port is open already.";
+constexpr const char* kCauseNoDevice = "No device is chosen.";
+constexpr const char* kCauseLowBaud = "%d baud is below the lowest rate, 75 baud.";
+constexpr const char* kCauseParity = "Parity '%s' is none of N, E, O, M and S.";
+constexpr const char* kCauseDataBits = "%d data bits: only 7 or 8 are possible.";
+constexpr const char* kCauseStopBits = "%d stop bits: only 1 or 2 are possible.";
+constexpr const char* kCauseLocked =
+    "'%s' is locked by another program, or by the other side of this one.";
+constexpr const char* kCauseNotTerminal = "'%s' is not a terminal device, so no serial port.";
+constexpr const char* kCauseNoDsrFlow = "DSR flow control has no counterpart on Linux.";
+constexpr const char* kCauseFormatRefused = "The driver refused the frame format: %s.";
+constexpr const char* kCauseRateRefused = "The driver refused %d baud; it offered %d baud.";
+
 constexpr int kInitialBaud = 9600;
+// How far the rate a driver offers may be off the asked one: a UART still decodes within this.
+constexpr long long kBaudTolerancePercent = 2;
 constexpr int kMinBaud = 75;
-// Line changes are read this often while the driver has modem lines; a pty has none, so its
-// event thread sleeps until it is stopped.
+// Line changes are read this often where the driver has modem lines but cannot wait for their
+// changes; a pty has none, so its event thread sleeps until it is stopped.
 constexpr int kLinePollMs = 10;
+constexpr int kStopWaitMs = 1000;
+constexpr int kInterruptRepeatMs = 5;
+// Wakes from the driver's wait in a row that show no change before it is given up for polling.
+constexpr int kMaxEmptyWakes = 100;
 
 using Clock = std::chrono::steady_clock;
 
@@ -53,6 +72,26 @@ bool waitFor(int fd, short events, int timeoutMs) {
         r = ::poll(&p, 1, timeoutMs);
     } while (r < 0 && errno == EINTR);
     return r > 0;
+}
+
+std::string parameterProblem(const std::string& name, int baud, const std::string& parity,
+                             int dataBits, int stopBits) {
+    if (name.empty()) {
+        return kCauseNoDevice;
+    }
+    if (baud < kMinBaud) {
+        return formatText(kCauseLowBaud, baud);
+    }
+    if (parity.size() != 1 || std::strchr("NEOMS", parity[0]) == nullptr) {
+        return formatText(kCauseParity, parity.c_str());
+    }
+    if (dataBits < 7 || dataBits > 8) {
+        return formatText(kCauseDataBits, dataBits);
+    }
+    if (stopBits < 1 || stopBits > 2) {
+        return formatText(kCauseStopBits, stopBits);
+    }
+    return {};
 }
 
 unsigned lineEvents(int changed) {
@@ -89,47 +128,102 @@ bool SerialPort::Open(const std::string& deviceName, int baud, std::string parit
                       int stopBits, std::string& errorText, bool ctsFlow, bool dsrFlow,
                       int /*queueSize: the kernel sizes its own queues*/) {
     errorText.clear();
+    cause_.clear();
     if (open_) {
-        errorText = formatText(kTextAlreadyOpen, deviceName.c_str());
+        cause_ = kCauseAlreadyOpen;
+        errorText = withCause(formatText(kTextAlreadyOpen, deviceName.c_str()), cause_);
         return false;
     }
     std::transform(parity.begin(), parity.end(), parity.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     deviceName_ = deviceName;
-    const bool parityOk = parity.size() == 1 && std::strchr("NEOMS", parity[0]) != nullptr;
-    if (deviceName.empty() || !parityOk || baud < kMinBaud || dataBits < 7 || dataBits > 8 ||
-        stopBits < 1 || stopBits > 2) {
-        errorText = formatText(kTextBadParameter, deviceName.c_str(), baud, parity.c_str(),
-                               dataBits, stopBits);
+    const std::string problem = parameterProblem(deviceName, baud, parity, dataBits, stopBits);
+    if (!problem.empty()) {
+        cause_ = problem;
+        errorText = withCause(formatText(kTextBadParameter, deviceName.c_str(), baud,
+                                         parity.c_str(), dataBits, stopBits),
+                              cause_);
         return false;
     }
-    fd_ = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    // Exclusive use: TIOCEXCL keeps unprivileged openers out, flock also our own other side and
-    // programs that lock the way pyserial does.
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-    if (fd_ < 0) {
-        errorText = formatText(kTextNoHandle, deviceName.c_str());
+    if (!openDevice(deviceName, errorText)) {
         return false;
     }
-    if (!ttyIsTerminal(fd_)) {
-        errorText = formatText(kTextNoState, deviceName.c_str());
-        return false;
-    }
-    ::ioctl(fd_, TIOCEXCL);
-    // DSR output flow control has no termios counterpart; refusing it is honest.
-    const TtyLineFormat format{dataBits, stopBits, parity[0], ctsFlow};
-    if (dsrFlow || !setTtyFormat(fd_, format) || !setTtySpeed(fd_, kInitialBaud)) {
-        errorText = formatText(kTextNoDcb, deviceName.c_str());
+    if (!applyLineSettings(baud, TtyLineFormat{dataBits, stopBits, parity[0], ctsFlow}, dsrFlow,
+                           errorText)) {
+        ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
         return false;
     }
     open_ = true;
     out_.attach(fd_);
-    setTtySpeed(fd_, baud);  // a rate the driver refuses leaves the line at 9600, silently
+    return true;
+}
+
+bool SerialPort::fail(const char* text, std::string cause, std::string& errorText) {
+    cause_ = std::move(cause);
+    errorText = withCause(formatText(text, deviceName_.c_str()), cause_);
+    return false;
+}
+
+// Opens the device for us alone. Anything else is refused before it is touched (a FIFO is never
+// opened), and so is a device another program already reads: it would take our bytes.
+bool SerialPort::openDevice(const std::string& deviceName, std::string& errorText) {
+    const NodeCheck node = checkDeviceNode(deviceName);
+    if (node.kind == NodeKind::NotADevice) {
+        return fail(kTextNoState, node.cause, errorText);
+    }
+    if (node.kind != NodeKind::CharDevice) {
+        return fail(kTextNoHandle, node.cause, errorText);
+    }
+    fd_ = ::open(deviceName.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int error = errno;
+        const auto holders =
+            error == EBUSY ? deviceHolders(deviceName) : std::vector<DeviceHolder>{};
+        return fail(
+            kTextNoHandle,
+            holders.empty() ? openErrorCause(deviceName, error) : holdersCause(deviceName, holders),
+            errorText);
+    }
+    std::string cause;
+    const char* text = kTextNoHandle;
+    if (!ttyIsTerminal(fd_)) {
+        text = kTextNoState;
+        cause = formatText(kCauseNotTerminal, deviceName.c_str());
+    } else if (const auto holders = deviceHolders(deviceName); !holders.empty()) {
+        cause = holdersCause(deviceName, holders);
+    } else if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        // flock keeps out our own other side and programs that lock the way pyserial does.
+        cause = formatText(kCauseLocked, deviceName.c_str());
+    }
+    if (!cause.empty()) {
+        ::close(fd_);
+        fd_ = -1;
+        return fail(text, cause, errorText);
+    }
+    // TIOCEXCL keeps out unprivileged programs that come later; Close lifts it again.
+    ::ioctl(fd_, TIOCEXCL);
+    return true;
+}
+
+// The frame format, then the rate. A rate the driver refuses, or replaces by one too far off
+// for a UART to decode, fails the open: the line would silently run at another rate.
+bool SerialPort::applyLineSettings(int baud, const TtyLineFormat& format, bool dsrFlow,
+                                   std::string& errorText) {
+    // DSR output flow control has no termios counterpart; refusing it is honest.
+    if (dsrFlow) {
+        return fail(kTextNoDcb, kCauseNoDsrFlow, errorText);
+    }
+    if (!setTtyFormat(fd_, format) || !lines_.setSpeed(fd_, kInitialBaud)) {
+        return fail(kTextNoDcb, formatText(kCauseFormatRefused, std::strerror(errno)), errorText);
+    }
+    const bool set = lines_.setSpeed(fd_, baud);
+    const int offered = lines_.getSpeed(fd_);
+    const long long off = std::llabs(static_cast<long long>(offered) - baud);
+    if (!set || offered <= 0 || off * 100 > static_cast<long long>(baud) * kBaudTolerancePercent) {
+        return fail(kTextNoDcb, formatText(kCauseRateRefused, baud, offered), errorText);
+    }
     return true;
 }
 
@@ -139,6 +233,9 @@ void SerialPort::Close() {
     }
     if (fd_ >= 0) {
         countDropped(static_cast<long long>(out_.detach()));
+        // The flag stays with the tty (a pty keeps it while its master lives): lift it, so
+        // other programs may open the device after us.
+        ::ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
         deviceName_.clear();
@@ -171,6 +268,10 @@ bool SerialPort::Write(const uint8_t* data, int length, std::string& errorText) 
 }
 
 void SerialPort::send(const uint8_t* data, int count) {
+    if (!open_) {
+        countDropped(std::max(count, 0));
+        return;
+    }
     std::string ignored;
     Write(data, count, ignored);
 }
@@ -331,17 +432,26 @@ bool SerialPort::StopEventThread() {
         threadRunning_ = false;
         return false;
     }
-    bool endedInTime;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kStopWaitMs);
+    bool endedInTime = false;
     {
         std::unique_lock lock(mutex_);
         stop_ = true;
         cv_.notify_all();
         const uint64_t one = 1;
         [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
-        endedInTime =
-            cv_.wait_for(lock, std::chrono::milliseconds(1000), [this] { return ended_; });
+        // A thread asleep in the driver is woken by interrupting its wait; one that was just
+        // about to fall asleep is caught by the next attempt.
+        while (!(endedInTime = ended_) && Clock::now() < deadline) {
+            lock.unlock();
+            lines_.interruptLineWait(fd_);
+            lock.lock();
+            cv_.wait_for(lock, std::chrono::milliseconds(kInterruptRepeatMs),
+                         [this] { return ended_; });
+        }
     }
-    // The thread never waits on us once stop_ is set, so this join is bounded.
+    // The thread never waits on us once stop_ is set, and its driver wait is interrupted, so
+    // this join is bounded.
     thread_.join();
     notifier_->setEnabled(false);
     rxNotifier_->setEnabled(false);
@@ -349,31 +459,83 @@ bool SerialPort::StopEventThread() {
     return endedInTime;
 }
 
-// Only the modem lines are watched here; received bytes wake the main thread directly. A pty has
-// no lines, so its thread sleeps until it is stopped.
+bool SerialPort::stopRequested() {
+    std::lock_guard lock(mutex_);
+    return stop_;
+}
+
+// Only the modem lines are watched here; received bytes wake the main thread directly. Where
+// the driver can, the thread sleeps in it until a line changes (TIOCMIWAIT); otherwise it reads
+// the lines every few ms. A pty has no lines, so its thread sleeps until it is stopped.
 void SerialPort::eventLoop(bool watchLines, int lastLines) {
+    bool waitInDriver = watchLines;
+    int emptyWakes = 0;
+    bool delivered = false;
+    LineWait result = LineWait::Interrupted;
+    while (waitInDriver && !stopRequested()) {
+        waitsInDriver_ = true;
+        if (!deliverLineChanges(lastLines, true, delivered)) {
+            break;
+        }
+        if (delivered) {
+            emptyWakes = 0;
+        } else if (result == LineWait::Changed) {
+            ++emptyWakes;
+        }
+        result = lines_.waitForLineChange(fd_);
+        // A driver whose wait keeps ending without a change would make this loop spin.
+        if (result == LineWait::Unsupported || result == LineWait::Failed ||
+            emptyWakes > kMaxEmptyWakes) {
+            waitInDriver = false;
+            // After a hang-up there is nothing left to watch until the stop.
+            watchLines = watchLines && result != LineWait::Failed;
+        }
+    }
+    waitsInDriver_ = false;
     pollfd wake{wakeFd_, POLLIN, 0};
-    for (;;) {
+    while (!stopRequested()) {
         const int r = ::poll(&wake, 1, watchLines ? kLinePollMs : -1);
         if (r < 0 && errno == EINTR) {
             continue;
         }
-        if (r < 0 || wake.revents != 0) {
-            break;
-        }
-        int nowLines = 0;
-        if (!watchLines || !lines_.getLines(fd_, nowLines)) {
-            continue;
-        }
-        const unsigned events = lineEvents(nowLines ^ lastLines);
-        lastLines = nowLines;
-        if (events != 0 && !handOver(events)) {
+        if (r < 0 || wake.revents != 0 ||
+            (watchLines && !deliverLineChanges(lastLines, false, delivered))) {
             break;
         }
     }
     std::lock_guard lock(mutex_);
     ended_ = true;
     cv_.notify_all();
+}
+
+// Reads the lines and hands their changes over; false when a stop was requested meanwhile.
+// noteCounts: the driver's count of line changes is kept for readLineCounts.
+bool SerialPort::deliverLineChanges(int& lastLines, bool noteCounts, bool& delivered) {
+    LineCounts counts;
+    if (noteCounts && lines_.getCounts(fd_, counts)) {
+        seenLineChanges_ = counts.lineChanges();
+    }
+    int nowLines = 0;
+    delivered = false;
+    if (!lines_.getLines(fd_, nowLines)) {
+        return true;
+    }
+    const unsigned events = lineEvents(nowLines ^ lastLines);
+    lastLines = nowLines;
+    delivered = events != 0;
+    return events == 0 || handOver(events);
+}
+
+bool SerialPort::readLineCounts(LineCounts& counts) {
+    if (!open_ || !lines_.getCounts(fd_, counts)) {
+        return false;
+    }
+    // A change between the thread's last look and the start of its wait in the driver does not
+    // wake it; the counters show it, and the thread looks again.
+    if (threadRunning_ && waitsInDriver_ && counts.lineChanges() != seenLineChanges_) {
+        lines_.interruptLineWait(fd_);
+    }
+    return true;
 }
 
 // Hands the events to the main thread and waits until they are handled, so the next poll does
@@ -431,6 +593,7 @@ void SerialPort::endEventLoop() {
     cv_.notify_all();
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    lines_.interruptLineWait(fd_);
 }
 
 }  // namespace pv

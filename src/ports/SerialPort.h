@@ -12,7 +12,9 @@
 
 #include "ports/Channel.h"
 #include "ports/FdOutput.h"
+#include "ports/LineErrors.h"
 #include "ports/TtyBackend.h"
+#include "ports/TtyLine.h"
 
 class QSocketNotifier;
 
@@ -76,9 +78,15 @@ class SerialPort : public pv::Channel {
     const uint8_t* rxBuffer() const { return rxBuffer_.data(); }
     int rxCount() const { return rxCount_; }
     int fd() const { return fd_; }
-    // The rate the line really runs at (the driver may have refused the requested one).
+    // The rate the line really runs at.
     int currentBaud() const;
+    // Why the last Open failed, in one line for the user; empty after a success.
+    const std::string& failureCause() const { return cause_; }
+    // The driver's line counters (false when it keeps none). Also makes sure that a line change
+    // the event thread may have slept through is looked at.
+    bool readLineCounts(LineCounts& counts);
 
+    // While the port is closed (its device lost), what is sent is dropped and counted.
     void send(const uint8_t* data, int count) override;
     size_t backlog() const override { return out_.backlog(); }
     int read(uint8_t* buffer, int capacity) override;
@@ -87,7 +95,13 @@ class SerialPort : public pv::Channel {
     void applyReading(bool on) override;
 
   private:
+    bool fail(const char* text, std::string cause, std::string& errorText);
+    bool openDevice(const std::string& deviceName, std::string& errorText);
+    bool applyLineSettings(int baud, const TtyLineFormat& format, bool dsrFlow,
+                           std::string& errorText);
     void eventLoop(bool watchLines, int lastLines);
+    bool deliverLineChanges(int& lastLines, bool noteCounts, bool& delivered);
+    bool stopRequested();
     bool handOver(unsigned events);
     void deliverEvents();
     void onReadable();
@@ -101,6 +115,7 @@ class SerialPort : public pv::Channel {
     std::string deviceName_;
     int fd_ = -1;
     int readTimeoutMs_ = 100;
+    std::string cause_;
 
     // Event thread hand-over: the thread raises notifyFd_ with the events in pending_, the main
     // thread handles them and sets acked_; wakeFd_ and stop_ end the thread.
@@ -108,6 +123,10 @@ class SerialPort : public pv::Channel {
     int wakeFd_ = -1;
     int notifyFd_ = -1;
     std::atomic<unsigned> pending_{0};
+    // The event thread sleeps in the driver until a line changes; the line changes the driver
+    // had counted when it last looked.
+    std::atomic<bool> waitsInDriver_{false};
+    std::atomic<long long> seenLineChanges_{-1};
     std::mutex mutex_;
     std::condition_variable cv_;
     bool acked_ = false;

@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include "base/TextFormat.h"
+#include "ports/DeviceCheck.h"
+#include "ports/SerialDeviceList.h"
 #include "ports/SideControl.h"
 
 namespace pv {
@@ -39,6 +41,20 @@ constexpr const char* kTextVirtualFailed =
 
 constexpr const char* kTextDeviceLost =
     "Comport %c: the device '%s' failed or was removed.\nComport %c has been stopped.";
+constexpr const char* kTextWaitingForDevice =
+    "Comport %c: the device '%s' failed or was removed.\nComport %c waits for it to come back "
+    "and opens it again.";
+constexpr const char* kTextReopened = "Comport %c: the device '%s' is back and open again.";
+constexpr const char* kTextDroppedWhileAway =
+    "Comport %c: %lld bytes for '%s' came while it was away and were dropped.";
+constexpr const char* kTextReopenFailed =
+    "Comport %c: the device '%s' is back but does not open:\n%s\nComport %c waits for it to be "
+    "plugged in again.";
+constexpr const char* kTextTypesExclusive =
+    "Comport %c: Serial and Virtual exclude each other; Virtual is cleared and the serial port "
+    "is used.";
+constexpr const char* kTextLineErrorSummary =
+    "Comport %c ('%s'): line errors while it was open: %s.";
 constexpr const char* kTextDroppedAtStop =
     "Comport %c: %lld bytes were still waiting for '%s' when the side stopped and were dropped.";
 
@@ -62,6 +78,17 @@ SideControl::SideControl(SideView& view, ChannelHub& hub, TtyBackend& lines, QOb
     }
     connect(&drainTimer_[0], &QTimer::timeout, this, [this] { finishDrain(Side::A); });
     connect(&drainTimer_[1], &QTimer::timeout, this, [this] { finishDrain(Side::B); });
+    for (Side s : {Side::A, Side::B}) {
+        reopenRetry_[index(s)].setSingleShot(true);
+        connect(&reopenRetry_[index(s)], &QTimer::timeout, this, [this, s] { tryReopen(s); });
+        connect(&returnWatch_[index(s)], &DeviceReturnWatch::appeared, this, [this, s] {
+            reopenAttempts_[index(s)] = 0;
+            tryReopen(s);
+        });
+    }
+    lineCheck_.setInterval(kLineCheckMs);
+    connect(&lineCheck_, &QTimer::timeout, this,
+            static_cast<void (SideControl::*)()>(&SideControl::checkLineErrors));
     connect(&link_, &CSocketClass::closedByClient, this, &SideControl::OnNetworkClosed);
     connect(&link_, &CSocketClass::closedByServer, this, &SideControl::OnNetworkClosed);
 }
@@ -100,17 +127,103 @@ void SideControl::onSerialEvent(Side s, unsigned events) {
         DsrMirror();
     }
     if ((events & SerialEvent::Lost) != 0 && side(s).isSerial) {
-        const std::string device = side(s).port.deviceName();
-        StopSide(s);
-        finishDrain(s);
-        view_.prompt().notice(
-            formatText(kTextDeviceLost, sideLetter(s), device.c_str(), sideLetter(s)));
+        onDeviceLost(s);
     }
+}
+
+void SideControl::onDeviceLost(Side s) {
+    const std::string device = side(s).port.deviceName();
+    if (side(s).started && settings(s).reopen) {
+        waitForDevice(s);
+        view_.prompt().notice(formatText(kTextWaitingForDevice, sideLetter(s),
+                                         devicePath_[index(s)].c_str(), sideLetter(s)));
+        return;
+    }
+    StopSide(s);
+    finishDrain(s);
+    view_.prompt().notice(
+        formatText(kTextDeviceLost, sideLetter(s), device.c_str(), sideLetter(s)));
+    emit sideLost(s);
+}
+
+// The port closes but stays with the data path, which goes on handing it the other side's bytes:
+// it counts them as dropped, so the user hears how many were lost while the device was away.
+void SideControl::waitForDevice(Side s) {
+    const int i = index(s);
+    droppedAtLoss_[i] = side(s).port.droppedCount();
+    const DeviceReturnWatch::NodeId lost = DeviceReturnWatch::nodeOf(side(s).port.fd());
+    closeSerial(s);
+    waiting_[i] = true;
+    reopenAttempts_[i] = 0;
+    returnWatch_[i].watch(devicePath_[i], lost);
+    view_.sideStateChanged(s);
+}
+
+void SideControl::tryReopen(Side s) {
+    const int i = index(s);
+    if (!waiting_[i] || !side(s).started) {
+        return;
+    }
+    if (openSerial(s, devicePath_[i])) {
+        const long long dropped = side(s).port.droppedCount() - droppedAtLoss_[i];
+        stopWaiting(s);
+        view_.prompt().notice(formatText(kTextReopened, sideLetter(s), devicePath_[i].c_str()));
+        if (dropped > 0) {
+            view_.prompt().notice(
+                formatText(kTextDroppedWhileAway, sideLetter(s), dropped, devicePath_[i].c_str()));
+        }
+        view_.sideStateChanged(s);
+        return;
+    }
+    // Gone again: the next appearance starts afresh.
+    if (checkDeviceNode(devicePath_[i]).kind == NodeKind::Missing) {
+        return;
+    }
+    if (++reopenAttempts_[i] < kReopenAttempts) {
+        reopenRetry_[i].start(kReopenRetryMs);
+        return;
+    }
+    returnWatch_[i].giveUpOnCurrentNode();
+    view_.prompt().notice(formatText(kTextReopenFailed, sideLetter(s), devicePath_[i].c_str(),
+                                     side(s).port.failureCause().c_str(), sideLetter(s)));
+}
+
+void SideControl::stopWaiting(Side s) {
+    const int i = index(s);
+    waiting_[i] = false;
+    returnWatch_[i].stop();
+    reopenRetry_[i].stop();
 }
 
 void SideControl::readSettings() {
     view_.readSettings(Side::A, settingsA_, baud_[0]);
     view_.readSettings(Side::B, settingsB_, baud_[1]);
+}
+
+void SideControl::settingsLoaded() {
+    keepTypesExclusive(Side::A);
+    keepTypesExclusive(Side::B);
+}
+
+// The window keeps the two boxes apart; a parameter file or a caller may not. The parameter
+// file's Virtual line comes after its Serial line, so Virtual yields.
+bool SideControl::keepTypesExclusive(Side s) {
+    PortSettings& ps = settings(s);
+    if (!ps.serial || !ps.isVirtual) {
+        return false;
+    }
+    ps.isVirtual = false;
+    view_.prompt().notice(formatText(kTextTypesExclusive, sideLetter(s)));
+    return true;
+}
+
+// The device's by-id name is kept, so two adapters cannot swap after a re-plug; the name the
+// user chose still names the connection.
+void SideControl::adoptStableName(Side s) {
+    PortSettings& ps = settings(s);
+    if (side(s).isSerial && devicePath_[index(s)] != ps.device()) {
+        ps.devicePath = devicePath_[index(s)];
+    }
 }
 
 void SideControl::WriteSettings(Side s, const PortSettings& newSettings) {
@@ -172,14 +285,14 @@ bool SideControl::openChannels(Side s) {
         ps_side.isNetwork = true;
     }
     if (ps.serial) {
-        if (!openSerial(s)) {
-            view_.prompt().message(kTextOpenFailed);
+        if (!openSerial(s, ps.device())) {
+            view_.prompt().message(withCause(kTextOpenFailed, ps_side.port.failureCause()));
             return false;
         }
     }
     if (ps.isVirtual) {
         if (!openVirtual(s)) {
-            view_.prompt().message(kTextVirtualFailed);
+            view_.prompt().message(withCause(kTextVirtualFailed, ps_side.virtualPort->lastError()));
             return false;
         }
         ps_side.isVirtual = true;
@@ -187,14 +300,20 @@ bool SideControl::openChannels(Side s) {
     return true;
 }
 
-bool SideControl::openSerial(Side s) {
+bool SideControl::openSerial(Side s, const std::string& device) {
     PortSettings& ps = settings(s);
     PortSide& ps_side = side(s);
     std::string error;
-    if (!ps_side.port.Open(ps.device(), ps.baud, ps.parityLetter(), ps.dataBitCount(),
-                           ps.stopBitCount(), error, false, false, kQueueSize)) {
+    if (!ps_side.port.Open(device, ps.baud, ps.parityLetter(), ps.dataBitCount(), ps.stopBitCount(),
+                           error, false, false, kQueueSize)) {
         return false;
     }
+    // Found while the device is there; what a re-plug waits for.
+    devicePath_[index(s)] = stableDeviceName(device);
+    LineCounts atOpen;
+    ps_side.port.readLineCounts(atOpen);
+    tally_[index(s)].reset(atOpen);
+    view_.showLineErrors(s, {});
     ps_side.port.SetLines(true, ps.dtr, false, false);
     ps_side.port.SetLines(false, false, true, ps.rts);
     ps_side.port.StartEventThread(
@@ -208,7 +327,54 @@ bool SideControl::openSerial(Side s) {
     } else {
         ps_side.port.SetFlowControl(true, false, true, false);
     }
+    updateLineCheck();
     return true;
+}
+
+// The last counts are read before the port closes; what went wrong while it was open is said
+// once more in total.
+void SideControl::closeSerial(Side s) {
+    PortSide& ps_side = side(s);
+    checkLineErrors(s);
+    const LineErrorTally& tally = tally_[index(s)];
+    if (ps_side.port.isOpen() && tally.any()) {
+        view_.prompt().notice(formatText(kTextLineErrorSummary, sideLetter(s),
+                                         ps_side.port.deviceName().c_str(), tally.text().c_str()));
+    }
+    ps_side.port.Close();
+    ps_side.isSerial = false;
+    updateLineCheck();
+}
+
+void SideControl::updateLineCheck() {
+    if (sideA_.isSerial || sideB_.isSerial) {
+        if (!lineCheck_.isActive()) {
+            lineCheck_.start();
+        }
+    } else {
+        lineCheck_.stop();
+    }
+}
+
+void SideControl::checkLineErrors() {
+    checkLineErrors(Side::A);
+    checkLineErrors(Side::B);
+}
+
+void SideControl::checkLineErrors(Side s) {
+    PortSide& ps_side = side(s);
+    LineCounts counts;
+    if (!ps_side.isSerial || !ps_side.port.readLineCounts(counts)) {
+        return;
+    }
+    LineErrorTally& tally = tally_[index(s)];
+    const std::vector<LineFault> grown = tally.update(counts);
+    for (LineFault fault : grown) {
+        view_.prompt().notice(lineFaultNotice(sideLetter(s), ps_side.port.deviceName(), fault));
+    }
+    if (!grown.empty()) {
+        view_.showLineErrors(s, tally.text());
+    }
 }
 
 bool SideControl::openNetwork(Side s) {
@@ -244,6 +410,7 @@ void SideControl::closeVirtual(Side s) {
 
 void SideControl::closeChannels(Side s) {
     PortSide& ps_side = side(s);
+    stopWaiting(s);
     hub_.detachAll(s);
     if (ps_side.isNetwork) {
         closeNetwork();
@@ -252,8 +419,7 @@ void SideControl::closeChannels(Side s) {
     if (ps_side.isSerial) {
         const std::string device = ps_side.port.deviceName();
         const long long before = ps_side.port.droppedCount();
-        ps_side.port.Close();
-        ps_side.isSerial = false;
+        closeSerial(s);
         if (const long long dropped = ps_side.port.droppedCount() - before; dropped > 0) {
             view_.prompt().notice(
                 formatText(kTextDroppedAtStop, sideLetter(s), dropped, device.c_str()));
@@ -272,6 +438,7 @@ bool SideControl::StartSide(Side s) {
     }
     finishDrain(s);
     readSettings();
+    keepTypesExclusive(s);
     connectionName_[index(s)] = buildConnectionName(s);
     emit connectionNamed(s, connectionName_[index(s)]);
     if (!startRulesAllow(s)) {
@@ -289,6 +456,7 @@ bool SideControl::StartSide(Side s) {
         return false;
     }
     ps_side.started = true;
+    adoptStableName(s);
     hub_.sideChanged(s);
     if (s == Side::B) {
         ps_side.isTerminal = false;
@@ -374,6 +542,7 @@ SideControl::ControlState SideControl::controlState(Side s) const {
     state.startEnabled = !ps_side.started;
     state.stopEnabled = ps_side.started;
     state.terminalEnabled = !sideB_.started;
+    // A side waiting for its device has no lines to set until the device is back.
     state.linesEnabled = !ps_side.started || ps_side.isSerial || ps_side.isTerminal;
     return state;
 }
@@ -402,6 +571,14 @@ void SideControl::OnAutoBox(Side s) {
     if (on) {
         CtsMirror();
         DsrMirror();
+    }
+}
+
+// Unticking "reopen" while the side waits for its device ends the wait: the side stops.
+void SideControl::OnReopenBox(Side s) {
+    readSettings();
+    if (waiting_[index(s)] && !settings(s).reopen) {
+        StopSide(s);
     }
 }
 

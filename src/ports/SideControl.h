@@ -7,6 +7,8 @@
 #include "base/Side.h"
 #include "ports/BaudChoice.h"
 #include "ports/ChannelHub.h"
+#include "ports/DeviceReturnWatch.h"
+#include "ports/LineErrors.h"
 #include "ports/NetworkChannel.h"
 #include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
@@ -20,6 +22,9 @@ namespace pv {
 // (serial port, virtual port, the one TCP link), the live DTR, RTS and Auto controls, and the
 // mirroring of CTS and DSR between two serial sides. The channels of a running side are handed
 // to the data path (ChannelHub); everything the user sees goes through the SideView.
+// A serial side whose device is lost either stops or, with "reopen" set, stays started and waits
+// for the device to come back, then opens it again with the same settings. The line errors of
+// the serial ports are read once a second.
 class SideControl : public QObject {
     Q_OBJECT
 
@@ -42,6 +47,8 @@ class SideControl : public QObject {
     void WriteSettings(Side s, const PortSettings& settings);
     // Takes over what the window's side boxes show.
     void readSettings();
+    // A parameter file was read: Serial and Virtual, both set there, are made exclusive again.
+    void settingsLoaded();
 
     bool StartSide(Side s);
     // Bytes still queued toward the side get up to kDrainMs to leave before its channels close
@@ -64,6 +71,7 @@ class SideControl : public QObject {
     void OnDtrBox(Side s);
     void OnRtsBox(Side s);
     void OnAutoBox(Side s);
+    void OnReopenBox(Side s);
     void OnGetIt(Side s);
     void OnBaudListSelected(Side s, int index);
     // The TCP link closed: sides that use only the network stop.
@@ -80,9 +88,22 @@ class SideControl : public QObject {
     };
     ControlState controlState(Side s) const;
 
+    // The side runs, but its device is gone and it waits for it to come back.
+    bool waitingForDevice(Side s) const { return waiting_[index(s)]; }
+    // Reads the serial ports' line error counters (the timer does this once a second).
+    void checkLineErrors();
+    const LineErrorTally& lineErrors(Side s) const { return tally_[index(s)]; }
+    static constexpr int kLineCheckMs = 1000;
+    // A device that is back but does not open yet (udev still setting it up) is tried this
+    // often, then the side waits for the next change.
+    static constexpr int kReopenAttempts = 10;
+    static constexpr int kReopenRetryMs = 300;
+
   signals:
     // A start named the side's connection (for the log header).
     void connectionNamed(Side side, const std::string& name);
+    // The side stopped because its device was lost.
+    void sideLost(Side side);
 
   private:
     static int index(Side s) { return s == Side::A ? 0 : 1; }
@@ -94,7 +115,16 @@ class SideControl : public QObject {
     void finishDrain(Side s);
     void mirror(int inputLine, ModemLine outputLine);
     void onSerialEvent(Side s, unsigned events);
-    bool openSerial(Side s);
+    bool keepTypesExclusive(Side s);
+    void adoptStableName(Side s);
+    bool openSerial(Side s, const std::string& device);
+    void closeSerial(Side s);
+    void onDeviceLost(Side s);
+    void waitForDevice(Side s);
+    void tryReopen(Side s);
+    void stopWaiting(Side s);
+    void checkLineErrors(Side s);
+    void updateLineCheck();
     bool openNetwork(Side s);
     void closeNetwork();
     bool networkConnected() const;
@@ -114,6 +144,14 @@ class SideControl : public QObject {
     NetworkChannel networkChannel_{link_};
     QTimer drainTimer_[2];
     bool draining_[2] = {false, false};
+    bool waiting_[2] = {false, false};
+    std::string devicePath_[2];  // the serial device in use, or waited for: its stable name
+    DeviceReturnWatch returnWatch_[2];
+    QTimer reopenRetry_[2];
+    int reopenAttempts_[2] = {0, 0};
+    long long droppedAtLoss_[2] = {0, 0};
+    LineErrorTally tally_[2];
+    QTimer lineCheck_;
 };
 
 }  // namespace pv

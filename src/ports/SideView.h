@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "base/Prompt.h"
 #include "base/Side.h"
 #include "ports/BaudChoice.h"
@@ -23,6 +25,8 @@ class SideView {
     virtual void showBaudControls(Side /*side*/, const BaudControls& /*baud*/) {}
     // A line mirror switched a line: its check box follows; the settings take it at the next read.
     virtual void setLineBox(Side /*side*/, ModemLine /*line*/, bool /*on*/) {}
+    // The line errors of the side's serial port since it opened ("2 overruns"), or empty.
+    virtual void showLineErrors(Side /*side*/, const std::string& /*text*/) {}
     // The terminal window standing in for side B; false when the front end has none.
     virtual bool openTerminalWindow() { return false; }
     virtual void closeTerminalWindow() {}

@@ -16,9 +16,12 @@ namespace pv {
 namespace {
 
 constexpr const char* kTextCannotCreate = "Unable to create the virtual port directory '%s': %s";
-constexpr const char* kTextUnsafe =
-    "The virtual port directory '%s' is refused: it must be a directory of your own that only you "
-    "can enter (mode 0700).";
+constexpr const char* kTextUnsafe = "The virtual port directory '%s' is refused: %s.";
+constexpr const char* kReasonLink = "it is a link, and it must be a real directory";
+constexpr const char* kReasonNoDirectory = "it is no directory";
+constexpr const char* kReasonOtherOwner = "it belongs to another user";
+constexpr const char* kReasonOpen =
+    "others may enter it (mode %04o); it must be yours alone (chmod 700)";
 
 constexpr const char* kSlavePrefix = "/dev/pts/";
 constexpr size_t kMaxNameLength = 64;
@@ -95,10 +98,16 @@ bool VirtualPortDirectory::open(std::string& error) {
     const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
+        const int openError = errno;
         if (fd >= 0) {
             ::close(fd);
         }
-        error = formatText(kTextUnsafe, path_.c_str());
+        struct stat entry {};
+        const bool isLink = ::lstat(path_.c_str(), &entry) == 0 && S_ISLNK(entry.st_mode);
+        error = formatText(kTextUnsafe, path_.c_str(),
+                           isLink                 ? kReasonLink
+                           : openError == ENOTDIR ? kReasonNoDirectory
+                                                  : std::strerror(openError));
         return false;
     }
     if (created) {
@@ -107,7 +116,10 @@ bool VirtualPortDirectory::open(std::string& error) {
     }
     if (st.st_uid != ::geteuid() || (st.st_mode & 0077) != 0) {
         ::close(fd);
-        error = formatText(kTextUnsafe, path_.c_str());
+        const std::string reason = st.st_uid != ::geteuid()
+                                       ? std::string(kReasonOtherOwner)
+                                       : formatText(kReasonOpen, st.st_mode & 07777);
+        error = formatText(kTextUnsafe, path_.c_str(), reason.c_str());
         return false;
     }
     fd_ = fd;

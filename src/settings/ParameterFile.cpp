@@ -254,6 +254,8 @@ void ParameterFile::buildTable() {
     TimeViewOptions& times = display.rowClock().options();
     add(enumerated("time column", times.column, 3, 0, 0));
     add(integer("new row after a pause (ms)", times.pauseRowMs, 0, RowClock::kMaxPauseRowMs, 0, 0));
+    add(flag("reopen A", t_.portA.reopen, true));
+    add(flag("reopen B", t_.portB.reopen, true));
 }
 
 void ParameterFile::SetDefaults() {

@@ -10,7 +10,7 @@ TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     const ParsedOptions parsed =
         parseHeadlessOptions({"--headless", "--device-a", "/dev/ttyUSB0", "--device-b=/dev/ttyUSB1",
                               "--baud", "250000", "--parity=e", "--data-bits", "7", "--stop-bits",
-                              "2", "--duration", "1.5", "--log", "run.log"});
+                              "2", "--duration", "1.5", "--log", "run.log", "--reopen"});
     ASSERT_EQ(parsed.error, "");
     const HeadlessOptions& o = parsed.options;
     EXPECT_TRUE(o.headless);
@@ -22,6 +22,8 @@ TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_EQ(o.stopBits, 2);
     EXPECT_DOUBLE_EQ(o.durationSeconds, 1.5);
     EXPECT_EQ(o.logFile, "run.log");
+    EXPECT_TRUE(o.reopen);
+    EXPECT_FALSE(parseHeadlessOptions({"--headless"}).options.reopen) << "off unless asked for";
 }
 
 TEST(HeadlessOptions, UnsetLineOptionsLeaveTheParameterFileInCharge) {
@@ -103,9 +105,10 @@ TEST(HeadlessOptions, StartChoosesTheSidesThatNeedADevice) {
 
 TEST(HeadlessOptions, UsageListsEveryOption) {
     const std::string usage = headlessUsage();
-    for (const char* name : {"--headless", "--device-a", "--device-b", "--baud", "--parity",
-                             "--data-bits", "--stop-bits", "--duration", "--start", "--virtual-dir",
-                             "--demo", "--log", "--help", "--version", "--params", "--save"}) {
+    for (const char* name :
+         {"--headless", "--device-a", "--device-b", "--baud", "--parity", "--data-bits",
+          "--stop-bits", "--duration", "--start", "--virtual-dir", "--demo", "--log", "--help",
+          "--version", "--params", "--save", "--reopen"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }

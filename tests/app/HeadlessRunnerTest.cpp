@@ -84,7 +84,53 @@ TEST(HeadlessRunner, ASideThatCannotStartExitsWithOneAndItsMessage) {
     const Outcome run = finish(launch({"--headless", "--device-a", "/nonexistent/ttyUSB3",
                                        "--device-b", QString::fromStdString(b.path())}));
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.stdErr.trimmed(), "Unable to open the port !!! Maybe it is in use !");
+    EXPECT_EQ(run.stdErr.trimmed(),
+              "Unable to open the port !!! Maybe it is in use ! '/nonexistent/ttyUSB3' does not "
+              "exist: the device is not connected, or it was removed.");
+}
+
+// Nothing left to bridge is a failed run, not an idle one.
+TEST(HeadlessRunner, LosingEveryStartedSideEndsTheRunWithOne) {
+    auto a = std::make_unique<PtyPair>();
+    auto b = std::make_unique<PtyPair>();
+    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a->path()),
+                                "--device-b", QString::fromStdString(b->path())});
+    a->write(bytesOf("x"));
+    EXPECT_EQ(b->read(1, 5000), bytesOf("x"));
+    a.reset();
+    b.reset();
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.stdErr.trimmed().endsWith(
+        "Every started side has lost its device; the run ends (with --reopen it would wait for "
+        "the devices to come back)."))
+        << run.stdErr.toStdString();
+}
+
+TEST(HeadlessRunner, ReopenWaitsForTheDeviceAndBridgesAgain) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath("ttyPlug");
+    auto a = std::make_unique<PtyPair>();
+    PtyPair b;
+    ASSERT_TRUE(QFile::link(QString::fromStdString(a->path()), link));
+    QProcess* process = launch({"--headless", "--device-a", link, "--device-b",
+                                QString::fromStdString(b.path()), "--reopen"});
+    a->write(bytesOf("x"));
+    EXPECT_EQ(b.read(1, 5000), bytesOf("x"));
+    a.reset();
+    QFile::remove(link);
+    a = std::make_unique<PtyPair>();
+    ASSERT_TRUE(QFile::link(QString::fromStdString(a->path()), link));
+    // The bytes wait in the new pty until the program has opened it again.
+    a->write(bytesOf("again"));
+    EXPECT_EQ(b.read(5, 5000), bytesOf("again"));
+    b.write(bytesOf("back"));
+    EXPECT_EQ(a->read(4, 5000), bytesOf("back"));
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.stdErr.contains("waits for it to come back")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("is back and open again"));
 }
 
 TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {

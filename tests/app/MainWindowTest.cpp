@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,6 +135,32 @@ TEST(MainWindow, StartButtonsFollowTheSideAndClosingStopsBoth) {
     EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
     EXPECT_FALSE(window.monitor().sides().side(Side::B).started);
     EXPECT_TRUE(boxB.startButton()->isEnabled());
+}
+
+// The box's "reopen" is a setting of the side; unticked while the side waits, the side stops.
+TEST(MainWindow, ReopenBoxAndLineErrorsOfASide) {
+    auto farA = std::make_unique<PtyPair>();
+    CPortaVigilantDlg window;
+    PortSettingsBox& boxA = window.settingsBox(Side::A);
+    EXPECT_TRUE(boxA.reopenBox()->isChecked()) << "on by default";
+    boxA.portList()->setEditText(QString::fromStdString(farA->path()));
+    boxA.startButton()->click();
+    ASSERT_TRUE(window.monitor().sides().side(Side::A).started);
+    EXPECT_TRUE(boxA.reopenBox()->isEnabled()) << "it may change while the side runs";
+
+    EXPECT_FALSE(window.lineErrorField(Side::A)->isVisibleTo(&window));
+    window.showLineErrors(Side::A, "2 overruns");
+    EXPECT_TRUE(window.lineErrorField(Side::A)->isVisibleTo(&window));
+    EXPECT_EQ(window.lineErrorField(Side::A)->text(), "Comport A: 2 overruns");
+
+    farA.reset();
+    ASSERT_TRUE(waitUntil([&] { return window.monitor().sides().waitingForDevice(Side::A); }));
+    EXPECT_FALSE(boxA.lineBox(0)->isEnabled()) << "no lines while the device is away";
+    boxA.reopenBox()->click();
+    EXPECT_FALSE(window.monitor().sides().settings(Side::A).reopen);
+    EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
+    EXPECT_TRUE(boxA.startButton()->isEnabled());
+    window.close();
 }
 
 }  // namespace

@@ -107,7 +107,10 @@ TEST(TcpStart, PortInUseOpensTheLinkFirstAndClosesItAgain) {
     monitor.sides().networkSettings() = {true, "127.0.0.1", 0, "127.0.0.1"};
     EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(view.prompt_.messages,
-              std::vector<std::string>{"Unable to open the port !!!\nMaybe it is in use !"});
+              std::vector<std::string>{"Unable to open the port !!!\nMaybe it is in use !\n'" +
+                                       far.path() +
+                                       "' is locked by another program, or by the other side of "
+                                       "this one."});
     EXPECT_NE(monitor.sides().link().listenPort(), 0) << "the link was opened first";
     EXPECT_FALSE(monitor.sides().link().isListening()) << "and closed again";
     EXPECT_FALSE(monitor.sides().side(Side::A).isNetwork);

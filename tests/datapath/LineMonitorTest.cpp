@@ -122,7 +122,9 @@ TEST_F(BridgeTest, StartRulesAndFailures) {
     a.serial = true;
     a.devicePath = "/nonexistent/ttyUSB7";
     EXPECT_FALSE(monitor.sides().StartSide(Side::A));
-    EXPECT_EQ(view.prompt_.messages.back(), "Unable to open the port !!!\nMaybe it is in use !");
+    EXPECT_EQ(view.prompt_.messages.back(),
+              "Unable to open the port !!!\nMaybe it is in use !\n'/nonexistent/ttyUSB7' does not "
+              "exist: the device is not connected, or it was removed.");
     EXPECT_FALSE(monitor.sides().side(Side::A).started);
     EXPECT_FALSE(monitor.sides().side(Side::A).isSerial);
 
@@ -145,6 +147,7 @@ TEST_F(BridgeTest, LinesFollowTheSettingsOnStart) {
 }
 
 TEST_F(BridgeTest, VanishedDeviceStopsItsSideWithANoticeAndNoBusyLoop) {
+    monitor.sides().settings(Side::A).reopen = false;
     startBoth();
     farA.releaseSlave();
     farA.closeMaster();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -123,6 +125,36 @@ TEST(SerialDeviceList, LeavesOutPortsWithoutNodeAndReadsNodesInSubfolders) {
     EXPECT_EQ(paths,
               (std::vector<std::string>{dev + "/ttyACM0", dev + "/ttyS0", dev + "/ttyS2",
                                         dev + "/ttyS10", dev + "/ttyUSB0", dev + "/ttyX/port0"}));
+}
+
+// udev's by-id links are what stays with an adapter when it is plugged in elsewhere.
+TEST(SerialDeviceList, StableNamesComeFromTheByIdLinks) {
+    FakeSysfs sys;
+    buildMachine(sys);
+    const std::string dev = sys.devRoot();
+    const std::string byId = dev + "/serial/by-id/";
+    std::filesystem::create_directories(byId);
+    const std::string ftdi = byId + "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    std::filesystem::create_symlink("../../ttyUSB0", ftdi);
+    std::filesystem::create_symlink("../../ttyACM0", byId + "usb-Arduino_8573531303635-if00");
+    // A second link to the same node: the first by name is taken, every time.
+    std::filesystem::create_symlink("../../ttyACM0", byId + "usb-Arduino_alias-if00");
+    std::filesystem::create_symlink("../../ttyGone", byId + "usb-Gone-if00");
+
+    std::map<std::string, std::string> stable;
+    for (const SerialDeviceInfo& d : listSerialDevices(sys.sysRoot(), dev)) {
+        stable[d.name] = d.stableId;
+    }
+    EXPECT_EQ(stable["ttyUSB0"], ftdi);
+    EXPECT_EQ(stable["ttyACM0"], byId + "usb-Arduino_8573531303635-if00");
+    EXPECT_EQ(stable["ttyUSB1"], "") << "no serial number, no by-id link";
+    EXPECT_EQ(stable["ttyS0"], "");
+
+    EXPECT_EQ(stableDeviceName(dev + "/ttyUSB0", dev), ftdi);
+    EXPECT_EQ(stableDeviceName(ftdi, dev), ftdi);
+    EXPECT_EQ(stableDeviceName(dev + "/ttyS0", dev), dev + "/ttyS0");
+    EXPECT_EQ(stableDeviceName(dev + "/ttyUSB7", dev), dev + "/ttyUSB7") << "not there";
+    EXPECT_EQ(stableDeviceName("/dev/ttyUSB0", "/nonexistent-dev"), "/dev/ttyUSB0");
 }
 
 TEST(SerialDeviceList, MissingSysfsGivesEmptyList) {

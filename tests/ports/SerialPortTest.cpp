@@ -1,6 +1,12 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <QCoreApplication>
 #include <QTest>
@@ -10,6 +16,8 @@
 #include "ports/SerialPort.h"
 #include "support/FakeTtyBackend.h"
 #include "support/PtyPair.h"
+#include "support/Spawned.h"
+#include "support/TempFolder.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -42,13 +50,16 @@ TEST(SerialPortOpen, RejectsBadParametersWithAllFiveValues) {
         char expected[256];
         std::snprintf(expected, sizeof expected, "Fehlerhafter Parameter in ('%s',%d,%s,%d,%d)",
                       pty.path().c_str(), c.baud, c.shownParity, c.dataBits, c.stopBits);
-        EXPECT_EQ(error, expected);
+        EXPECT_EQ(error.substr(0, error.find('\n')), expected);
+        EXPECT_EQ(error.substr(error.find('\n') + 1), port.failureCause());
         EXPECT_FALSE(port.isOpen());
     }
     SerialPort port;
     std::string error;
     EXPECT_FALSE(port.Open("", 9600, "N", 8, 1, error));
-    EXPECT_EQ(error, "Fehlerhafter Parameter in ('',9600,N,8,1)");
+    EXPECT_EQ(error, "Fehlerhafter Parameter in ('',9600,N,8,1)\nNo device is chosen.");
+    EXPECT_FALSE(port.Open("/dev/null", 74, "N", 8, 1, error));
+    EXPECT_EQ(port.failureCause(), "74 baud is below the lowest rate, 75 baud.");
 }
 
 TEST(SerialPortOpen, AcceptsEveryFrameFormatAndAnyBaud) {
@@ -73,34 +84,123 @@ TEST(SerialPortOpen, OpenTwiceAndDevicesInUseOrUnusable) {
     ASSERT_TRUE(openPort(first, pty.path()));
     std::string error;
     EXPECT_FALSE(first.Open(pty.path(), 9600, "N", 8, 1, error));
-    EXPECT_EQ(error, "Schnittstelle '" + pty.path() + "' ist bereits initialisert !!!");
+    EXPECT_EQ(error, "Schnittstelle '" + pty.path() +
+                         "' ist bereits initialisert !!!\nThe port is open already.");
     EXPECT_TRUE(first.isOpen());
 
     SerialPort second;
     EXPECT_FALSE(second.Open(pty.path(), 9600, "N", 8, 1, error));
-    EXPECT_EQ(error,
-              "Handle für '" + pty.path() +
-                  "' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch !");
+    EXPECT_EQ(error, "Handle für '" + pty.path() +
+                         "' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch "
+                         "!\n'" +
+                         pty.path() +
+                         "' is locked by another program, or by the other side of this one.");
+    EXPECT_EQ(second.failureCause(), error.substr(error.rfind('\n') + 1));
     second.Close();
 
     first.Close();
     EXPECT_TRUE(openPort(second, pty.path())) << "the lock is released by Close";
+    EXPECT_EQ(second.failureCause(), "");
+}
 
-    SerialPort missing;
-    EXPECT_FALSE(missing.Open("/nonexistent/ttyUSB9", 9600, "N", 8, 1, error));
-    EXPECT_EQ(error,
-              "Handle für '/nonexistent/ttyUSB9' konnte nicht erzeugt werden !!!\nVermutlich ist "
-              "der Port in Gebrauch !");
-    SerialPort directory;
-    EXPECT_FALSE(directory.Open("/tmp", 9600, "N", 8, 1, error));
-    EXPECT_NE(error.find("Handle für '/tmp'"), std::string::npos);
+// Whatever the path names, one message with its cause beneath the fixed text; nothing is left
+// open and nothing is retried.
+TEST(SerialPortOpen, PathsThatAreNoSerialDeviceGiveOneClearMessageEach) {
+    TempFolder dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    writeWholeFile(dir.file("file"), "x");
+    std::filesystem::create_symlink(dir.file("ttyGone"), dir.file("dangling"));
+    const std::string noHandle =
+        "' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch !\n";
+    const std::string noState = "' konnte nicht übernommen werden !!!\n";
+    struct Case {
+        std::string path;
+        std::string fixed;  // the driver's text after "Handle für '<path>" or "Status für '<path>"
+        std::string cause;
+    };
+    const Case cases[] = {
+        {dir.path().string(), noHandle, "is a folder, not a serial device."},
+        {fifo, noState, "is a FIFO (named pipe), not a serial device."},
+        {dir.file("file"), noState, "is a regular file, not a serial device."},
+        {"/proc/self/cmdline", noState, "is a regular file, not a serial device."},
+        {"/dev/null", noState, "is not a terminal device, so no serial port."},
+        {dir.file("dangling"), noHandle, "which does not exist: the device is not connected."},
+        {"/nonexistent/ttyUSB9", noHandle, "does not exist: the device is not connected"},
+    };
+    for (const Case& c : cases) {
+        SerialPort port;
+        std::string error;
+        EXPECT_FALSE(port.Open(c.path, 9600, "N", 8, 1, error)) << c.path;
+        const std::string head = (c.fixed == noHandle ? "Handle für '" : "Status für '") + c.path;
+        EXPECT_EQ(error.rfind(head + c.fixed + "'" + c.path + "'", 0), 0u) << error;
+        EXPECT_NE(port.failureCause().find(c.cause), std::string::npos) << port.failureCause();
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(port.fd(), -1);
+    }
+}
 
-    SerialPort regular;
-    EXPECT_FALSE(regular.Open("/proc/self/cmdline", 9600, "N", 8, 1, error));
-    EXPECT_EQ(error, "Status für '/proc/self/cmdline' konnte nicht übernommen werden !!!\n");
-    EXPECT_FALSE(regular.isOpen());
-    regular.Close();
-    EXPECT_EQ(regular.fd(), -1);
+// Another program reading the device would take the received bytes: it is refused by name. The
+// test itself, which serves the pty, is the line's other end and does not count.
+TEST(SerialPortOpen, ADeviceAnotherProgramHoldsIsRefusedWithItsName) {
+    PtyPair pty;
+    auto reader = std::make_unique<Spawned>(holderCommand(), pty.path());
+    SerialPort port;
+    std::string error;
+    EXPECT_FALSE(port.Open(pty.path(), 9600, "N", 8, 1, error));
+    EXPECT_EQ(error, "Handle für '" + pty.path() +
+                         "' konnte nicht erzeugt werden !!!\nVermutlich ist der Port in Gebrauch "
+                         "!\n'" +
+                         pty.path() +
+                         "' is open in another program, which would take the received bytes: "
+                         "'sleep' (process " +
+                         std::to_string(reader->pid()) + ").");
+    EXPECT_FALSE(port.isOpen());
+    reader.reset();
+    EXPECT_TRUE(openPort(port, pty.path()));
+}
+
+// A driver that cannot run at the rate asked for runs at another one; the open fails and says
+// both, instead of reporting success on a line at the wrong speed.
+TEST(SerialPortOpen, ARateTheDriverRefusesFailsTheOpenNamingBothRates) {
+    PtyPair pty;
+    FakeTtyBackend driver;
+    driver.maxBaud = 230400;
+    SerialPort port(driver);
+    std::string error;
+    EXPECT_FALSE(port.Open(pty.path(), 250000, "N", 8, 1, error));
+    EXPECT_EQ(error, "Device-Control Block für '" + pty.path() +
+                         "' konnte nicht verbunden werden !!!\nThe driver refused 250000 baud; it "
+                         "offered 230400 baud.");
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.fd(), -1);
+    ASSERT_TRUE(openPort(port, pty.path(), 230400));
+    EXPECT_EQ(port.currentBaud(), 230400);
+}
+
+// Root passes TIOCEXCL, so the test asks as nobody, in a child process.
+TEST(SerialPortOpen, OthersMayOpenTheDeviceOnceThePortIsClosed) {
+    PtyPair pty;
+    ASSERT_EQ(::chmod(pty.path().c_str(), 0666), 0);
+    const auto othersMayOpen = [&] {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(2);
+            }
+            const int fd = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            ::_exit(fd >= 0 ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 2) << "could not drop privileges";
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    SerialPort port;
+    ASSERT_TRUE(openPort(port, pty.path()));
+    EXPECT_FALSE(othersMayOpen()) << "exclusive while open";
+    port.Close();
+    EXPECT_TRUE(othersMayOpen()) << "the exclusive flag outlived the port";
 }
 
 TEST(SerialPortOpen, DsrFlowIsRefusedRatherThanIgnored) {
@@ -108,8 +208,9 @@ TEST(SerialPortOpen, DsrFlowIsRefusedRatherThanIgnored) {
     SerialPort port;
     std::string error;
     EXPECT_FALSE(port.Open(pty.path(), 9600, "N", 8, 1, error, false, true));
-    EXPECT_EQ(error,
-              "Device-Control Block für '" + pty.path() + "' konnte nicht verbunden werden !!!");
+    EXPECT_EQ(error, "Device-Control Block für '" + pty.path() +
+                         "' konnte nicht verbunden werden !!!\nDSR flow control has no "
+                         "counterpart on Linux.");
     EXPECT_FALSE(port.isOpen());
 }
 
@@ -234,6 +335,46 @@ TEST(SerialPortEvents, ReceivedBytesAndLineChangesReachTheMainThread) {
     EXPECT_TRUE(port.StopEventThread());
     EXPECT_FALSE(port.threadRunning());
     EXPECT_FALSE(port.StopEventThread()) << "a second stop reports false";
+}
+
+// A driver that can wait for line changes is waited on, not polled; the stop ends the wait.
+TEST(SerialPortEvents, LineChangesComeFromTheDriversWaitWhereItHasOne) {
+    PtyPair pty;
+    FakeTtyBackend lines;
+    lines.lineWaits = true;
+    SerialPort port(lines);
+    ASSERT_TRUE(openPort(port, pty.path()));
+    QObject owner;
+    EventCollector events;
+    for (int round = 0; round < 3; ++round) {
+        const int waits = lines.lineWaitCount();
+        ASSERT_TRUE(port.StartEventThread(&owner, events.handler()));
+        // The change comes while the thread sleeps in the driver, which must wake it.
+        ASSERT_TRUE(waitUntil([&] { return lines.lineWaitCount() > waits; }));
+        const bool on = round % 2 == 0;
+        lines.setInputLines(port.fd(), TIOCM_CTS | TIOCM_RNG, on);
+        ASSERT_TRUE(waitUntil([&] { return events.calls == round + 1; }));
+        EXPECT_EQ(events.all, SerialEvent::Cts | SerialEvent::Ring);
+        EXPECT_TRUE(port.StopEventThread()) << "the wait in the driver ends at the stop";
+    }
+}
+
+// A driver whose wait ends at once, again and again, is not let to spin the thread.
+TEST(SerialPortEvents, AWaitThatNeverWaitsFallsBackToReadingTheLines) {
+    PtyPair pty;
+    FakeTtyBackend lines;
+    lines.lineWaits = true;
+    lines.lineWaitsEndAtOnce = true;
+    SerialPort port(lines);
+    ASSERT_TRUE(openPort(port, pty.path()));
+    QObject owner;
+    EventCollector events;
+    ASSERT_TRUE(port.StartEventThread(&owner, events.handler()));
+    ASSERT_TRUE(waitUntil([&] { return lines.lineWaitCount() > 100; }));
+    lines.setInputLines(port.fd(), TIOCM_DSR, true);
+    ASSERT_TRUE(waitUntil([&] { return events.all == SerialEvent::Dsr; }));
+    EXPECT_LT(lines.lineWaitCount(), 110) << "the wait was given up";
+    EXPECT_TRUE(port.StopEventThread());
 }
 
 TEST(SerialPortEvents, StopEndsTheThreadPromptlyWhileDataFlows) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "app/LineMonitor.h"
@@ -8,6 +11,7 @@
 #include "support/FakeTtyBackend.h"
 #include "support/FakeView.h"
 #include "support/PtyPair.h"
+#include "support/TempFolder.h"
 #include "support/WaitUntil.h"
 
 using namespace pv;
@@ -26,6 +30,19 @@ class StartStopTest : public ::testing::Test {
     }
     PortSettings& windowA() { return view.window[0]; }
     const std::vector<std::string>& messages() { return view.prompt_.messages; }
+    const std::vector<std::string>& notices() { return view.prompt_.notices; }
+    // Reads while the event loop, which carries the bytes, runs.
+    static std::vector<uint8_t> collect(const PtyPair& far, size_t count) {
+        std::vector<uint8_t> got;
+        waitUntil([&] {
+            PtyPair::readFd(far.master(), got, count, 0);
+            return got.size() >= count;
+        });
+        return got;
+    }
+    bool noticed(const std::string& text) {
+        return std::find(notices().begin(), notices().end(), text) != notices().end();
+    }
 
     PtyPair farA, farB;
     FakeTtyBackend lines;
@@ -66,8 +83,157 @@ TEST_F(StartStopTest, RateBelowTheDriverMinimumPassesGetItButFailsTheOpen) {
     EXPECT_FALSE(monitor.sides().StartSide(Side::A));
     EXPECT_EQ(monitor.sides().settings(Side::A).baud, 50);
     ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages()[0], "Unable to open the port !!!\nMaybe it is in use !");
+    EXPECT_EQ(messages()[0],
+              "Unable to open the port !!!\nMaybe it is in use !\n50 baud is below the lowest "
+              "rate, 75 baud.");
     EXPECT_FALSE(monitor.sides().side(Side::A).isSerial);
+}
+
+// The fixed texts stay; why it failed stands beneath them.
+TEST_F(StartStopTest, FailedStartsSayWhy) {
+    windowA().devicePath = "/nonexistent/ttyUSB7";
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
+    EXPECT_EQ(messages().back(),
+              "Unable to open the port !!!\nMaybe it is in use !\n'/nonexistent/ttyUSB7' does not "
+              "exist: the device is not connected, or it was removed.");
+
+    TempFolder dir;
+    const std::string open = dir.file("ports");
+    ASSERT_EQ(::mkdir(open.c_str(), 0755), 0);
+    monitor.sides().setVirtualDirectory(open);
+    windowA().serial = false;
+    windowA().isVirtual = true;
+    EXPECT_FALSE(monitor.sides().StartSide(Side::A));
+    const std::string& text = messages().back();
+    EXPECT_EQ(text.rfind("Unable to open the port !!!\nMaybe it is in use !\n\nEnsure, that "
+                         "drivers for virtual serial port are installed and registered!\nThe "
+                         "virtual port directory '" +
+                             open + "' is refused",
+                         0),
+              0u)
+        << text;
+}
+
+// A file may set both; the engine, not only the window's boxes, keeps them apart.
+TEST_F(StartStopTest, SerialAndVirtualBothSetOpenOnlyTheSerialPort) {
+    TempFolder dir;
+    monitor.sides().setVirtualDirectory(dir.file("ports"));
+    windowA().isVirtual = true;
+    ParameterFile& file = monitor.parameters().parameterFile();
+    file.setPath(dir.file("both.dat"));
+    ASSERT_TRUE(monitor.parameters().SaveParameters());
+    ASSERT_TRUE(monitor.parameters().LoadParameters());
+    const std::string notice =
+        "Comport A: Serial and Virtual exclude each other; Virtual is cleared and the serial port "
+        "is used.";
+    EXPECT_EQ(notices(), std::vector<std::string>{notice});
+    EXPECT_TRUE(monitor.sides().settings(Side::A).serial);
+    EXPECT_FALSE(monitor.sides().settings(Side::A).isVirtual);
+
+    // The window here still shows both: the start keeps them apart as well.
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    EXPECT_EQ(notices().size(), 2u);
+    EXPECT_TRUE(monitor.sides().side(Side::A).isSerial);
+    EXPECT_FALSE(monitor.sides().side(Side::A).isVirtual);
+    EXPECT_FALSE(monitor.sides().side(Side::A).virtualPort->isOpen());
+}
+
+// Counted by the driver, read once a second, said once per kind and shown per side.
+TEST_F(StartStopTest, LineErrorsAreNoticedShownAndSummedUpAtTheStop) {
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    const int fdA = monitor.sides().side(Side::A).port.fd();
+    const std::string a = farA.path();
+    monitor.sides().checkLineErrors();
+    EXPECT_TRUE(notices().empty());
+
+    lines.count(fdA, {.frame = 2, .overrun = 1});
+    monitor.sides().checkLineErrors();
+    EXPECT_EQ(notices(),
+              (std::vector<std::string>{
+                  "Comport A ('" + a +
+                      "'): overrun - received bytes were lost before they could be read (use "
+                      "flow control or a lower baud rate).",
+                  "Comport A ('" + a +
+                      "'): framing errors - check the baud rate and the frame format."}));
+    EXPECT_EQ(view.lineErrors[0], "1 overrun, 2 framing errors");
+    EXPECT_EQ(view.lineErrors[1], "");
+
+    lines.count(fdA, {.bufferOverrun = 3});
+    monitor.sides().checkLineErrors();
+    EXPECT_EQ(notices().size(), 3u);
+    EXPECT_EQ(notices().back(), notices().front()) << "the same kind, the same text";
+    EXPECT_EQ(view.lineErrors[0], "4 overruns, 2 framing errors");
+
+    monitor.sides().StopSide(Side::A);
+    EXPECT_EQ(notices().back(), "Comport A ('" + a +
+                                    "'): line errors while it was open: 4 overruns, 2 framing "
+                                    "errors.");
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    EXPECT_EQ(view.lineErrors[0], "") << "a new start counts afresh";
+}
+
+// The device behind a link goes away and comes back as another pty: the side waits meanwhile,
+// counts what it could not pass on, and carries bytes again once the link is back.
+TEST_F(StartStopTest, ALostDeviceIsOpenedAgainWhenItComesBack) {
+    TempFolder dir;
+    const std::string link = dir.file("ttyPlug");
+    auto device = std::make_unique<PtyPair>();
+    std::filesystem::create_symlink(device->path(), link);
+    windowA().devicePath = link;
+    ASSERT_TRUE(windowA().reopen) << "on by default";
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    int lost = 0;
+    QObject::connect(&monitor.sides(), &SideControl::sideLost, [&] { ++lost; });
+
+    device.reset();
+    std::filesystem::remove(link);
+    ASSERT_TRUE(waitUntil([&] { return monitor.sides().waitingForDevice(Side::A); }));
+    EXPECT_TRUE(noticed("Comport A: the device '" + link +
+                        "' failed or was removed.\nComport A waits for it to come back and opens "
+                        "it again."));
+    EXPECT_TRUE(monitor.sides().side(Side::A).started);
+    EXPECT_FALSE(monitor.sides().controlState(Side::A).linesEnabled);
+    farB.write(bytesOf("lost"));
+    ASSERT_TRUE(waitUntil([&] { return monitor.sides().side(Side::A).port.droppedCount() == 4; }));
+
+    device = std::make_unique<PtyPair>();
+    std::filesystem::create_symlink(device->path(), link);
+    ASSERT_TRUE(waitUntil([&] { return monitor.sides().side(Side::A).isSerial; }));
+    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
+    EXPECT_TRUE(noticed("Comport A: the device '" + link + "' is back and open again."));
+    EXPECT_TRUE(
+        noticed("Comport A: 4 bytes for '" + link + "' came while it was away and were dropped."));
+    device->write(bytesOf("again"));
+    EXPECT_EQ(collect(farB, 5), bytesOf("again"));
+    farB.write(bytesOf("back"));
+    EXPECT_EQ(collect(*device, 4), bytesOf("back"));
+    EXPECT_EQ(lost, 0);
+
+    // Stopped while it waits, the side stops waiting.
+    device.reset();
+    ASSERT_TRUE(waitUntil([&] { return monitor.sides().waitingForDevice(Side::A); }));
+    monitor.sides().StopSide(Side::A);
+    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
+    EXPECT_FALSE(monitor.sides().side(Side::A).started);
+}
+
+TEST_F(StartStopTest, WithoutReopenALostDeviceStopsItsSide) {
+    auto device = std::make_unique<PtyPair>();
+    windowA().devicePath = device->path();
+    windowA().reopen = false;
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    std::vector<Side> lost;
+    QObject::connect(&monitor.sides(), &SideControl::sideLost, [&](Side s) { lost.push_back(s); });
+    const std::string path = device->path();
+    device.reset();
+    ASSERT_TRUE(waitUntil([&] { return !lost.empty(); }));
+    EXPECT_EQ(lost, std::vector<Side>{Side::A});
+    EXPECT_FALSE(monitor.sides().side(Side::A).started);
+    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
+    EXPECT_TRUE(noticed("Comport A: the device '" + path +
+                        "' failed or was removed.\nComport A has been stopped."));
 }
 
 TEST_F(StartStopTest, ControlStatesFollowStartAndStop) {

@@ -66,22 +66,28 @@ TEST(VirtualPortDirectoryOpen, RefusesDirectoriesOthersCouldUse) {
     struct Case {
         const char* what;
         void (*make)(const std::string& path, const std::string& elsewhere);
+        const char* reason;
     };
     const Case cases[] = {
         {"group may enter",
-         [](const std::string& p, const std::string&) { ::mkdir(p.c_str(), 0750); }},
+         [](const std::string& p, const std::string&) { ::mkdir(p.c_str(), 0750); },
+         "others may enter it (mode 0750); it must be yours alone (chmod 700)"},
         {"others may enter",
          [](const std::string& p, const std::string&) {
              ::mkdir(p.c_str(), 0700);
              ::chmod(p.c_str(), 0703);
-         }},
+         },
+         "mode 0703"},
         {"a link to a private directory",
          [](const std::string& p, const std::string& e) {
              ::mkdir(e.c_str(), 0700);
              ::symlink(e.c_str(), p.c_str());
-         }},
-        {"a plain file", [](const std::string& p, const std::string&) { std::ofstream(p) << "x"; }},
-        {"a missing parent", [](const std::string&, const std::string&) {}},
+         },
+         "it is a link, and it must be a real directory"},
+        {"a plain file", [](const std::string& p, const std::string&) { std::ofstream(p) << "x"; },
+         "it is no directory"},
+        {"a missing parent", [](const std::string&, const std::string&) {},
+         "No such file or directory"},
     };
     for (const Case& c : cases) {
         Scratch scratch;
@@ -95,6 +101,7 @@ TEST(VirtualPortDirectoryOpen, RefusesDirectoriesOthersCouldUse) {
         EXPECT_FALSE(dir.open(error)) << c.what;
         EXPECT_FALSE(dir.isOpen()) << c.what;
         EXPECT_NE(error.find(path), std::string::npos) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
     }
 }
 
@@ -108,6 +115,7 @@ TEST(VirtualPortDirectoryOpen, RefusesADirectoryOfAnotherUser) {
     VirtualPortDirectory dir(path);
     std::string error;
     EXPECT_FALSE(dir.open(error));
+    EXPECT_NE(error.find("it belongs to another user"), std::string::npos) << error;
 }
 
 TEST(VirtualPortDirectoryEntries, OnlyOurOwnPtyLinksAreTouched) {

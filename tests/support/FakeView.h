@@ -41,6 +41,9 @@ class FakeView : public MonitorView {
         baud[index(side)] = baudControls;
     }
     void setLineBox(Side side, ModemLine line, bool on) override { lineBoxes[{side, line}] = on; }
+    void showLineErrors(Side side, const std::string& text) override {
+        lineErrors[index(side)] = text;
+    }
     bool openTerminalWindow() override {
         ++terminalOpened;
         return hasTerminalWindow;
@@ -85,6 +88,7 @@ class FakeView : public MonitorView {
     PortSettings window[2];
     BaudControls baud[2] = {{5, "9600"}, {5, "9600"}};  // the list's "9600"
     std::map<std::pair<Side, ModemLine>, bool> lineBoxes;
+    std::string lineErrors[2];
     int terminalOpened = 0;
     int terminalClosed = 0;
     std::vector<std::pair<int, int>> marks;  // pattern length, bytes behind
