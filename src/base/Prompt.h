@@ -36,6 +36,14 @@ class Prompt {
     virtual void notice(const std::string& text) = 0;
 };
 
+// The suffix a request's defaultExtension names, without "*." or ".": "*.rec", ".rec" and "rec"
+// give "rec"; "", "*" and "*.*" give none.
+std::string defaultSuffix(const std::string& defaultExtension);
+// The path a file dialog returns for a typed name: a file name without any '.' gets the default
+// extension; one with an extension (or ending in '.') stays as typed, as does a path ending in
+// '/'.
+std::string withDefaultExtension(const std::string& path, const std::string& defaultExtension);
+
 // The answer a dialog gives when the user just presses Enter.
 PromptAnswer defaultAnswer(PromptButtons buttons);
 
