@@ -250,6 +250,7 @@ void ParameterFile::buildTable() {
     TimeViewOptions& times = display.rowClock().options();
     add(enumerated("time column", times.column, 3, 0, 0));
     add(integer("new row after a pause (ms)", times.pauseRowMs, 0, RowClock::kMaxPauseRowMs, 0, 0));
+    add(flag("terminal sends control keys", terminal.sendControlKeys, false));
 }
 
 void ParameterFile::SetDefaults() {
