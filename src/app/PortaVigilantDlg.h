@@ -15,6 +15,7 @@ namespace pv {
 
 class HelpWindow;
 class CLoggingConfigureDialog;
+class CTerminalDialog;
 class ExchangeQuickAccess;
 class DisplayPanes;
 class MainMenu;
@@ -55,6 +56,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void readSettings(Side side, PortSettings& settings, BaudControls& baud) override;
     void showBaudControls(Side side, const BaudControls& baud) override;
     void setLineBox(Side side, ModemLine line, bool on) override;
+    bool openTerminalWindow() override;
+    void closeTerminalWindow() override;
     void showRate(const RateDisplay::Tick& tick) override;
     void showResponseTimes(const ResponseTimes& times) override;
     void setMenuCheck(int commandId, bool on) override;
@@ -69,6 +72,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* responseTimes() const { return responses_; }
     QLabel* triggerStatus() const { return trigger_; }
     HelpWindow& help() { return *help_; }
+    CTerminalDialog& terminalWindow() { return *terminal_; }
     QLabel* loggingIndicator() const { return loggingIndicator_; }
     CLoggingConfigureDialog& loggingDialog() { return *loggingDialog_; }
 
@@ -107,6 +111,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* responses_ = nullptr;
     QLabel* trigger_ = nullptr;
     std::unique_ptr<HelpWindow> help_;
+    // A window of its own, like the help: it goes before the engine it shows.
+    std::unique_ptr<CTerminalDialog> terminal_;
     QLabel* loggingIndicator_ = nullptr;
     CLoggingConfigureDialog* loggingDialog_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
