@@ -34,6 +34,8 @@ struct HeadlessOptions {
     bool monitor = false;          // print the traffic on stdout
     // The time at the start of each monitor line, and new rows after a quiet line.
     TimeViewOptions monitorTimes;
+    bool terminal = false;     // side B is a terminal on stdin and stdout
+    bool controlKeys = false;  // the terminal sends Tab, Esc, Ctrl+letter and cursor keys
 
     bool operator==(const HeadlessOptions&) const = default;
 };
