@@ -78,6 +78,9 @@ constexpr int kSmallTextUnits = 79;
 constexpr int kLargeTextUnits = 169;
 constexpr int kTextColumns = 80;
 constexpr int kTextPointSize = 10;
+// Least widths of the fields, in digits.
+constexpr int kKeyFieldChars = 9;
+constexpr int kPathFieldChars = 16;
 
 // The field's text in code page 1252; a character 1252 cannot hold is left out, and the first
 // such character is returned in `missing`.
@@ -108,7 +111,6 @@ CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, QWid
     QFont font = paneFont();
     font.setPointSize(kTextPointSize);
     text_->setFont(font);
-    text_->setLineWrapMode(QPlainTextEdit::NoWrap);
     const QFontMetrics textMetrics(font);
     const int units = templateId_ == kSmallTemplate ? kSmallTextUnits : kLargeTextUnits;
     text_->setMinimumHeight(units * fontMetrics().height() / 8);
@@ -121,7 +123,7 @@ CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, QWid
 
     auto* lower = new QHBoxLayout;
     lower->addWidget(buildKeysGroup(), 1);
-    lower->addWidget(buildTransferGroup());
+    lower->addWidget(buildTransferGroup(), 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_, 1);
     layout->addWidget(status_);
@@ -129,6 +131,7 @@ CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, QWid
     layout->addLayout(lower);
 
     connectHandlers();
+    frame_.setObjectName("terminalFrame");
     connect(&frame_, &QTimer::timeout, this, &CTerminalDialog::refresh);
 }
 
@@ -182,10 +185,13 @@ QGroupBox* CTerminalDialog::buildKeysGroup() {
         const int row = k % kRows;
         const int column = 3 * (k / kRows);
         keyTexts_[k] = withId(new QLineEdit(group), kKeyTextIds[k]);
+        keyTexts_[k]->setMinimumWidth(
+            kKeyFieldChars * keyTexts_[k]->fontMetrics().horizontalAdvance(QLatin1Char('0')));
         keyEnter_[k] = withId(new QCheckBox(kTextEnter, group), kKeyEnterIds[k]);
         grid->addWidget(new QLabel(QStringLiteral("F%1").arg(k + 2), group), row, column);
         grid->addWidget(keyTexts_[k], row, column + 1);
         grid->addWidget(keyEnter_[k], row, column + 2);
+        grid->setColumnStretch(column + 1, 1);
     }
     keysHex_ = withId(new QCheckBox(kTextHexInput, group), kKeysHexId);
     blanksHint_ = withId(new QLabel(kTextBlanksHint, group), kBlanksHintId);
@@ -201,6 +207,8 @@ QGroupBox* CTerminalDialog::buildTransferGroup() {
     auto* grid = new QGridLayout(group);
     for (int n = 0; n < TerminalSettings::kFileCount; ++n) {
         filePaths_[n] = withId(new QLineEdit(group), kFirstFileId + n);
+        filePaths_[n]->setMinimumWidth(kPathFieldChars *
+                                       filePaths_[n]->fontMetrics().horizontalAdvance('0'));
         grid->addWidget(new QLabel(QString::fromLatin1(kTextFile).arg(n + 1), group), n, 0);
         grid->addWidget(filePaths_[n], n, 1);
         grid->addWidget(makeDialogButton(kTextSearch, group, kFirstSearchId + n), n, 2);

@@ -114,6 +114,9 @@ TerminalTextArea::TerminalTextArea(TerminalScreen& screen, QWidget* parent)
     setAcceptDrops(false);
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Long lines wrap at the window's edge, as on a terminal; a line is laid out only when seen.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAnywhere);
 }
 
 bool TerminalTextArea::event(QEvent* event) {
@@ -162,19 +165,25 @@ bool TerminalTextArea::sync() {
     const int64_t start = screen_.firstPosition();
     const int64_t end = screen_.endPosition();
     int64_t from = std::min(screen_.changedFrom(), shownEnd_);
-    const bool rebuild = screen_.generation() != shownGeneration_ || from < start;
+    bool rebuild = screen_.generation() != shownGeneration_ || from < std::max(start, shownStart_);
     if (!rebuild && from >= shownEnd_ && from >= end) {
         screen_.markShown();
         return false;
     }
+    rebuild = rebuild || end - from > kFrameChars;
     QScrollBar* bar = verticalScrollBar();
     const bool follow = bar->value() >= bar->maximum();
     QTextDocument* doc = document();
     if (rebuild) {
         doc->setMaximumBlockCount(0);
         doc->clear();
-        shownStart_ = start;
-        from = start;
+        from = std::max(start, end - kFrameChars);
+        // From the start of a line, when one begins soon enough.
+        if (from > start) {
+            const std::u16string_view text = screen_.textFrom(from);
+            const size_t lineEnd = text.substr(0, kFrameChars / 2).find(u'\n');
+            from += lineEnd == std::u16string_view::npos ? 0 : static_cast<int64_t>(lineEnd) + 1;
+        }
     } else if (from < shownEnd_) {
         // A removal at the end (backspace) or text about to be replaced: out with the tail.
         QTextCursor tail(doc);
@@ -191,8 +200,9 @@ bool TerminalTextArea::sync() {
         cursor.insertText(QString(reinterpret_cast<const QChar*>(text.data()),
                                   static_cast<qsizetype>(text.size())));
     }
-    shownStart_ = start;
     shownEnd_ = end;
+    // The widget holds the newest characters of the model, each line end one character.
+    shownStart_ = end - (doc->characterCount() - 1);
     shownGeneration_ = screen_.generation();
     screen_.markShown();
     if (follow) {

@@ -20,10 +20,16 @@ std::vector<TerminalKey> terminalKeysOf(const QKeyEvent& event);
 // whether the area may still act on it (only paging does); the text comes from the screen
 // model, shown at the window's frame rate with one insertion of what changed, and the newest
 // line stays in view unless the user has scrolled up.
+//
+// The widget holds the newest part of the model: all of it, unless more than kFrameChars came
+// in one frame (a burst, or a main thread held up elsewhere). Then it starts again with the
+// newest kFrameChars, so no frame lays out more than that, whatever the rate.
 class TerminalTextArea : public QPlainTextEdit {
     Q_OBJECT
 
   public:
+    static constexpr int64_t kFrameChars = 128 * 1024;
+
     using KeyHandler = std::function<bool(const TerminalKey& key)>;  // true: swallowed
 
     TerminalTextArea(TerminalScreen& screen, QWidget* parent = nullptr);

@@ -89,6 +89,62 @@ TEST(TerminalWindowLayout, ControlsCarryTheirIdsAndCaptionsInBothSizes) {
     EXPECT_GT(heights[1], 2 * heights[0]) << "169 against 79 dialog units";
 }
 
+// After every frame the widget holds the newest part of the model, line ends as line breaks:
+// all of it, or after a burst of more than a frame's worth the newest lines.
+TEST(TerminalTextArea, ShowsTheModelThroughRemovalsTrimmingBurstsAndClear) {
+    TerminalScreen small({50, 2000, 100});
+    TerminalScreen large;
+    const auto text = [](const TerminalScreen& screen) {
+        const std::u16string_view t = screen.text();
+        return QString(reinterpret_cast<const QChar*>(t.data()), static_cast<qsizetype>(t.size()));
+    };
+    std::string lines;
+    for (int i = 0; i < 100; ++i) {
+        lines += "line " + std::to_string(i) + " of some thirty chars\r\n";
+    }
+    std::string burst;
+    while (burst.size() < 3 * TerminalTextArea::kFrameChars) {
+        burst += lines;
+    }
+    const struct {
+        TerminalScreen* screen;
+        std::vector<std::string> frames;  // "" clears the model
+        bool whole;
+    } cases[] = {
+        {&small, {"abc\r\n", "de", "\b\b\bX", "\bY\r\nZ"}, true},
+        {&small, {"abc\r\n", lines, "\b\b"}, true},
+        {&small, {lines, "", "after clear"}, true},
+        {&large, {"first\r\n", burst}, false},
+        {&large, {burst, "\b\bend\r\n"}, false},
+    };
+    for (const auto& c : cases) {
+        c.screen->clear();
+        TerminalTextArea area(*c.screen);
+        area.resize(400, 200);
+        for (const std::string& frame : c.frames) {
+            if (frame.empty()) {
+                c.screen->clear();
+            } else {
+                c.screen->show(frame);
+            }
+            area.sync();
+            const QString model = text(*c.screen);
+            const QString shown = area.toPlainText();
+            SCOPED_TRACE(frame.substr(0, 20));
+            if (c.whole) {
+                EXPECT_EQ(shown, model);
+            } else {
+                EXPECT_TRUE(!shown.isEmpty() && model.endsWith(shown));
+                EXPECT_LE(shown.size(), TerminalTextArea::kFrameChars);
+            }
+            if (frame.size() > TerminalTextArea::kFrameChars) {
+                EXPECT_GT(shown.size(), TerminalTextArea::kFrameChars / 2);
+                EXPECT_TRUE(shown.startsWith("line ")) << "from the start of a line";
+            }
+        }
+    }
+}
+
 class TerminalWindow : public ::testing::Test {
   protected:
     void SetUp() override {
