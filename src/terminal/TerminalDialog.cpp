@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "base/Cp1252.h"
@@ -131,6 +132,9 @@ CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, QWid
     layout->addLayout(lower);
 
     connectHandlers();
+    // F1 in the text area is one of its keys; elsewhere in the window this takes it.
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
+    connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
     frame_.setObjectName("terminalFrame");
     connect(&frame_, &QTimer::timeout, this, &CTerminalDialog::refresh);
 }
