@@ -15,6 +15,11 @@ namespace {
 
 using Apply = std::function<std::string(HeadlessOptions&, const std::string&)>;
 
+constexpr const char* kTextTerminalWithMonitor =
+    "--terminal and --monitor cannot be used together: both write to stdout";
+constexpr const char* kTextTerminalWithDemo =
+    "--terminal and --demo cannot be used together: the demo monitors on stdout";
+
 struct Option {
     const char* name;
     const char* argument;  // nullptr for a flag
@@ -166,6 +171,20 @@ const std::vector<Option>& optionTable() {
              o.reopen = true;
              return std::string();
          }},
+        {"--terminal", nullptr,
+         "side B is a terminal: what you type goes to side A, side A's bytes come out on "
+         "stdout unchanged; Ctrl-C ends the run",
+         [](HeadlessOptions& o, const std::string&) {
+             o.terminal = true;
+             o.headless = true;
+             return std::string();
+         }},
+        {"--control-keys", nullptr,
+         "--terminal sends Tab, Esc, Ctrl+letter and the cursor keys to side A as their bytes",
+         [](HeadlessOptions& o, const std::string&) {
+             o.controlKeys = true;
+             return std::string();
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;
@@ -221,6 +240,9 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
             parsed.error = name + " " + problem;
             return parsed;
         }
+    }
+    if (parsed.options.terminal && parsed.options.monitor) {
+        parsed.error = parsed.options.demo ? kTextTerminalWithDemo : kTextTerminalWithMonitor;
     }
     return parsed;
 }

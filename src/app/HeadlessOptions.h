@@ -35,6 +35,8 @@ struct HeadlessOptions {
     // The time at the start of each monitor line, and new rows after a quiet line.
     TimeViewOptions monitorTimes;
     bool reopen = false;  // a side whose device is lost waits for it to come back
+    bool terminal = false;     // side B is a terminal on stdin and stdout
+    bool controlKeys = false;  // the terminal sends Tab, Esc, Ctrl+letter and cursor keys
 
     bool operator==(const HeadlessOptions&) const = default;
 };

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/ConsolePrompt.h"
+#include "app/ConsoleTerminal.h"
 #include "app/LineMonitor.h"
 #include "app/MonitorOutput.h"
 #include "base/Prompt.h"
@@ -28,9 +29,10 @@ void onSignal(int) {
     [[maybe_unused]] ssize_t n = ::write(signalFds[1], &c, 1);
 }
 
-// SIGINT and SIGTERM end the event loop through a socket pair, so the closing steps run on the
-// main thread as after any other end of the run.
-void quitOnSignals() {
+// SIGINT and SIGTERM (and SIGHUP for a terminal session, whose console may go away) end the
+// event loop through a socket pair, so the closing steps run on the main thread as after any
+// other end of the run.
+void quitOnSignals(bool hangUp) {
     if (signalFds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalFds) != 0) {
         return;
     }
@@ -40,6 +42,9 @@ void quitOnSignals() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    if (hangUp) {
+        sigaction(SIGHUP, &action, nullptr);
+    }
     auto* notifier = new QSocketNotifier(signalFds[0], QSocketNotifier::Read, qApp);
     QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
 }
@@ -50,9 +55,10 @@ constexpr const char* kTextOutputStopped =
 
 class ConsoleView : public MonitorView {
   public:
-    ConsoleView(bool monitor, const TimeViewOptions& times) : stamped_(times != TimeViewOptions{}) {
-        if (monitor) {
-            output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO, times);
+    ConsoleView(const HeadlessOptions& options)
+        : stamped_(options.monitorTimes != TimeViewOptions{}), terminal_(options.terminal) {
+        if (options.monitor) {
+            output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO, options.monitorTimes);
         }
     }
     Prompt& prompt() override { return prompt_; }
@@ -63,10 +69,13 @@ class ConsoleView : public MonitorView {
     }
     void sideStateChanged(Side) override {}
     void outputStopped() override { prompt_.notice(kTextOutputStopped); }
+    // The console is the terminal: stdin and stdout, taken over once the sides run.
+    bool openTerminalWindow() override { return terminal_; }
 
   private:
     ConsolePrompt prompt_;
     bool stamped_;
+    bool terminal_;
     std::unique_ptr<pv::MonitorOutput> output_;
 };
 
@@ -147,6 +156,9 @@ void configureSides(LineMonitor& monitor, const HeadlessOptions& options) {
 bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
     const bool startA = options.demo || options.startA;
     const bool startB = options.demo || options.startB;
+    if (options.terminal) {
+        return (!startA || monitor.sides().StartSide(Side::A)) && monitor.sides().StartTerminal();
+    }
     return (!startA || monitor.sides().StartSide(Side::A)) &&
            (!startB || monitor.sides().StartSide(Side::B));
 }
@@ -169,16 +181,19 @@ bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& opti
 }  // namespace
 
 int runHeadless(const HeadlessOptions& options) {
-    if (options.monitor) {
+    if (options.monitor || options.terminal) {
         std::signal(SIGPIPE, SIG_IGN);
     }
     // From the start: a signal while the sides open still ends the run through the closing steps.
-    quitOnSignals();
-    ConsoleView view(options.monitor, options.monitorTimes);
+    quitOnSignals(options.terminal);
+    ConsoleView view(options);
     LineMonitor monitor(view);
     monitor.sides().setVirtualDirectory(options.virtualDirectory);
     loadParameters(monitor, view.prompt(), options);
     configureSides(monitor, options);
+    if (options.controlKeys) {
+        monitor.terminalSettings().sendControlKeys = true;
+    }
     const bool anySide = options.demo || options.startA || options.startB;
     if (!anySide) {
         return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
@@ -201,12 +216,19 @@ int runHeadless(const HeadlessOptions& options) {
     if (options.demo) {
         printDemoHelp(monitor);
     }
+    std::unique_ptr<ConsoleTerminal> console;
+    if (options.terminal) {
+        console = std::make_unique<ConsoleTerminal>(monitor.terminal(), view.prompt());
+        console->start();
+    }
     if (options.durationSeconds > 0) {
         QTimer::singleShot(static_cast<int>(std::lround(options.durationSeconds * 1000)), qApp,
                            [] { QCoreApplication::quit(); });
     }
     QCoreApplication::exec();
-    if (!closeDown(monitor, view.prompt(), options)) {
+    const bool closed = closeDown(monitor, view.prompt(), options);
+    console.reset();
+    if (!closed) {
         return kExitSaveFailed;
     }
     return allLost ? kExitSidesLost : kExitOk;

@@ -20,15 +20,18 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
       triggers_(view, sides_.side(Side::A).port, display_),
       logging_(view, sides_.side(Side::A), sides_.side(Side::B), display_.formatter().symbols(),
                identifier_),
+      terminal_(terminalSettings_, view.prompt(), [this] { return sides_.side(Side::A).started; }),
       parameters_(*this, {sides_.settings(Side::A), sides_.settings(Side::B), exchange_.settings(),
                           logging_.storedSettings(), sides_.networkSettings(), triggers_.trigger(),
-                          terminal_, display_.formatter(), sides_.side(Side::A).localEcho,
+                          terminalSettings_, display_.formatter(), sides_.side(Side::A).localEcho,
                           sides_.side(Side::B).localEcho, identifier_, checkForUpdate_}) {
     receive_.setStage(&exchange_);
     display_.setLog(&logging_);
     connect(&receive_, &ReceivePath::backlogShrank, &sides_, &SideControl::backlogShrank);
     connect(&sides_, &SideControl::connectionNamed, this,
             [this](Side side, const std::string& name) { logging_.setConnectionName(side, name); });
+    sides_.setTerminalChannel(&terminal_.channel());
+    connect(&sides_, &SideControl::terminalRunning, &terminal_, &TerminalControl::setRunning);
     connect(&rateTimer_, &QTimer::timeout, this, &LineMonitor::OnRateTimer);
     rateTimer_.start(kRatePeriodMs);
     registerCommands();

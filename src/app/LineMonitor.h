@@ -14,14 +14,16 @@
 #include "ports/SideControl.h"
 #include "recording/LoggingControl.h"
 #include "settings/ParameterControl.h"
+#include "terminal/TerminalControl.h"
 #include "terminal/TerminalSettings.h"
 
 namespace pv {
 
 // The non-widget half of the main window, with or without a window: it owns one controller per
 // concern and wires them together - the sides and their start/stop rules, the receive path
-// with forwarding and eXchange, the display step, the trigger, logging and the parameter file -
-// and keeps the command table and the characters-per-second display. Main thread only.
+// with forwarding and eXchange, the display step, the trigger, logging, the terminal and the
+// parameter file - and keeps the command table and the characters-per-second display. Main
+// thread only.
 class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     Q_OBJECT
 
@@ -46,7 +48,8 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     // The identifier the log header and the title name.
     void setIdentifier(const std::string& text) { identifier_ = text; }
     const std::string& identifier() const { return identifier_; }
-    TerminalSettings& terminal() { return terminal_; }
+    TerminalSettings& terminalSettings() { return terminalSettings_; }
+    TerminalControl& terminal() { return terminal_; }
     bool checkForUpdate() const { return checkForUpdate_; }
     void setCheckForUpdate(bool on) { checkForUpdate_ = on; }
 
@@ -65,7 +68,7 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
 
     MonitorView& view_;
     std::string identifier_;
-    TerminalSettings terminal_;
+    TerminalSettings terminalSettings_;
     bool checkForUpdate_ = true;
     CommandTable commands_;
     // The sides hand their channels to the receive path, which reads their records; each
@@ -76,6 +79,7 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     DisplayStep display_;
     TriggerControl triggers_;
     LoggingControl logging_;
+    TerminalControl terminal_;
     ParameterControl parameters_;
     RateDisplay rateDisplay_;
     QTimer rateTimer_;

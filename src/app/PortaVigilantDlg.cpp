@@ -37,6 +37,7 @@
 #include "ports/PortSettingsBox.h"
 #include "ports/SerialDeviceWatcher.h"
 #include "recording/LoggingConfigureDialog.h"
+#include "terminal/TerminalDialog.h"
 
 namespace pv {
 
@@ -77,6 +78,14 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
         boxes_[index(side)] = new PortSettingsBox(side, monitor_->sides(), this);
         sides->addWidget(boxes_[index(side)]);
     }
+    terminal_ = std::make_unique<CTerminalDialog>(
+        monitor_->terminal(),
+        layout_.smallLayout ? CTerminalDialog::kSmallTemplate : CTerminalDialog::kLargeTemplate);
+    connect(terminal_.get(), &CTerminalDialog::helpRequested, help_.get(), &HelpWindow::showTopic);
+    connect(terminal_.get(), &CTerminalDialog::closedByUser, this,
+            [this] { monitor_->sides().OnTerminalClosed(); });
+    connect(boxes_[1], &PortSettingsBox::terminalClicked, this,
+            [this] { monitor_->sides().StartTerminal(); });
     exchangeBox_ = new ExchangeQuickAccess(monitor_->exchange().settings(), prompt_, this);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
@@ -118,8 +127,10 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     startUpdateCheck();
 }
 
-// The panes go before the engine whose display step they show.
+// The sides stop while the windows they report to still exist (the terminal window among
+// them); the panes go before the engine whose display step they show.
 CPortaVigilantDlg::~CPortaVigilantDlg() {
+    monitor_->sides().closeAll();
     delete panes_;
 }
 
@@ -374,9 +385,15 @@ void CPortaVigilantDlg::showBlock(Side, const uint8_t*, int) {}
 
 void CPortaVigilantDlg::sideStateChanged(Side side) {
     boxes_[index(side)]->applyControlState(monitor_->sides().controlState(side));
-    // This build has no terminal window yet, so side B cannot be served by one.
-    boxes_[1]->terminalButton()->setEnabled(false);
-    boxes_[1]->terminalButton()->setToolTip("The terminal window is not part of this version");
+}
+
+bool CPortaVigilantDlg::openTerminalWindow() {
+    terminal_->OpenTerminal();
+    return true;
+}
+
+void CPortaVigilantDlg::closeTerminalWindow() {
+    terminal_->CloseTerminal();
 }
 
 void CPortaVigilantDlg::readSettings(Side side, PortSettings& settings, BaudControls& baud) {

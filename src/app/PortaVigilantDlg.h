@@ -17,6 +17,7 @@ namespace pv {
 class DialogFrame;
 class HelpWindow;
 class CLoggingConfigureDialog;
+class CTerminalDialog;
 class ExchangeQuickAccess;
 class DisplayPanes;
 class MainMenu;
@@ -58,6 +59,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void showBaudControls(Side side, const BaudControls& baud) override;
     void setLineBox(Side side, ModemLine line, bool on) override;
     void showLineErrors(Side side, const std::string& text) override;
+    bool openTerminalWindow() override;
+    void closeTerminalWindow() override;
     void showRate(const RateDisplay::Tick& tick) override;
     void showResponseTimes(const ResponseTimes& times) override;
     void setMenuCheck(int commandId, bool on) override;
@@ -73,6 +76,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* triggerStatus() const { return trigger_; }
     QLabel* lineErrorField(Side side) const { return lineErrors_[side == Side::A ? 0 : 1]; }
     HelpWindow& help() { return *help_; }
+    CTerminalDialog& terminalWindow() { return *terminal_; }
     QLabel* loggingIndicator() const { return loggingIndicator_; }
     // Timer 1, whose ticks blink the indicators.
     QTimer& blinkTimer() const { return *blinkTimer_; }
@@ -114,6 +118,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QLabel* trigger_ = nullptr;
     QLabel* lineErrors_[2] = {};
     std::unique_ptr<HelpWindow> help_;
+    // A window of its own, like the help: it goes before the engine it shows.
+    std::unique_ptr<CTerminalDialog> terminal_;
     QLabel* loggingIndicator_ = nullptr;
     CLoggingConfigureDialog* loggingDialog_ = nullptr;
     QTimer* blinkTimer_ = nullptr;

@@ -478,8 +478,13 @@ bool SideControl::StartTerminal() {
     if (!view_.openTerminalWindow()) {
         return false;
     }
+    emit terminalRunning(true);
+    if (terminalChannel_ != nullptr) {
+        hub_.attach(Side::B, *terminalChannel_);
+    }
     sideB_.isTerminal = true;
     sideB_.started = true;
+    hub_.sideChanged(Side::B);
     view_.sideStateChanged(Side::B);
     return true;
 }
@@ -493,8 +498,10 @@ void SideControl::StopSide(Side s) {
     ps_side.started = false;
     hub_.sideChanged(s);
     if (s == Side::B && ps_side.isTerminal) {
-        view_.closeTerminalWindow();
+        hub_.detachAll(s);
         ps_side.isTerminal = false;
+        view_.closeTerminalWindow();
+        emit terminalRunning(false);
     } else if (wasStarted && hub_.backlog(s) > 0) {
         draining_[index(s)] = true;
         drainTimer_[index(s)].start(kDrainMs);

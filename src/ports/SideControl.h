@@ -64,7 +64,9 @@ class SideControl : public QObject {
     void backlogShrank(Side s);
     // The end: both sides stop and their channels close at once.
     void closeAll();
-    // Side B served by the terminal window, and that window closing.
+    // Side B served by the terminal window, and that window closing. While the terminal runs,
+    // its channel is side B's only one.
+    void setTerminalChannel(Channel* channel) { terminalChannel_ = channel; }
     bool StartTerminal();
     void OnTerminalClosed() { StopSide(Side::B); }
 
@@ -104,6 +106,8 @@ class SideControl : public QObject {
     void connectionNamed(Side side, const std::string& name);
     // The side stopped because its device was lost.
     void sideLost(Side side);
+    // The terminal began or ended standing in for side B.
+    void terminalRunning(bool on);
 
   private:
     static int index(Side s) { return s == Side::A ? 0 : 1; }
@@ -142,6 +146,7 @@ class SideControl : public QObject {
     NetworkSettings networkSettings_;
     CSocketClass link_;
     NetworkChannel networkChannel_{link_};
+    Channel* terminalChannel_ = nullptr;
     QTimer drainTimer_[2];
     bool draining_[2] = {false, false};
     bool waiting_[2] = {false, false};

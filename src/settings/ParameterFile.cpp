@@ -256,6 +256,7 @@ void ParameterFile::buildTable() {
     add(integer("new row after a pause (ms)", times.pauseRowMs, 0, RowClock::kMaxPauseRowMs, 0, 0));
     add(flag("reopen A", t_.portA.reopen, true));
     add(flag("reopen B", t_.portB.reopen, true));
+    add(flag("terminal sends control keys", terminal.sendControlKeys, false));
 }
 
 void ParameterFile::SetDefaults() {

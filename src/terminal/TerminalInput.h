@@ -48,8 +48,8 @@ struct TerminalKey {
     bool operator==(const TerminalKey&) const = default;
 };
 
-// Where the input goes. The calls are synchronous: a block has been through the whole B to A
-// chain when sendBlock returns.
+// Where the input goes. Blocks keep the order in which they are given; one may still wait
+// behind earlier ones when sendBlock returns.
 class TerminalSink {
   public:
     virtual ~TerminalSink() = default;

@@ -24,6 +24,9 @@ struct TerminalSettings {
     bool delayOn = false;
     std::string delayMsText = "10";
     std::string delayBytesText = "1";
+    // Tab, Escape, Ctrl+letter and the cursor keys go to the device as their bytes; only this
+    // program's own line of the parameter file keeps it.
+    bool sendControlKeys = false;
 
     // Echo, hex input, the "Enter" choice and the five upload paths.
     bool SaveTerminalMain(CFileNeu& file) const;

@@ -70,11 +70,18 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         {{"--params=/dev/zero"}, "--params expects a regular file ('/dev/zero' is not one)"},
         {{"--help=yes"}, "--help takes no value"},
         {{"--log="}, "--log needs a file name"},
+        {{"--terminal", "--monitor"},
+         "--terminal and --monitor cannot be used together: both write to stdout"},
+        {{"--demo", "--terminal"},
+         "--terminal and --demo cannot be used together: the demo monitors on stdout"},
     };
     for (const auto& [args, error] : cases) {
         EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
     }
     EXPECT_EQ(parseHeadlessOptions({"--headless", "--help"}).error, "");
+    const ParsedOptions terminal = parseHeadlessOptions({"--terminal", "--control-keys"});
+    EXPECT_TRUE(terminal.options.headless && terminal.options.terminal &&
+                terminal.options.controlKeys);
 }
 
 TEST(HeadlessOptions, StartChoosesTheSidesThatNeedADevice) {
