@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include "base/DialogKit.h"
 #include "base/Prompt.h"
 
 namespace pv {
