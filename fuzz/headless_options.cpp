@@ -30,6 +30,9 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
     flag(o.save, "--save");
     flag(o.demo, "--demo");
     flag(o.monitor, "--monitor");
+    flag(o.reopen, "--reopen");
+    flag(o.terminal, "--terminal");
+    flag(o.controlKeys, "--control-keys");
     value("--device-a", o.deviceA);
     value("--device-b", o.deviceB);
     if (!o.paramsFile.empty()) {
