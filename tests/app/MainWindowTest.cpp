@@ -129,8 +129,9 @@ TEST(MainWindow, StartButtonsFollowTheSideAndClosingStopsBoth) {
     EXPECT_TRUE(boxA.stopButton()->isEnabled());
     EXPECT_FALSE(boxA.portList()->isEnabled());
     EXPECT_EQ(window.monitor().sides().connectionName(Side::A), farA.path());
-    EXPECT_FALSE(boxB.terminalButton()->isEnabled()) << "no terminal window in this version";
+    EXPECT_TRUE(boxB.terminalButton()->isEnabled()) << "side B is free to be the terminal";
     boxB.startButton()->click();
+    EXPECT_FALSE(boxB.terminalButton()->isEnabled()) << "side B is a port now";
     window.close();
     EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
     EXPECT_FALSE(window.monitor().sides().side(Side::B).started);
