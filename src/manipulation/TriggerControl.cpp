@@ -15,10 +15,17 @@ constexpr const char* kTextInactive = "Inactive";
 TriggerControl::TriggerControl(TriggerView& view, SerialPort& lineOfA, DisplayStep& display,
                                QObject* parent)
     : QObject(parent), view_(view), lineOfA_(lineOfA), display_(display) {
-    // The pulse length is what the user asked for; a coarse timer could end it early.
-    timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &TriggerControl::OnTriggerTimer);
+    for (PulseLine line : {kDtr, kRts}) {
+        // The pulse length is what the user asked for; a coarse timer could end it early.
+        QTimer& timer = pulses_[line].timer;
+        timer.setTimerType(Qt::PreciseTimer);
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, this, [this, line] { OnTriggerTimer(line); });
+    }
+}
+
+bool TriggerControl::pulseRunning() const {
+    return pulses_[kDtr].timer.isActive() || pulses_[kRts].timer.isActive();
 }
 
 void TriggerControl::DefineTrigger(const TriggerSettings& settings) {
@@ -40,11 +47,11 @@ TriggerResult TriggerControl::check(const uint8_t* data, int count) {
         const TriggerOutput output = trigger_.GetOutput();
         if (output.outputActive) {
             // Only the selected line changes; the other keeps what the user set. A pulse that
-            // runs is lengthened, and it ends on the line it began on even if the definition
-            // changes meanwhile.
-            pulse_ = output;
-            lineOfA_.SetLines(output.lineDtr, output.levelHigh, output.lineRts, output.levelHigh);
-            timer_.start(std::max(0, output.durationMs));
+            // runs on this line is lengthened.
+            Pulse& pulse = pulses_[output.lineDtr ? kDtr : kRts];
+            pulse.levelHigh = output.levelHigh;
+            lineOfA_.SetLines(output.lineDtr, output.levelHigh, !output.lineDtr, output.levelHigh);
+            pulse.timer.start(std::max(0, output.durationMs));
         }
     }
     if (result.waiting) {
@@ -64,9 +71,10 @@ void TriggerControl::finish(const TriggerResult& result) {
 
 // After the pulse the line stays at the opposite of the pulse level, whatever it was before;
 // the window's line check boxes are left as they are.
-void TriggerControl::OnTriggerTimer() {
-    timer_.stop();
-    lineOfA_.SetLines(pulse_.lineDtr, !pulse_.levelHigh, pulse_.lineRts, !pulse_.levelHigh);
+void TriggerControl::OnTriggerTimer(PulseLine line) {
+    Pulse& pulse = pulses_[line];
+    pulse.timer.stop();
+    lineOfA_.SetLines(line == kDtr, !pulse.levelHigh, line == kRts, !pulse.levelHigh);
 }
 
 }  // namespace pv

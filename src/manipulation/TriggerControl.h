@@ -20,7 +20,8 @@ class TriggerView {
 
 // The trigger in the A to B chain: the check of each block, the status texts, the pulse on
 // side A's DTR or RTS line (timer 2 ends it), the marking of a match in the display and the
-// switching off of the display output.
+// switching off of the display output. Each line has its own pulse, so a pulse ends on the line
+// it began on even when the definition switches lines while it runs.
 class TriggerControl : public QObject {
     Q_OBJECT
 
@@ -37,17 +38,22 @@ class TriggerControl : public QObject {
     TriggerResult check(const uint8_t* data, int count);
     // After the block was displayed: the match is marked, the output may go off.
     void finish(const TriggerResult& result);
-    // Timer 2: the end of a trigger pulse.
-    void OnTriggerTimer();
-    const QTimer& triggerTimer() const { return timer_; }
+    enum PulseLine { kDtr = 0, kRts = 1 };
+    // Timer 2 of a line: the end of its pulse.
+    void OnTriggerTimer(PulseLine line);
+    const QTimer& triggerTimer(PulseLine line) const { return pulses_[line].timer; }
+    bool pulseRunning() const;
 
   private:
     TriggerView& view_;
     SerialPort& lineOfA_;
     DisplayStep& display_;
     Trigger trigger_;
-    QTimer timer_;
-    TriggerOutput pulse_;
+    struct Pulse {
+        QTimer timer;
+        bool levelHigh = true;
+    };
+    Pulse pulses_[2];
 };
 
 }  // namespace pv

@@ -157,7 +157,7 @@ TEST_F(TriggerEngineTest, BytesOfSideBNeverFire) {
     EXPECT_TRUE(view.statuses.empty());
     EXPECT_TRUE(view.marks.empty());
     EXPECT_TRUE(pulseChanges().empty());
-    EXPECT_FALSE(monitor.triggers().triggerTimer().isActive());
+    EXPECT_FALSE(monitor.triggers().pulseRunning());
     EXPECT_EQ(monitor.triggers().trigger().heldLength(), 0);
 }
 
@@ -182,7 +182,10 @@ TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
         const int otherBits = lines.lines(fdA) & ~bit;
 
         sendA({0x0D, 0x0A});
-        EXPECT_EQ(monitor.triggers().triggerTimer().interval(), 100);
+        EXPECT_EQ(monitor.triggers()
+                      .triggerTimer(c.dtr ? TriggerControl::kDtr : TriggerControl::kRts)
+                      .interval(),
+                  100);
         ASSERT_TRUE(waitUntil([&] { return pulseChanges().size() == 2; }));
         const auto changes = pulseChanges();
         EXPECT_EQ(changes[0].bit, bit);
@@ -190,7 +193,7 @@ TEST_F(TriggerEngineTest, PulseOnTheSelectedLine) {
         EXPECT_EQ(changes[1].bit, bit);
         EXPECT_EQ(changes[1].on, !c.high);
         EXPECT_GE(lines.stamp(linesAtStart + 1) - lines.stamp(linesAtStart), 100.0);
-        EXPECT_FALSE(monitor.triggers().triggerTimer().isActive());
+        EXPECT_FALSE(monitor.triggers().pulseRunning());
         EXPECT_EQ((lines.lines(fdA) & bit) != 0, !c.high);
         EXPECT_EQ(lines.lines(fdA) & ~bit, otherBits);
         EXPECT_EQ(monitor.sides().settings(Side::A).dtr, before.dtr);
@@ -217,6 +220,32 @@ TEST_F(TriggerEngineTest, SecondMatchDuringAPulseLengthensIt) {
     EXPECT_GE(lines.stamp(linesAtStart + 2) - secondOn, 300.0);
 }
 
+// The definition switches lines while a pulse runs: each pulse still ends on its own line, at the
+// opposite of its own level, after its own duration.
+TEST_F(TriggerEngineTest, APulseEndsOnItsLineWhenTheDefinitionSwitchesLines) {
+    struct Case {
+        bool firstDtr, firstHigh, secondHigh;
+    };
+    for (const Case& c : {Case{true, true, true}, Case{false, false, true}}) {
+        SCOPED_TRACE(c.firstDtr ? "DTR, then RTS" : "RTS, then DTR");
+        monitor.sides().StopSide(Side::A);
+        start(pulsing(c.firstDtr, c.firstHigh, 500));
+        sendA({0x0D, 0x0A});
+        monitor.triggers().DefineTrigger(pulsing(!c.firstDtr, c.secondHigh, 50));
+        sendA({0x0D, 0x0A});
+        ASSERT_TRUE(waitUntil([&] { return !monitor.triggers().pulseRunning(); }));
+        const auto changes = pulseChanges();
+        ASSERT_EQ(changes.size(), 4u);
+        const int first = c.firstDtr ? TIOCM_DTR : TIOCM_RTS;
+        const int second = c.firstDtr ? TIOCM_RTS : TIOCM_DTR;
+        EXPECT_EQ(changes[2].bit, second) << "the shorter second pulse ends first";
+        EXPECT_EQ(changes[3].bit, first);
+        EXPECT_EQ((lines.lines(fdA) & first) != 0, !c.firstHigh);
+        EXPECT_EQ((lines.lines(fdA) & second) != 0, !c.secondHigh);
+        EXPECT_GE(lines.stamp(linesAtStart + 3) - lines.stamp(linesAtStart), 500.0);
+    }
+}
+
 // A side A that is no open serial port gets no pulse, but the timer runs all the same.
 TEST_F(TriggerEngineTest, PulseWithoutAnOpenPortOnlyRunsTheTimer) {
     monitor.triggers().DefineTrigger(pulsing(false, true, 30));
@@ -226,8 +255,8 @@ TEST_F(TriggerEngineTest, PulseWithoutAnOpenPortOnlyRunsTheTimer) {
     a.captureCount = 2;
     monitor.receivePath().ProcessBlockA();
     EXPECT_EQ(view.statuses.back(), "Triggered !!!");
-    EXPECT_TRUE(monitor.triggers().triggerTimer().isActive());
-    ASSERT_TRUE(waitUntil([&] { return !monitor.triggers().triggerTimer().isActive(); }));
+    EXPECT_TRUE(monitor.triggers().pulseRunning());
+    ASSERT_TRUE(waitUntil([&] { return !monitor.triggers().pulseRunning(); }));
     EXPECT_TRUE(lines.changes().empty());
 }
 
