@@ -44,6 +44,15 @@ LineMonitor::~LineMonitor() {
     sides_.closeAll();
 }
 
+void LineMonitor::stopAll() {
+    if (sides_.side(Side::A).started) {
+        receive_.releaseHeldA();
+    }
+    logging_.OnLoggingStop();
+    sides_.StopSide(Side::A);
+    sides_.StopSide(Side::B);
+}
+
 void LineMonitor::registerCommands() {
     const auto toggleEcho = [this](Side s, int id) {
         bool& echo = sides_.side(s).localEcho;

@@ -42,6 +42,9 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     ParameterControl& parameters() { return parameters_; }
     CommandTable& commands() { return commands_; }
 
+    // The closing steps of the window and of a headless run: what eXchange holds back goes on to
+    // side B (and into the log), logging stops with its last row, then side A and side B stop.
+    void stopAll();
     // Characters per second, once a second (timer 3; tests stop it and tick by hand).
     void OnRateTimer();
     QTimer& rateTimer() { return rateTimer_; }

@@ -19,6 +19,7 @@
 #include "app/HelpWindow.h"
 #include "app/IdentifierDialog.h"
 #include "app/MainMenu.h"
+#include "app/NoticeWindow.h"
 #include "app/PriorityDialog.h"
 #include "app/ProgramIcon.h"
 #include "app/Screenshot.h"
@@ -336,9 +337,7 @@ void CPortaVigilantDlg::openNetworkSettings() {
 // Closing stops logging, then side A, then side B, so the log holds all that was shown; the
 // settings are saved last, as they stand.
 void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
-    monitor_->logging().OnLoggingStop();
-    monitor_->sides().StopSide(Side::A);
-    monitor_->sides().StopSide(Side::B);
+    monitor_->stopAll();
     saveParameters();
     help_->close();
     event->accept();
@@ -346,7 +345,7 @@ void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
 
 void CPortaVigilantDlg::saveParameters() {
     if (persistParameters_) {
-        monitor_->parameters().SaveParameters();
+        monitor_->parameters().SaveParametersAtExit();
     }
 }
 
@@ -431,6 +430,12 @@ int runMainWindow() {
     armScreenshot(window);
     const int status = QApplication::exec();
     window.monitor().sides().waitForDrains();
+    // A notice of the closing steps (a parameter file left alone, bytes dropped) would go with
+    // the window; it stays until it is read.
+    if (NoticeWindow* notices = window.qtPrompt().noticeWindow();
+        notices != nullptr && notices->isVisible()) {
+        notices->exec();
+    }
     return status;
 }
 

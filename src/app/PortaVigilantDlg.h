@@ -53,6 +53,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     DisplayPanes& panes() { return *panes_; }
 
     Prompt& prompt() override { return prompt_; }
+    QtPrompt& qtPrompt() { return prompt_; }
     void showBlock(Side side, const uint8_t* bytes, int count) override;
     void sideStateChanged(Side side) override;
     void readSettings(Side side, PortSettings& settings, BaudControls& baud) override;

@@ -36,6 +36,14 @@ bool ParameterControl::SaveParameters() {
     return file_.Save();
 }
 
+ParameterControl::ExitSave ParameterControl::SaveParametersAtExit() {
+    if (file_.refusedAtLoad()) {
+        host_.prompt().notice(file_.keptFileText());
+        return ExitSave::Kept;
+    }
+    return SaveParameters() ? ExitSave::Saved : ExitSave::Failed;
+}
+
 void ParameterControl::OnFileOpen() {
     if (host_.sidesRunning() &&
         host_.prompt().message(kTextOpenWhileRunning, {}, PromptButtons::YesNoDefaultNo,

@@ -36,6 +36,10 @@ class ParameterControl {
     bool LoadParameters();
     // Takes over the controls' values and writes the current parameter file, without a message.
     bool SaveParameters();
+    enum class ExitSave { Saved, Kept, Failed };
+    // The save at exit: a file the last Load refused (another program's, another version's) is
+    // not replaced by the defaults; a notice says so instead.
+    ExitSave SaveParametersAtExit();
     void OnFileOpen();
     void OnFileSave();
     void OnFileSaveAs();
