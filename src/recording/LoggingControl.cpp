@@ -10,6 +10,8 @@ namespace {
 
 constexpr const char* kTextCreateFailed = "Unable to create file, sorry !";
 constexpr const char* kTextLoggingStopped = "%s\nLogging has been stopped.";
+constexpr const char* kTextLogReopened =
+    "The log file '%s' was renamed or deleted; logging goes on in a file of that name.";
 constexpr const char* kLogFileFilter =
     "Log files (*.log)|*.log|Data files (*.dat)|*.dat|All files (*.*)|*.*||";
 constexpr const char* kLogDefaultExtension = "*.log";
@@ -21,6 +23,7 @@ LoggingControl::LoggingControl(LoggingView& view, PortSide& sideA, PortSide& sid
     : view_(view), sideA_(sideA), sideB_(sideB), symbols_(symbols), identifier_(identifier) {
     writer_.setPrompt(&view_.prompt());
     ApplyLogSettings(settings_);
+    QObject::connect(&fileCheck_, &QTimer::timeout, &fileCheck_, [this] { checkLogFile(); });
 }
 
 void LoggingControl::registerCommands(CommandTable& commands) {
@@ -64,20 +67,32 @@ bool LoggingControl::OnLoggingStart() {
 }
 
 bool LoggingControl::StartLogging(const std::string& path) {
+    return StartLogging(path, settings_);
+}
+
+bool LoggingControl::StartLogging(const std::string& path, const LogSettings& form) {
     if (active_) {
         return false;
     }
+    LogSettings used = form;
+    used.symbols = &symbols_;
+    sideA_.logEnabled = used.logA;
+    sideB_.logEnabled = used.logB;
+    writer_.ApplySettings(used);
     if (!writer_.Start(path, identifier_, CFileNeu::modeCreate | CFileNeu::modeWrite)) {
         view_.prompt().message(kTextCreateFailed, {}, PromptButtons::Ok, PromptIcon::Error);
         return false;
     }
     active_ = true;
     blink_ = true;
+    failed_ = false;
+    fileCheck_.start(kFileCheckMs);
     view_.loggingStateChanged();
     return true;
 }
 
 void LoggingControl::OnLoggingStop() {
+    fileCheck_.stop();
     writer_.Stop();
     const bool changed = active_ || blink_;
     active_ = false;
@@ -99,10 +114,31 @@ void LoggingControl::OnLoggingBlinkTick() {
 void LoggingControl::logBlock(Side s, const uint8_t* data, int count) {
     if (active_ && (s == Side::A ? sideA_ : sideB_).logEnabled &&
         !writer_.WriteBlock(data, count, s == Side::A)) {
-        const std::string reason = writer_.failureText();
-        OnLoggingStop();
-        view_.prompt().notice(formatText(kTextLoggingStopped, reason.c_str()));
+        stopOnFailure();
     }
+}
+
+void LoggingControl::checkLogFile() {
+    if (!active_) {
+        return;
+    }
+    switch (writer_.ReopenIfMoved()) {
+        case LogFileCheck::Unchanged:
+            break;
+        case LogFileCheck::Reopened:
+            view_.prompt().notice(formatText(kTextLogReopened, writer_.path().c_str()));
+            break;
+        case LogFileCheck::Failed:
+            stopOnFailure();
+            break;
+    }
+}
+
+void LoggingControl::stopOnFailure() {
+    const std::string reason = writer_.failureText();
+    OnLoggingStop();
+    failed_ = true;
+    view_.prompt().notice(formatText(kTextLoggingStopped, reason.c_str()));
 }
 
 }  // namespace pv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,8 @@ class LoggingControl : public BlockLog {
     void registerCommands(CommandTable& commands);
     bool OnLoggingStart();
     bool StartLogging(const std::string& path);
+    // A log in the given form and of the sides it names; the stored options stay as they are.
+    bool StartLogging(const std::string& path, const LogSettings& form);
     void OnLoggingStop();
     void ApplyLogSettings(const LogSettings& settings);
     const LogSettings& logSettings() const { return settings_; }
@@ -54,8 +57,17 @@ class LoggingControl : public BlockLog {
 
     // A log that cannot be written stops at its first failure, said once.
     void logBlock(Side side, const uint8_t* data, int count) override;
+    // Logging ended because the file could not be written, since the last start.
+    bool loggingFailed() const { return failed_; }
+    // Once a second while logging: a log file renamed or deleted (log rotation) is opened again
+    // under its name, with a notice; one that cannot be stops logging.
+    void checkLogFile();
+    static constexpr int kFileCheckMs = 1000;
+    const QTimer& fileCheckTimer() const { return fileCheck_; }
 
   private:
+    void stopOnFailure();
+
     LoggingView& view_;
     PortSide& sideA_;
     PortSide& sideB_;
@@ -65,6 +77,8 @@ class LoggingControl : public BlockLog {
     LogSettings settings_;
     bool active_ = false;
     bool blink_ = false;
+    bool failed_ = false;
+    QTimer fileCheck_;
 };
 
 }  // namespace pv

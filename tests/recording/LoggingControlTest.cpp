@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "app/LineMonitor.h"
 #include "base/Version.h"
@@ -144,6 +147,64 @@ TEST_F(LoggingControlTest, OnlyChosenSidesAreLoggedAndNothingWhileTheOutputIsOff
     monitor.logging().OnLoggingStop();
     send(farA, Side::A, "after stop");
     EXPECT_EQ(contents(), header() + "one two");
+}
+
+// Log rotation renames the file (or deletes it) while logging runs: the timer's check goes on
+// in a file of the configured name; a path that cannot be opened again stops logging.
+TEST_F(LoggingControlTest, AMovedLogGoesOnUnderItsNameAndOneThatCannotStopsLogging) {
+    LogSettings plain;
+    plain.mode = LogMode::PlainAscii;
+    monitor.logging().ApplyLogSettings(plain);
+    startBoth();
+    ASSERT_TRUE(monitor.logging().StartLogging(path()));
+    send(farA, Side::A, "before ");
+    const std::string rotated = folder_.file("run.log.1");
+    ASSERT_EQ(std::rename(path().c_str(), rotated.c_str()), 0);
+    ASSERT_TRUE(
+        waitUntil([&] { return !view.prompt_.notices.empty(); }, 3 * LoggingControl::kFileCheckMs));
+    EXPECT_EQ(view.prompt_.notices,
+              std::vector<std::string>{"The log file '" + path() +
+                                       "' was renamed or deleted; logging goes on in a file of "
+                                       "that name."});
+    send(farA, Side::A, "after");
+    EXPECT_EQ(readWholeFile(rotated), header() + "before ");
+    EXPECT_EQ(contents(), header() + "after");
+
+    ASSERT_EQ(std::remove(path().c_str()), 0);
+    ASSERT_EQ(::mkdir(path().c_str(), 0700), 0);
+    monitor.logging().checkLogFile();
+    EXPECT_FALSE(monitor.logging().loggingActive());
+    EXPECT_TRUE(monitor.logging().loggingFailed());
+    EXPECT_FALSE(monitor.logging().fileCheckTimer().isActive());
+    ASSERT_EQ(view.prompt_.notices.size(), 2u);
+    EXPECT_NE(view.prompt_.notices[1].find("Logging has been stopped."), std::string::npos);
+    ASSERT_TRUE(monitor.logging().StartLogging(folder_.file("next.log")));
+    EXPECT_FALSE(monitor.logging().loggingFailed());
+}
+
+// What eXchange holds back at the close is forwarded, and logged, before logging stops: the log
+// has every byte side B got.
+TEST_F(LoggingControlTest, ClosingLogsTheBytesExchangeHeldBack) {
+    LogSettings plain;
+    plain.mode = LogMode::PlainAscii;
+    monitor.logging().ApplyLogSettings(plain);
+    ExchangeSetFields set;
+    set.active = true;
+    set.searchText = "ABC";
+    set.replaceText = "-";
+    monitor.exchange().settings().storeSet(1, exchangeSetOfFields(set));
+    monitor.exchange().settings().RebuildPassCopies();
+    startBoth();
+    ASSERT_TRUE(monitor.logging().StartLogging(path()));
+    PortSide& a = monitor.sides().side(Side::A);
+    for (char c : std::string("xAB")) {
+        a.captureBuffer[static_cast<size_t>(a.captureCount++)] = static_cast<uint8_t>(c);
+    }
+    monitor.exchange().ExchangePass();
+    ASSERT_TRUE(monitor.exchange().holding());
+    monitor.stopAll();
+    EXPECT_EQ(contents(), header() + "xAB");
+    EXPECT_EQ(view.shown[0], bytesOf("xAB"));
 }
 
 }  // namespace
