@@ -67,6 +67,9 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
         std::snprintf(text, sizeof text, "%.17g", o.durationSeconds);
         value("--duration", text);
     }
+    if (o.logFormat) {
+        value("--log-format", logFormatName(*o.logFormat));
+    }
     return args;
 }
 
@@ -96,6 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PV_FUZZ_CHECK(!o.parity || *o.parity == 'N' || *o.parity == 'E' || *o.parity == 'O');
     PV_FUZZ_CHECK(!o.dataBits || *o.dataBits == 7 || *o.dataBits == 8);
     PV_FUZZ_CHECK(!o.stopBits || *o.stopBits == 1 || *o.stopBits == 2);
+    PV_FUZZ_CHECK(!o.logFormat || !o.logFile.empty());
     PV_FUZZ_CHECK(o.durationSeconds == 0 || (o.durationSeconds >= kMinDurationSeconds &&
                                              o.durationSeconds <= kMaxDurationSeconds));
 

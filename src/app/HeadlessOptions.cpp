@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 namespace pv {
 
@@ -19,6 +20,10 @@ constexpr const char* kTextTerminalWithMonitor =
     "--terminal and --monitor cannot be used together: both write to stdout";
 constexpr const char* kTextTerminalWithDemo =
     "--terminal and --demo cannot be used together: the demo monitors on stdout";
+constexpr const char* kTextLogFormatWithoutLog = "--log-format is only used with --log";
+
+constexpr std::pair<const char*, LogMode> kLogFormats[] = {
+    {"complex", LogMode::Complex}, {"hex", LogMode::SingleHex}, {"plain", LogMode::PlainAscii}};
 
 struct Option {
     const char* name;
@@ -128,7 +133,9 @@ const std::vector<Option>& optionTable() {
              o.monitor = true;
              return std::string();
          }},
-        {"--log", "FILE", "write both directions to the log file FILE (emptied first)",
+        {"--log", "FILE",
+         "write both directions to the log file FILE (emptied first), in the form --log-format "
+         "names",
          [](HeadlessOptions& o, const std::string& v) {
              if (v.empty()) {
                  return std::string("needs a file name");
@@ -184,6 +191,19 @@ const std::vector<Option>& optionTable() {
          [](HeadlessOptions& o, const std::string&) {
              o.controlKeys = true;
              return std::string();
+         }},
+        {"--log-format", "complex|hex|plain",
+         "the form of --log: rows of text and hex under a header with time and side (complex, "
+         "the default), one line per byte with its hex value, side and pause in ms (hex), or the "
+         "bytes alone (plain)",
+         [](HeadlessOptions& o, const std::string& v) {
+             for (const auto& [name, mode] : kLogFormats) {
+                 if (v == name) {
+                     o.logFormat = mode;
+                     return std::string();
+                 }
+             }
+             return std::string("expects complex, hex or plain");
          }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
@@ -244,7 +264,19 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
     if (parsed.options.terminal && parsed.options.monitor) {
         parsed.error = parsed.options.demo ? kTextTerminalWithDemo : kTextTerminalWithMonitor;
     }
+    if (parsed.options.logFormat && parsed.options.logFile.empty()) {
+        parsed.error = kTextLogFormatWithoutLog;
+    }
     return parsed;
+}
+
+const char* logFormatName(LogMode mode) {
+    for (const auto& [name, m] : kLogFormats) {
+        if (m == mode) {
+            return name;
+        }
+    }
+    return "";
 }
 
 std::string headlessUsage() {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "datapath/RowClock.h"
+#include "recording/LogSettings.h"
 
 namespace pv {
 
@@ -34,9 +35,11 @@ struct HeadlessOptions {
     bool monitor = false;          // print the traffic on stdout
     // The time at the start of each monitor line, and new rows after a quiet line.
     TimeViewOptions monitorTimes;
-    bool reopen = false;  // a side whose device is lost waits for it to come back
+    bool reopen = false;       // a side whose device is lost waits for it to come back
     bool terminal = false;     // side B is a terminal on stdin and stdout
     bool controlKeys = false;  // the terminal sends Tab, Esc, Ctrl+letter and cursor keys
+    // The form of --log; none: the default (complex) one. Only with --log.
+    std::optional<LogMode> logFormat;
 
     bool operator==(const HeadlessOptions&) const = default;
 };
@@ -51,6 +54,8 @@ struct ParsedOptions {
 };
 
 ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args);
+// The names --log-format takes: "complex", "hex", "plain".
+const char* logFormatName(LogMode mode);
 std::string headlessUsage();
 
 constexpr int kExitOk = 0;

@@ -17,6 +17,7 @@
 #include "app/LineMonitor.h"
 #include "app/MonitorOutput.h"
 #include "base/Prompt.h"
+#include "base/TextFormat.h"
 
 namespace pv {
 
@@ -153,29 +154,85 @@ void configureSides(LineMonitor& monitor, const HeadlessOptions& options) {
     monitor.sides().WriteSettings(Side::B, b);
 }
 
-bool startSides(LineMonitor& monitor, const HeadlessOptions& options) {
-    const bool startA = options.demo || options.startA;
-    const bool startB = options.demo || options.startB;
-    if (options.terminal) {
-        return (!startA || monitor.sides().StartSide(Side::A)) && monitor.sides().StartTerminal();
-    }
-    return (!startA || monitor.sides().StartSide(Side::A)) &&
-           (!startB || monitor.sides().StartSide(Side::B));
+constexpr const char* kTextWaitingForClient =
+    "Comport B starts when a client connects to the TCP link of Comport A (port %d).";
+
+// Side B, or the terminal in its place.
+bool startSideB(LineMonitor& monitor, const HeadlessOptions& options) {
+    return options.terminal ? monitor.sides().StartTerminal() : monitor.sides().StartSide(Side::B);
 }
 
-// The closing steps of the main window: logging first, so its last row is written, then the
-// sides (bytes still queued get their short time to leave), then the parameter file when asked
-// for.
-bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
-    monitor.logging().OnLoggingStop();
-    monitor.sides().StopSide(Side::A);
-    monitor.sides().StopSide(Side::B);
-    monitor.sides().waitForDrains();
-    if (options.save && !monitor.parameters().SaveParameters()) {
-        prompt.message(kTextParameterSaveError, {}, PromptButtons::Ok, PromptIcon::Error);
+// With side A as the link's server, side B could only start once a client is there (the
+// window's rule, for data that would have nowhere to go). Without a window nobody could press
+// Start then, so side B opens by itself as soon as the client connects. If it cannot, the run
+// ends.
+void startSideBOnClient(LineMonitor& monitor, const HeadlessOptions& options, Prompt& prompt,
+                        bool& failed) {
+    CSocketClass& link = monitor.sides().link();
+    prompt.notice(formatText(kTextWaitingForClient, link.listenPort()));
+    auto* once = new QObject(qApp);
+    QObject::connect(
+        &link, &CSocketClass::clientAccepted, once,
+        [&monitor, &options, &failed, once] {
+            once->deleteLater();
+            if (!startSideB(monitor, options)) {
+                failed = true;
+                QCoreApplication::exit();
+            }
+        },
+        Qt::QueuedConnection);  // the link counts as connected only after its signal
+}
+
+bool waitsForClient(LineMonitor& monitor, const HeadlessOptions& options) {
+    SideControl& sides = monitor.sides();
+    return !options.terminal && !sides.settings(Side::B).network && sides.side(Side::A).isNetwork &&
+           sides.link().isServer() && !sides.link().IsConnected();
+}
+
+bool startSides(LineMonitor& monitor, const HeadlessOptions& options, Prompt& prompt,
+                bool& failedLater) {
+    const bool startA = options.demo || options.startA;
+    const bool startB = options.demo || options.startB || options.terminal;
+    if (startA && !monitor.sides().StartSide(Side::A)) {
         return false;
     }
-    return true;
+    if (!startB) {
+        return true;
+    }
+    if (startA && waitsForClient(monitor, options)) {
+        startSideBOnClient(monitor, options, prompt, failedLater);
+        return true;
+    }
+    return startSideB(monitor, options);
+}
+
+// --log writes both sides in the window's default layout, or in the form --log-format names,
+// whatever the parameter file's logging options say; those stay as they are for --save.
+bool startLog(LineMonitor& monitor, const HeadlessOptions& options) {
+    LogSettings form;
+    form.mode = options.logFormat.value_or(LogMode::Complex);
+    return monitor.logging().StartLogging(options.logFile, form);
+}
+
+// The closing steps of the main window: what eXchange holds back goes out and into the log,
+// logging stops so its last row is written, then the sides (bytes still queued get their short
+// time to leave), then the parameter file when asked for; one it refused to read is left alone.
+bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
+    monitor.stopAll();
+    monitor.sides().waitForDrains();
+    if (!options.save) {
+        return true;
+    }
+    switch (monitor.parameters().SaveParametersAtExit()) {
+        case ParameterControl::ExitSave::Saved:
+            return true;
+        case ParameterControl::ExitSave::Kept:
+            return false;
+        case ParameterControl::ExitSave::Failed:
+            prompt.message(kTextParameterSaveError, {}, PromptButtons::Ok, PromptIcon::Error);
+            return false;
+    }
+    return false;
 }
 
 }  // namespace
@@ -184,6 +241,9 @@ int runHeadless(const HeadlessOptions& options) {
     if (options.monitor || options.terminal) {
         std::signal(SIGPIPE, SIG_IGN);
     }
+    // A file size limit (ulimit -f) then fails the log's write like a full disk, instead of
+    // killing the run.
+    std::signal(SIGXFSZ, SIG_IGN);
     // From the start: a signal while the sides open still ends the run through the closing steps.
     quitOnSignals(options.terminal);
     ConsoleView view(options);
@@ -198,10 +258,11 @@ int runHeadless(const HeadlessOptions& options) {
     if (!anySide) {
         return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
     }
-    if (!options.logFile.empty() && !monitor.logging().StartLogging(options.logFile)) {
+    if (!options.logFile.empty() && !startLog(monitor, options)) {
         return kExitLogFailed;
     }
-    if (!startSides(monitor, options)) {
+    bool lateStartFailed = false;
+    if (!startSides(monitor, options, view.prompt(), lateStartFailed)) {
         closeDown(monitor, view.prompt(), options);
         return kExitSideFailed;
     }
@@ -231,7 +292,10 @@ int runHeadless(const HeadlessOptions& options) {
     if (!closed) {
         return kExitSaveFailed;
     }
-    return allLost ? kExitSidesLost : kExitOk;
+    if (monitor.logging().loggingFailed()) {
+        return kExitLogFailed;
+    }
+    return allLost || lateStartFailed ? kExitSideFailed : kExitOk;
 }
 
 }  // namespace pv

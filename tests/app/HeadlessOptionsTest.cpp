@@ -22,6 +22,7 @@ TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_EQ(o.stopBits, 2);
     EXPECT_DOUBLE_EQ(o.durationSeconds, 1.5);
     EXPECT_EQ(o.logFile, "run.log");
+    EXPECT_EQ(o.logFormat, std::nullopt) << "the default form";
     EXPECT_TRUE(o.reopen);
     EXPECT_FALSE(parseHeadlessOptions({"--headless"}).options.reopen) << "off unless asked for";
 }
@@ -74,6 +75,8 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
          "--terminal and --monitor cannot be used together: both write to stdout"},
         {{"--demo", "--terminal"},
          "--terminal and --demo cannot be used together: the demo monitors on stdout"},
+        {{"--log", "x.log", "--log-format", "Hex"}, "--log-format expects complex, hex or plain"},
+        {{"--log-format", "hex"}, "--log-format is only used with --log"},
     };
     for (const auto& [args, error] : cases) {
         EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,13 +11,18 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
 
+#include "app/LineMonitor.h"
+#include "ports/DataFrame.h"
 #include "ports/TtyLine.h"
+#include "support/FakeView.h"
 #include "support/PtyPair.h"
 #include "support/TempFolder.h"
 #include "support/WaitUntil.h"
@@ -347,12 +353,179 @@ TEST(HeadlessRunner, ANamedFileThatIsNoParameterFileIsReportedOnOneLine) {
     const Outcome run = finish(launch({"--headless", "--params", params, "--start", "none"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "Error while reading parameters ! Please check your adjustment !\n");
+    // Asked to save, it still leaves another program's file alone, says so and ends with 4.
+    const Outcome kept =
+        finish(launch({"--headless", "--params", params, "--start", "none", "--save"}));
+    EXPECT_EQ(kept.exitCode, 4);
+    EXPECT_TRUE(kept.stdErr.contains("'" + params + "' was not read as a parameter file"))
+        << kept.stdErr.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "shopping list\r\n");
+    file.close();
     const Outcome unwritable = finish(
         launch({"--headless", "--params", QString::fromStdString(dir.file("no/such/dir/x.dat")),
                 "--start", "none", "--save"}));
     EXPECT_EQ(unwritable.exitCode, 4);
     EXPECT_TRUE(unwritable.stdErr.contains("Error saving parameters !!!"))
         << unwritable.stdErr.toStdString();
+}
+
+// Line n of a text file with CR LF line ends (1-based).
+QByteArray lineOf(const QString& path, int n) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    return n <= lines.size() ? lines[n - 1].chopped(1) : QByteArray();
+}
+
+// What the log holds after its header.
+QByteArray logData(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return "<no log>";
+    }
+    const QByteArray log = file.readAll();
+    const qsizetype end = log.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray("<no header>") : log.mid(end + 4);
+}
+
+// --log writes both sides in its own form, whatever the parameter file's logging options say
+// (here: logging disabled, side A not logged, plain bytes); --save leaves those options as they
+// were.
+TEST(HeadlessRunner, LogFormatsIgnoreTheFilesLoggingOptionsAndKeepThem) {
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString params = QString::fromStdString(dir.file("lab.dat"));
+    {
+        FakeView view;
+        LineMonitor monitor(view);
+        LogSettings& log = monitor.logging().storedSettings();
+        log.enabled = false;
+        log.logA = false;
+        log.mode = LogMode::PlainAscii;
+        monitor.parameters().parameterFile().setPath(params.toStdString());
+        ASSERT_TRUE(monitor.parameters().SaveParameters());
+    }
+    struct Case {
+        QStringList format;
+        QByteArray expected;  // a part of the log, or all of it after the header
+        bool whole;
+    };
+    const Case cases[] = {
+        {{}, "     Comport A ('", false},
+        {{"--log-format", "hex"}, "41\tA\t", false},
+        {{"--log-format=plain"}, "ATOK", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.format.join(' ').toStdString());
+        PtyPair a, b;
+        const QString logPath = QString::fromStdString(dir.file("run.log"));
+        QProcess* process =
+            launch(QStringList{"--headless", "--params", params, "--device-a",
+                               QString::fromStdString(a.path()), "--device-b",
+                               QString::fromStdString(b.path()), "--log", logPath, "--save"} +
+                   c.format);
+        a.write(bytesOf("AT"));
+        EXPECT_EQ(b.read(2, 5000), bytesOf("AT"));
+        b.write(bytesOf("OK"));
+        EXPECT_EQ(a.read(2, 5000), bytesOf("OK"));
+        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+        const Outcome run = finish(process);
+        EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+        const QByteArray data = logData(logPath);
+        EXPECT_TRUE(c.whole ? data == c.expected : data.contains(c.expected)) << data.toStdString();
+        EXPECT_EQ(data.contains('B'), !c.whole) << "side B is logged too";
+        EXPECT_EQ(lineOf(params, 43), "0") << "logging Enabled";
+        EXPECT_EQ(lineOf(params, 44), "1") << "log mode";
+        EXPECT_EQ(lineOf(params, 629), "0") << "log Comport A";
+    }
+}
+
+// A full disk (here: a file size limit) stops logging with one message; the bridge goes on and
+// the run ends with 3.
+TEST(HeadlessRunner, ALogThatCannotBeWrittenOnEndsTheRunWithThree) {
+    PtyPair a, b;
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString logPath = QString::fromStdString(dir.file("run.log"));
+    constexpr rlim_t kLimit = 4096;
+    auto* process = new QProcess;
+    process->setChildProcessModifier([] {
+        const rlimit limit{kLimit, kLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process->start(PV_EXECUTABLE,
+                   {"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
+                    QString::fromStdString(b.path()), "--log", logPath, "--log-format", "plain"});
+    ASSERT_TRUE(process->waitForStarted(5000));
+    const auto bytes = randomBytes(3 * kLimit, 41);
+    for (size_t at = 0; at < bytes.size(); at += 1000) {
+        const std::vector<uint8_t> piece(
+            bytes.begin() + static_cast<std::ptrdiff_t>(at),
+            bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at + 1000, bytes.size())));
+        a.write(piece);
+        EXPECT_EQ(b.read(piece.size(), 5000), piece);
+    }
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.stdErr.count("Logging has been stopped."), 1) << run.stdErr.toStdString();
+    const QByteArray data = logData(logPath);
+    EXPECT_LT(data.size(), static_cast<qsizetype>(kLimit));
+    EXPECT_TRUE(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                           static_cast<qsizetype>(bytes.size()))
+                    .startsWith(data));
+}
+
+// Side A as the link's server has no client at the start: side B waits for one, says so, and
+// starts as soon as it connects.
+TEST(HeadlessRunner, SideBStartsWhenAClientConnectsToSideAsServer) {
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    PtyPair b;
+    int port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        port = probe.serverPort();
+    }
+    const QString params = QString::fromStdString(dir.file("server.dat"));
+    {
+        FakeView view;
+        LineMonitor monitor(view);
+        PortSettings& a = monitor.sides().settings(Side::A);
+        a.serial = false;
+        a.network = true;
+        monitor.sides().networkSettings().port = port;
+        monitor.parameters().parameterFile().setPath(params.toStdString());
+        ASSERT_TRUE(monitor.parameters().SaveParameters());
+    }
+    QProcess* process =
+        launch({"--headless", "--params", params, "--device-b", QString::fromStdString(b.path())});
+    QString told;
+    ASSERT_TRUE(waitUntil([&] {
+        told += QString::fromUtf8(process->readAllStandardError());
+        return told.contains("Comport B starts when a client connects") ||
+               process->state() == QProcess::NotRunning;
+    }));
+    EXPECT_TRUE(told.contains(QString("(port %1)").arg(port))) << told.toStdString();
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+    ASSERT_TRUE(client.waitForConnected(5000));
+    DataFrame::Buffer frame{};
+    const auto hello = bytesOf("hello");
+    const int size = DataFrame::encode(hello.data(), static_cast<int>(hello.size()), frame);
+    client.write(reinterpret_cast<const char*>(frame.data()), size);
+    ASSERT_TRUE(client.waitForBytesWritten(5000));
+    EXPECT_EQ(b.read(hello.size(), 5000), hello);
+
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.stdErr.count('\n'), 0) << "only the one line already read";
 }
 
 }  // namespace
