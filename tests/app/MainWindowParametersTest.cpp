@@ -4,7 +4,6 @@
 #include <QLineEdit>
 
 #include "app/MainMenu.h"
-#include "app/NoticeWindow.h"
 #include "app/PortaVigilantDlg.h"
 #include "base/CommandIds.h"
 #include "base/DialogKit.h"
@@ -55,22 +54,6 @@ TEST(MainWindowParameters, AWindowWithoutAParameterFileWritesNothing) {
         window.close();
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
-}
-
-TEST(MainWindowParameters, ClosingLeavesAFileOfAnotherVersionAsItWasAndSaysSo) {
-    TempFolder folder;
-    ASSERT_TRUE(folder.ok());
-    const std::string path = folder.file("PortaVigilant.dat");
-    const std::string old = "Datafile PortaVigilant V5.20\r\nkept\r\n";
-    writeWholeFile(path, old);
-    {
-        CPortaVigilantDlg window(nullptr, path);
-        window.close();
-        EXPECT_EQ(readWholeFile(path), old);
-        ASSERT_NE(window.qtPrompt().noticeWindow(), nullptr);
-        EXPECT_TRUE(window.qtPrompt().noticeWindow()->shownText().contains(
-            QString::fromStdString("'" + path + "' was not read as a parameter file")));
-    }
 }
 
 }  // namespace

@@ -134,28 +134,24 @@ TEST_F(ParameterControlTest, TheSaveAtExitLeavesAFileItRefusedAlone) {
     const std::string versionOld = "Datafile PortaVigilant V6.00\r\n" + std::string(700, '1');
     struct Case {
         const char* name;
-        std::optional<std::string> content;  // none: no file
+        std::string content;
         ExitSave result;
     };
     const Case cases[] = {
-        {"another program's", std::string("shopping list\r\n"), ExitSave::Kept},
+        {"another program's", "shopping list\r\n", ExitSave::Kept},
         {"another version's", versionOld, ExitSave::Kept},
-        {"missing", std::nullopt, ExitSave::Saved},
-        {"damaged", std::string("Datafile PortaVigilant V6.01\r\na\r\nb\r\nc\r\nd\r\n7\r\n"),
-         ExitSave::Saved},
+        {"damaged", "Datafile PortaVigilant V6.01\r\na\r\nb\r\nc\r\nd\r\n7\r\n", ExitSave::Saved},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = folder.file(std::string(c.name) + ".dat");
-        if (c.content) {
-            writeWholeFile(path, *c.content);
-        }
+        writeWholeFile(path, c.content);
         monitor.parameters().parameterFile().setPath(path);
         monitor.parameters().LoadParameters();
         view.prompt_.notices.clear();
         EXPECT_EQ(monitor.parameters().SaveParametersAtExit(), c.result);
         if (c.result == ExitSave::Kept) {
-            EXPECT_EQ(readWholeFile(path), *c.content);
+            EXPECT_EQ(readWholeFile(path), c.content);
             ASSERT_EQ(view.prompt_.notices.size(), 1u);
             EXPECT_NE(view.prompt_.notices[0].find("'" + path + "'"), std::string::npos);
             ASSERT_TRUE(dispatch(Command::FileSave)) << "the user's own Save writes it";
