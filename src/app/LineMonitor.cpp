@@ -7,6 +7,9 @@ namespace pv {
 namespace {
 
 constexpr int kRatePeriodMs = 1000;
+constexpr const char* kTextUploadSideAStopped = "Comport A is not started - the file is not sent";
+constexpr const char* kTextUploadLinkDown =
+    "Comport A's network link is not connected - the file is not sent";
 
 }  // namespace
 
@@ -21,6 +24,10 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
       logging_(view, sides_.side(Side::A), sides_.side(Side::B), display_.formatter().symbols(),
                identifier_),
       terminal_(terminalSettings_, view.prompt(), [this] { return sides_.side(Side::A).started; }),
+      transfer_(terminal_, view.prompt(),
+                {[this] { return uploadRefusal(); },
+                 [this](const uint8_t* data, int count) { receive_.receiveB(data, count); },
+                 [this] { return receive_.backlog(Side::A); }}),
       parameters_(*this, {sides_.settings(Side::A), sides_.settings(Side::B), exchange_.settings(),
                           logging_.storedSettings(), sides_.networkSettings(), triggers_.trigger(),
                           terminalSettings_, display_.formatter(), sides_.side(Side::A).localEcho,
@@ -28,10 +35,20 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     receive_.setStage(&exchange_);
     display_.setLog(&logging_);
     connect(&receive_, &ReceivePath::backlogShrank, &sides_, &SideControl::backlogShrank);
+    connect(&receive_, &ReceivePath::backlogShrank, &transfer_, [this](Side s) {
+        if (s == Side::A) {
+            transfer_.backlogShrank();
+        }
+    });
     connect(&sides_, &SideControl::connectionNamed, this,
             [this](Side side, const std::string& name) { logging_.setConnectionName(side, name); });
     sides_.setTerminalChannel(&terminal_.channel());
     connect(&sides_, &SideControl::terminalRunning, &terminal_, &TerminalControl::setRunning);
+    connect(&sides_, &SideControl::terminalRunning, &transfer_, [this](bool on) {
+        if (!on) {
+            transfer_.terminalStopped();
+        }
+    });
     connect(&rateTimer_, &QTimer::timeout, this, &LineMonitor::OnRateTimer);
     rateTimer_.start(kRatePeriodMs);
     registerCommands();
@@ -77,6 +94,7 @@ void LineMonitor::OnRateTimer() {
 }
 
 void LineMonitor::forwardedA(const uint8_t* data, int count) {
+    transfer_.receivedFromA(data, count);
     const TriggerResult trigger = triggers_.check(data, count);
     display_.DisplayBlock(Side::A, data, count);
     triggers_.finish(trigger);
@@ -111,6 +129,17 @@ void LineMonitor::parametersOpened() {
     for (Side s : {Side::A, Side::B}) {
         sides_.WriteSettings(s, sides_.settings(s));
     }
+}
+
+std::string LineMonitor::uploadRefusal() {
+    const PortSide& a = sides_.side(Side::A);
+    if (!a.started) {
+        return kTextUploadSideAStopped;
+    }
+    if (a.isNetwork && !sides_.link().IsConnected()) {
+        return kTextUploadLinkDown;
+    }
+    return {};
 }
 
 std::string LineMonitor::ownerName() const {

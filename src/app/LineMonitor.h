@@ -14,6 +14,7 @@
 #include "ports/SideControl.h"
 #include "recording/LoggingControl.h"
 #include "settings/ParameterControl.h"
+#include "terminal/FileTransfer.h"
 #include "terminal/TerminalControl.h"
 #include "terminal/TerminalSettings.h"
 
@@ -53,6 +54,7 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     const std::string& identifier() const { return identifier_; }
     TerminalSettings& terminalSettings() { return terminalSettings_; }
     TerminalControl& terminal() { return terminal_; }
+    FileTransfer& transfer() { return transfer_; }
     bool checkForUpdate() const { return checkForUpdate_; }
     void setCheckForUpdate(bool on) { checkForUpdate_ = on; }
 
@@ -68,6 +70,8 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     bool sidesRunning() const override;
     void parametersOpened() override;
     std::string ownerName() const override;
+    // Why side A cannot take an upload now, or empty.
+    std::string uploadRefusal();
 
     MonitorView& view_;
     std::string identifier_;
@@ -83,6 +87,7 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     TriggerControl triggers_;
     LoggingControl logging_;
     TerminalControl terminal_;
+    FileTransfer transfer_;
     ParameterControl parameters_;
     RateDisplay rateDisplay_;
     QTimer rateTimer_;

@@ -16,6 +16,7 @@
 #include "ports/PortSettings.h"
 #include "recording/LogSettings.h"
 #include "terminal/TerminalSettings.h"
+#include "terminal/TransferRules.h"
 
 namespace pv {
 
@@ -257,6 +258,11 @@ void ParameterFile::buildTable() {
     add(flag("reopen A", t_.portA.reopen, true));
     add(flag("reopen B", t_.portB.reopen, true));
     add(flag("terminal sends control keys", terminal.sendControlKeys, false));
+    add(integer("upload pause after each line (ms)", terminal.linePauseMs, 0, kMaxLinePauseMs, 0,
+                0));
+    add(text("upload waits for", terminal.waitForText));
+    add(integer("upload wait time-out (ms)", terminal.waitTimeoutMs, kMinWaitTimeoutMs,
+                kMaxWaitTimeoutMs, kDefaultWaitTimeoutMs, kDefaultWaitTimeoutMs));
 }
 
 void ParameterFile::SetDefaults() {

@@ -26,13 +26,14 @@ TerminalControl::TerminalControl(TerminalSettings& settings, Prompt& prompt,
       prompt_(prompt),
       sideAStarted_(std::move(sideAStarted)),
       input_(settings_, *this) {
-    channel_.setOutput(&screenOutput_);
+    tap_.inner = &screenOutput_;
+    channel_.setOutput(&tap_);
 }
 
 TerminalControl::~TerminalControl() = default;
 
 void TerminalControl::setOutput(TerminalOutput* output) {
-    channel_.setOutput(output != nullptr ? output : &screenOutput_);
+    tap_.inner = output != nullptr ? output : &screenOutput_;
 }
 
 void TerminalControl::setRunning(bool on) {

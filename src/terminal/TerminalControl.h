@@ -33,6 +33,9 @@ class TerminalControl : public QObject, private TerminalSink {
     TerminalSettings& settings() { return settings_; }
     // Where received bytes and the echo go instead of the screen; nullptr: the screen again.
     void setOutput(TerminalOutput* output);
+    // Sees first everything the terminal shows, received bytes and echo alike, in the order
+    // shown (the download); an empty function: nothing does.
+    void setShowTap(std::function<void(std::string_view)> tap) { tap_.tap = std::move(tap); }
     bool running() const { return running_; }
 
     // The terminal became side B (a fresh text area, no pending digit) or stopped being it
@@ -68,11 +71,28 @@ class TerminalControl : public QObject, private TerminalSink {
         TerminalScreen& screen_;
     };
 
+    // Hands what is shown to the tap, then to the screen or the console.
+    class TapOutput : public TerminalOutput {
+      public:
+        void show(std::string_view bytes) override {
+            if (tap) {
+                tap(bytes);
+            }
+            inner->show(bytes);
+        }
+        ShownRemoval removeLast() override { return inner->removeLast(); }
+        size_t backlog() const override { return inner->backlog(); }
+
+        TerminalOutput* inner = nullptr;
+        std::function<void(std::string_view)> tap;
+    };
+
     TerminalSettings& settings_;
     Prompt& prompt_;
     std::function<bool()> sideAStarted_;
     TerminalScreen screen_;
     ScreenOutput screenOutput_{screen_};
+    TapOutput tap_;
     TerminalChannel channel_;
     TerminalInput input_;
     bool running_ = false;

@@ -27,6 +27,11 @@ struct TerminalSettings {
     // Tab, Escape, Ctrl+letter and the cursor keys go to the device as their bytes; only this
     // program's own line of the parameter file keeps it.
     bool sendControlKeys = false;
+    // Uploads by lines, kept in this program's own lines too: a pause after each line feed,
+    // and a character (the device's prompt) to wait for after each line, up to a time-out.
+    int linePauseMs = 0;
+    std::string waitForText;
+    int waitTimeoutMs = 2000;
 
     // Echo, hex input, the "Enter" choice and the five upload paths.
     bool SaveTerminalMain(CFileNeu& file) const;

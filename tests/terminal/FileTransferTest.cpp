@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/LineMonitor.h"
+#include "support/FakeTtyBackend.h"
+#include "support/FakeView.h"
+#include "support/PtyPair.h"
+#include "support/SideSettings.h"
+#include "support/TempFolder.h"
+#include "support/WaitUntil.h"
+#include "terminal/TerminalTestSupport.h"
+
+using namespace pv;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using State = FileTransfer::State;
+
+constexpr const char* kSideAStopped = "Comport A is not started - the file is not sent";
+
+std::string text(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
+
+// Side A on a pseudo-terminal, side B the terminal; every side B block the display step gets
+// is noted with its size and time.
+class FileTransferTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        view.hasTerminalWindow = true;
+        view.onBlock = [this](Side side) {
+            if (side == Side::B) {
+                blocks.push_back(view.shown[1].size() - shownB);
+                times.push_back(Clock::now());
+                shownB = view.shown[1].size();
+            }
+        };
+        monitor.sides().WriteSettings(Side::A, serialOn(farA.path()));
+        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().StartTerminal());
+    }
+    std::string file(const std::string& name, const std::string& bytes) {
+        const std::string path = dir.file(name);
+        writeWholeFile(path, bytes);
+        return path;
+    }
+    bool upload(const std::string& path) {
+        std::string refusal;
+        const bool started = transfer().startUpload(path, refusal);
+        EXPECT_EQ(refusal, "");
+        return started;
+    }
+    bool ended(int timeoutMs = 10000) {
+        return waitUntil([&] { return !transfer().uploading(); }, timeoutMs);
+    }
+    // What side A's device received, waiting until it has count bytes.
+    const std::string& atA(size_t count, int timeoutMs = 10000) {
+        waitUntil(
+            [&] {
+                std::vector<uint8_t> more;
+                PtyPair::readFd(farA.master(), more, SIZE_MAX, 0);
+                receivedA += text(more);
+                return receivedA.size() >= count;
+            },
+            timeoutMs);
+        return receivedA;
+    }
+    FileTransfer& transfer() { return monitor.transfer(); }
+    TerminalSettings& settings() { return monitor.terminalSettings(); }
+    void pace(const char* ms, const char* bytes) {
+        settings().delayOn = true;
+        settings().delayMsText = ms;
+        settings().delayBytesText = bytes;
+    }
+
+    TempFolder dir;
+    PtyPair farA, farB;
+    FakeTtyBackend lines;
+    FakeView view;
+    LineMonitor monitor{view, lines};
+    std::vector<size_t> blocks;
+    std::vector<Clock::time_point> times;
+    size_t shownB = 0;
+    std::string receivedA;
+};
+
+TEST_F(FileTransferTest, BlocksFollowTheBlockSizeAndThePauseInOrder) {
+    struct Case {
+        bool paced;
+        const char* ms;
+        const char* bytes;
+        size_t fileSize;
+        std::vector<size_t> expected;
+    };
+    const Case cases[] = {
+        {false, "10", "1", 300, {128, 128, 44}},
+        {false, "10", "1", 256, {128, 128}},
+        {true, "10", "1", 5, {1, 1, 1, 1, 1}},
+        {true, "4", "100", 250, {100, 100, 50}},
+        // A parameter file's value beyond the limit is clamped when the upload starts.
+        {true, "1", "4000", 2100, {1023, 1023, 54}},
+    };
+    std::string all;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.fileSize << " bytes, " << c.ms << " ms every " << c.bytes);
+        blocks.clear();
+        times.clear();
+        settings().delayOn = c.paced;
+        settings().delayMsText = c.ms;
+        settings().delayBytesText = c.bytes;
+        const std::vector<uint8_t> bytes = randomBytes(c.fileSize, 7);
+        all += text(bytes);
+        ASSERT_TRUE(upload(file("up.bin", text(bytes))));
+        ASSERT_TRUE(ended());
+        EXPECT_EQ(transfer().state(), State::Finished);
+        EXPECT_EQ(blocks, c.expected);
+        for (size_t i = 1; c.paced && i < times.size(); ++i) {
+            const auto gap =
+                std::chrono::duration_cast<std::chrono::microseconds>(times[i] - times[i - 1]);
+            EXPECT_GE(gap.count(), std::stoi(c.ms) * 1000)
+                << "between blocks " << i - 1 << " and " << i;
+        }
+        EXPECT_EQ(transfer().progressText(), "sent " + std::to_string(c.fileSize) + " of " +
+                                                 std::to_string(c.fileSize) + " bytes");
+    }
+    EXPECT_TRUE(atA(all.size()) == all) << "every byte, in order";
+    EXPECT_TRUE(text(view.shown[1]) == all) << "shown and logged as side B's";
+    EXPECT_TRUE(monitor.terminal().screen().text().empty()) << "not in the terminal's text";
+}
+
+TEST_F(FileTransferTest, UploadsThatCannotRunAreRefused) {
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string regular = file("ok.txt", "hello");
+    struct Case {
+        std::string path;
+        std::function<void()> before;
+        std::string refusal;  // its first line
+    };
+    const Case cases[] = {
+        {"", {}, ""},
+        {dir.file("missing.txt"), {}, "File not found !!!"},
+        {fifo, {}, "Unable to open file !!!"},
+        {farB.path(), {}, "Unable to open file !!!"},
+        {dir.path().string(), {}, "Unable to open file !!!"},
+        {regular, [&] { monitor.sides().StopSide(Side::A); }, kSideAStopped},
+        {regular, [&] { monitor.sides().StopSide(Side::B); },
+         "The terminal does not stand in for Comport B - the file is not sent"},
+    };
+    for (const Case& c : cases) {
+        if (c.before) {
+            c.before();
+        }
+        std::string refusal = "unchanged";
+        EXPECT_FALSE(transfer().startUpload(c.path, refusal)) << c.path;
+        EXPECT_EQ(refusal.substr(0, refusal.find('\n')), c.refusal) << c.path;
+        EXPECT_EQ(transfer().state(), State::Idle);
+    }
+    EXPECT_TRUE(view.shown[1].empty());
+}
+
+// The device reads slowly: the upload waits for it instead of queueing the file, and its
+// progress counts what has left, not what was handed on.
+TEST_F(FileTransferTest, AnUnpacedUploadIntoASlowReaderKeepsMemoryBoundedAndHonestProgress) {
+    const std::vector<uint8_t> bytes = randomBytes(1 << 20, 3);
+    ASSERT_TRUE(upload(file("big.bin", text(bytes))));
+    // What the pseudo-terminal itself holds between the port and our reader.
+    constexpr long long kKernelSlack = 64 * 1024;
+    size_t mostBacklog = 0;
+    long long mostAhead = 0;
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            PtyPair::readFd(farA.master(), got, got.size() + 2048, 0);
+            mostBacklog = std::max(mostBacklog, monitor.receivePath().backlog(Side::A));
+            mostAhead = std::max(mostAhead, transfer().left() - static_cast<long long>(got.size()));
+            return got.size() >= bytes.size() / 2;
+        },
+        30000));
+    EXPECT_TRUE(transfer().uploading()) << "half read: the rest still waits in the file";
+    EXPECT_LE(mostBacklog, FileTransfer::kRoomBytes + kUnpacedBlockBytes);
+    EXPECT_LE(mostAhead, kKernelSlack);
+    ASSERT_TRUE(waitUntil([&] {
+        PtyPair::readFd(farA.master(), got, bytes.size(), 0);
+        return !transfer().uploading();
+    }));
+    EXPECT_EQ(transfer().state(), State::Finished);
+    EXPECT_TRUE(got == bytes);
+}
+
+TEST_F(FileTransferTest, AbortStopsAfterTheBlockInHand) {
+    pace("5", "1");
+    ASSERT_TRUE(upload(file("slow.txt", std::string(1000, 'x'))));
+    ASSERT_TRUE(waitUntil([&] { return transfer().handedOn() >= 3; }));
+    transfer().abortUpload();
+    EXPECT_EQ(transfer().state(), State::Aborted);
+    const long long sent = transfer().handedOn();
+    EXPECT_EQ(atA(static_cast<size_t>(sent)).size(), static_cast<size_t>(sent));
+    EXPECT_FALSE(waitUntil([&] { return transfer().handedOn() != sent; }, 50));
+    EXPECT_EQ(transfer().progressText(), "sent " + std::to_string(sent) + " of 1000 bytes");
+}
+
+TEST_F(FileTransferTest, AnUploadThatCannotGoOnEndsWithTheReasonAndTheCount) {
+    struct Case {
+        const char* what;
+        std::function<void()> fault;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"side A stops", [&] { monitor.sides().StopSide(Side::A); }, kSideAStopped},
+        {"side B stops", [&] { monitor.sides().StopSide(Side::B); }, "the terminal was closed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(monitor.sides().side(Side::A).started || monitor.sides().StartSide(Side::A));
+        ASSERT_TRUE(monitor.sides().side(Side::B).started || monitor.sides().StartTerminal());
+        pace("5", "1");
+        ASSERT_TRUE(upload(file("slow.txt", std::string(1000, 'y'))));
+        ASSERT_TRUE(waitUntil([&] { return transfer().handedOn() >= 3; }));
+        c.fault();
+        ASSERT_TRUE(ended(2000));
+        EXPECT_EQ(transfer().state(), State::Failed);
+        const std::string progress = transfer().progressText();
+        EXPECT_EQ(progress.rfind("Upload stopped after ", 0), 0u) << progress;
+        EXPECT_NE(progress.find(" of 1000 bytes: " + c.reason), std::string::npos) << progress;
+    }
+    // A file that fails to read: the kernel answers reads of this one with EIO.
+    ASSERT_TRUE(monitor.sides().side(Side::B).started || monitor.sides().StartTerminal());
+    ASSERT_TRUE(upload("/proc/self/mem"));
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(transfer().state(), State::Failed);
+    EXPECT_EQ(transfer().progressText(), "Upload stopped after 0 of 0 bytes: Input/output error");
+}
+
+// Paced by lines: each line waits for the device's prompt, or for the time-out.
+TEST_F(FileTransferTest, AnUploadByLinesWaitsForThePrompt) {
+    settings().waitForText = ">";
+    settings().waitTimeoutMs = 60000;
+    ASSERT_TRUE(upload(file("script.txt", "one\ntwo\n")));
+    EXPECT_EQ(atA(4), "one\n");
+    EXPECT_FALSE(waitUntil([&] { return transfer().handedOn() > 4; }, 50)) << "waits for '>'";
+    farA.write(bytesOf("ok\r\n> "));
+    EXPECT_EQ(atA(8), "one\ntwo\n");
+    EXPECT_FALSE(ended(50)) << "the last line waits too";
+    farA.write(bytesOf("> "));
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(transfer().waitTimeouts(), 0);
+
+    settings().waitTimeoutMs = 20;
+    ASSERT_TRUE(upload(file("script.txt", "a\nb\n")));
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(transfer().waitTimeouts(), 2);
+    EXPECT_EQ(transfer().progressText(),
+              "sent 4 of 4 bytes; after 2 lines '>' did not come in time");
+}
+
+TEST_F(FileTransferTest, DownloadHoldsWhatTheTerminalShowsInItsOrder) {
+    const std::string path = dir.file("down.txt");
+    writeWholeFile(path, "old contents");
+    std::string refusal;
+    ASSERT_TRUE(transfer().startDownload(path, refusal));
+    settings().termEcho = true;
+    for (const TerminalKey& key : test::keys("ab")) {
+        monitor.terminal().press(key);
+    }
+    farA.write(bytesOf("XY\r\n"));
+    ASSERT_TRUE(waitUntil([&] { return transfer().downloaded() == 6; }));
+    for (const TerminalKey& key : test::keys("c")) {
+        monitor.terminal().press(key);
+    }
+    monitor.sides().StopSide(Side::B);
+    EXPECT_FALSE(transfer().downloading()) << "Stop B closes the file";
+    EXPECT_EQ(readWholeFile(path), "abXY\r\nc");
+
+    ASSERT_TRUE(monitor.sides().StartTerminal());
+    EXPECT_FALSE(transfer().startDownload(dir.file("no/such/folder"), refusal));
+    EXPECT_EQ(refusal, "Unable to create file !");
+    // A disk that is full: the first failed write ends the download with one notice.
+    ASSERT_TRUE(transfer().startDownload("/dev/full", refusal));
+    farA.write(bytesOf("one"));
+    ASSERT_TRUE(waitUntil([&] { return !transfer().downloading(); }));
+    farA.write(bytesOf("two"));
+    ASSERT_TRUE(
+        waitUntil([&] { return test::utf8(monitor.terminal().screen().text()) == "onetwo"; }));
+    std::vector<std::string> said;
+    for (const std::string& notice : view.prompt_.notices) {
+        if (notice.rfind("Download", 0) == 0) {
+            said.push_back(notice);
+        }
+    }
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0],
+              "Download stopped: writing to '/dev/full' failed (No space left on device); "
+              "0 bytes were written.");
+}
+
+}  // namespace
