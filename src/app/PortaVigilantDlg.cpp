@@ -81,7 +81,8 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     }
     terminal_ = std::make_unique<CTerminalDialog>(
         monitor_->terminal(),
-        layout_.smallLayout ? CTerminalDialog::kSmallTemplate : CTerminalDialog::kLargeTemplate);
+        layout_.smallLayout ? CTerminalDialog::kSmallTemplate : CTerminalDialog::kLargeTemplate,
+        &monitor_->transfer());
     connect(terminal_.get(), &CTerminalDialog::helpRequested, help_.get(), &HelpWindow::showTopic);
     connect(terminal_.get(), &CTerminalDialog::closedByUser, this,
             [this] { monitor_->sides().OnTerminalClosed(); });

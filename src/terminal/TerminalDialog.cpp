@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -21,8 +22,11 @@
 #include "base/DialogKit.h"
 #include "base/FileNeu.h"
 #include "datapath/TextPane.h"
+#include "terminal/AbortDialog.h"
+#include "terminal/FileTransfer.h"
 #include "terminal/TerminalControl.h"
 #include "terminal/TerminalTextArea.h"
+#include "terminal/TransferRules.h"
 
 namespace pv {
 
@@ -43,7 +47,17 @@ constexpr const char* kTextKeysGroup = "special function keys";
 constexpr const char* kTextEnter = "Enter";
 constexpr const char* kTextBlanksHint = "Blanks may be used!";
 constexpr const char* kTextTransferGroup = "Raw Up- and Download";
-constexpr const char* kTextTransferTip = "Raw file transfer is not part of this version";
+constexpr const char* kTextTransferTip = "Raw file transfer needs the program's engine";
+constexpr const char* kTextDownloadEnd = "E\nn\nd\nD\nw\nn\nl\nd";
+constexpr const char* kTextAllFiles = "All files (*.*)|*.*||";
+constexpr const char* kTextAnyExtension = "*.*";
+constexpr const char* kTextLinePause = "Line pause:";
+constexpr const char* kTextWaitFor = "wait for";
+constexpr const char* kTextTimeOut = "time-out";
+constexpr const char* kTextMs = "ms";
+constexpr const char* kTextLineTip =
+    "Uploads by lines: a pause after each line, and a character (the device's prompt) to wait "
+    "for after each line, up to the time-out";
 constexpr const char* kTextFile = "File %1";
 constexpr const char* kTextSearch = "Search";
 constexpr const char* kTextUpload = "Upload";
@@ -102,11 +116,13 @@ std::string fieldBytes(const QString& text, QString& missing) {
 
 }  // namespace
 
-CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, QWidget* parent)
+CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, FileTransfer* transfer,
+                                 QWidget* parent)
     : QDialog(parent),
       terminal_(terminal),
       settings_(terminal.settings()),
-      templateId_(templateId == kSmallTemplate ? kSmallTemplate : kLargeTemplate) {
+      templateId_(templateId == kSmallTemplate ? kSmallTemplate : kLargeTemplate),
+      transfer_(transfer) {
     setWindowTitle(kTextTitle);
     text_ = withId(new TerminalTextArea(terminal_.screen(), this), kTextAreaId);
     QFont font = paneFont();
@@ -132,6 +148,7 @@ CTerminalDialog::CTerminalDialog(TerminalControl& terminal, int templateId, QWid
     layout->addLayout(lower);
 
     connectHandlers();
+    connectTransfer();
     // F1 in the text area is one of its keys; elsewhere in the window this takes it.
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
     connect(f1, &QShortcut::activated, this, [this] { emit helpRequested(kHelpContext); });
@@ -235,9 +252,160 @@ QGroupBox* CTerminalDialog::buildTransferGroup() {
     delay->addWidget(new QLabel(kTextBytes, group));
     delay->addStretch(1);
     grid->addLayout(delay, TerminalSettings::kFileCount, 0, 1, 4);
-    group->setEnabled(false);
-    group->setToolTip(kTextTransferTip);
+    auto* lines = new QHBoxLayout;
+    linePause_ = new QLineEdit(group);
+    linePause_->setObjectName("linePause");
+    waitFor_ = new QLineEdit(group);
+    waitFor_->setObjectName("waitFor");
+    waitFor_->setMaxLength(1);
+    waitTimeout_ = new QLineEdit(group);
+    waitTimeout_->setObjectName("waitTimeout");
+    auto* digits = new QRegularExpressionValidator(QRegularExpression("[0-9]{0,7}"), group);
+    for (QLineEdit* field : {delayMs_, delayBytes_, linePause_, waitTimeout_}) {
+        field->setValidator(digits);
+    }
+    for (QLineEdit* field : {linePause_, waitFor_, waitTimeout_}) {
+        field->setMaximumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("000000")));
+        field->setToolTip(kTextLineTip);
+    }
+    lines->addWidget(new QLabel(kTextLinePause, group));
+    lines->addWidget(linePause_);
+    lines->addWidget(new QLabel(kTextMs, group));
+    lines->addWidget(new QLabel(kTextWaitFor, group));
+    lines->addWidget(waitFor_);
+    lines->addWidget(new QLabel(kTextTimeOut, group));
+    lines->addWidget(waitTimeout_);
+    lines->addWidget(new QLabel(kTextMs, group));
+    lines->addStretch(1);
+    grid->addLayout(lines, TerminalSettings::kFileCount + 1, 0, 1, 4);
+    if (transfer_ == nullptr) {
+        group->setEnabled(false);
+        group->setToolTip(kTextTransferTip);
+    }
     return group;
+}
+
+void CTerminalDialog::connectTransfer() {
+    if (transfer_ == nullptr) {
+        return;
+    }
+    for (int n = 0; n < TerminalSettings::kFileCount; ++n) {
+        connect(filePaths_[n], &QLineEdit::editingFinished, this, &CTerminalDialog::readControls);
+        connect(qobject_cast<QPushButton*>(control(kFirstSearchId + n)), &QPushButton::clicked,
+                this, [this, n] { Search(n); });
+        connect(qobject_cast<QPushButton*>(control(kFirstUploadId + n)), &QPushButton::clicked,
+                this, [this, n] { Upload(n); });
+    }
+    download_ = qobject_cast<QPushButton*>(control(kDownloadId));
+    connect(download_, &QPushButton::clicked, this, &CTerminalDialog::OnDownload);
+    connect(transfer_, &FileTransfer::downloadChanged, this,
+            [this](bool on) { download_->setText(on ? kTextDownloadEnd : kTextDownload); });
+    connect(delayOn_, &QCheckBox::clicked, this, &CTerminalDialog::readControls);
+    for (QLineEdit* field : {delayMs_, delayBytes_}) {
+        connect(field, &QLineEdit::editingFinished, this, [this] {
+            readControls();
+            checkDelays();
+        });
+    }
+    for (QLineEdit* field : {linePause_, waitFor_, waitTimeout_}) {
+        connect(field, &QLineEdit::editingFinished, this, &CTerminalDialog::readControls);
+    }
+}
+
+void CTerminalDialog::readTransferControls() {
+    for (int n = 0; n < TerminalSettings::kFileCount; ++n) {
+        settings_.filePaths[n] = QFile::encodeName(filePaths_[n]->text()).toStdString();
+    }
+    settings_.delayOn = delayOn_->isChecked();
+    QString missing;
+    settings_.delayMsText = fieldBytes(delayMs_->text(), missing);
+    settings_.delayBytesText = fieldBytes(delayBytes_->text(), missing);
+    delayMs_->setEnabled(settings_.delayOn);
+    delayBytes_->setEnabled(settings_.delayOn);
+    settings_.linePauseMs = static_cast<int>(
+        std::clamp<long long>(decimalValue(linePause_->text().toStdString()), 0, kMaxLinePauseMs));
+    settings_.waitForText = fieldBytes(waitFor_->text(), missing).substr(0, 1);
+    settings_.waitTimeoutMs = static_cast<int>(std::clamp<long long>(
+        decimalValue(waitTimeout_->text().toStdString()), kMinWaitTimeoutMs, kMaxWaitTimeoutMs));
+    linePause_->setText(QString::number(settings_.linePauseMs));
+    waitTimeout_->setText(QString::number(settings_.waitTimeoutMs));
+}
+
+void CTerminalDialog::checkDelays() {
+    if (transfer_ == nullptr || checkingDelays_) {
+        return;
+    }
+    // A message box takes the focus from the field, which would check it again.
+    checkingDelays_ = true;
+    for (const DelayCorrection& correction :
+         correctDelayFields(settings_.delayMsText, settings_.delayBytesText)) {
+        QLineEdit* field =
+            correction.field == DelayCorrection::Field::Bytes ? delayBytes_ : delayMs_;
+        field->setText(QString::fromStdString(correction.text));
+        readControls();
+        transfer_->prompt().message(correction.message);
+    }
+    checkingDelays_ = false;
+}
+
+void CTerminalDialog::Search(int n) {
+    if (transfer_ == nullptr) {
+        return;
+    }
+    FileDialogRequest request;
+    request.filter = kTextAllFiles;
+    request.defaultExtension = kTextAnyExtension;
+    request.initialPath = settings_.filePaths[n];
+    if (const auto path = transfer_->prompt().chooseFile(request)) {
+        filePaths_[n]->setText(QFile::decodeName(path->c_str()));
+        readControls();
+    }
+}
+
+void CTerminalDialog::Upload(int n) {
+    if (transfer_ == nullptr) {
+        return;
+    }
+    readControls();
+    if (settings_.filePaths[n].empty()) {
+        return;
+    }
+    if (settings_.delayOn) {
+        checkDelays();
+    }
+    std::string refusal;
+    if (!transfer_->startUpload(settings_.filePaths[n], refusal)) {
+        if (!refusal.empty()) {
+            transfer_->prompt().message(refusal);
+        }
+        return;
+    }
+    auto* dialog = new CAbortDialog(*transfer_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    abort_ = dialog;
+    dialog->open();
+}
+
+void CTerminalDialog::OnDownload() {
+    if (transfer_ == nullptr) {
+        return;
+    }
+    if (transfer_->downloading()) {
+        transfer_->stopDownload();
+        return;
+    }
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = kTextAllFiles;
+    request.defaultExtension = kTextAnyExtension;
+    const auto path = transfer_->prompt().chooseFile(request);
+    if (!path) {
+        return;
+    }
+    std::string refusal;
+    if (!transfer_->startDownload(*path, refusal)) {
+        transfer_->prompt().message(refusal);
+    }
 }
 
 void CTerminalDialog::connectHandlers() {
@@ -281,6 +449,12 @@ void CTerminalDialog::fillControls() {
     delayBytes_->setText(fromCp1252(settings_.delayBytesText));
     delayMs_->setEnabled(settings_.delayOn);
     delayBytes_->setEnabled(settings_.delayOn);
+    linePause_->setText(QString::number(settings_.linePauseMs));
+    waitFor_->setText(fromCp1252(settings_.waitForText.substr(0, 1)));
+    waitTimeout_->setText(QString::number(settings_.waitTimeoutMs));
+    if (download_ != nullptr) {
+        download_->setText(transfer_->downloading() ? kTextDownloadEnd : kTextDownload);
+    }
 }
 
 void CTerminalDialog::readControls() {
@@ -292,6 +466,7 @@ void CTerminalDialog::readControls() {
         settings_.fkeyEnter[k] = keyEnter_[k]->isChecked();
     }
     settings_.fkeyHex = keysHex_->isChecked();
+    readTransferControls();
     normaliseKeyTexts();
 }
 
@@ -329,11 +504,17 @@ void CTerminalDialog::OpenTerminal() {
 
 void CTerminalDialog::CloseTerminal() {
     frame_.stop();
+    if (abort_ != nullptr) {
+        abort_->close();
+    }
     hide();
 }
 
 void CTerminalDialog::closeEvent(QCloseEvent* event) {
     frame_.stop();
+    if (abort_ != nullptr) {
+        abort_->close();
+    }
     event->accept();
     emit closedByUser();
 }

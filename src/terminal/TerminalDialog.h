@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <string>
 
+#include "terminal/AbortDialog.h"
 #include "terminal/TerminalSettings.h"
 
 class QButtonGroup;
@@ -17,6 +19,7 @@ class QRadioButton;
 
 namespace pv {
 
+class FileTransfer;
 class TerminalControl;
 class TerminalTextArea;
 struct TerminalKey;
@@ -36,7 +39,9 @@ class CTerminalDialog : public QDialog {
     static constexpr int kHelpContext = 108;
     static constexpr int kFrameMs = 40;
 
-    CTerminalDialog(TerminalControl& terminal, int templateId, QWidget* parent = nullptr);
+    // Without a transfer the raw up- and download group stays disabled.
+    CTerminalDialog(TerminalControl& terminal, int templateId, FileTransfer* transfer = nullptr,
+                    QWidget* parent = nullptr);
     ~CTerminalDialog() override;
 
     // Shows the window with its controls filled from the settings.
@@ -56,6 +61,12 @@ class CTerminalDialog : public QDialog {
     void Copy();
     // "Clear": the text area starts empty.
     void Clear();
+    // "Search", "Upload" of File n (0 to 4) and the download button.
+    void Search(int n);
+    void Upload(int n);
+    void OnDownload();
+    // The open abort dialog of an upload, or null.
+    CAbortDialog* abortDialog() const { return abort_; }
 
   signals:
     void helpRequested(int context);
@@ -75,6 +86,10 @@ class CTerminalDialog : public QDialog {
     // The common handler: all controls into the settings, function key texts normalised.
     void readControls();
     void normaliseKeyTexts();
+    void connectTransfer();
+    void readTransferControls();
+    // Corrects the delay fields, each correction with its message.
+    void checkDelays();
     bool onKey(const TerminalKey& key);
     void paste();
     void say(const std::string& text);
@@ -96,6 +111,13 @@ class CTerminalDialog : public QDialog {
     QCheckBox* delayOn_ = nullptr;
     QLineEdit* delayMs_ = nullptr;
     QLineEdit* delayBytes_ = nullptr;
+    QLineEdit* linePause_ = nullptr;
+    QLineEdit* waitFor_ = nullptr;
+    QLineEdit* waitTimeout_ = nullptr;
+    QPushButton* download_ = nullptr;
+    FileTransfer* transfer_ = nullptr;
+    QPointer<CAbortDialog> abort_;
+    bool checkingDelays_ = false;
     QTimer frame_;
     bool filling_ = false;
 };
