@@ -70,6 +70,24 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
     if (o.logFormat) {
         value("--log-format", logFormatName(*o.logFormat));
     }
+    if (!o.sendFile.empty()) {
+        value("--send", o.sendFile);
+    }
+    if (o.sendDelayMs && o.sendDelayBytes) {
+        value("--send-delay",
+              std::to_string(*o.sendDelayMs) + ":" + std::to_string(*o.sendDelayBytes));
+    }
+    if (o.sendLineDelayMs) {
+        value("--send-line-delay", std::to_string(*o.sendLineDelayMs));
+    }
+    if (!o.sendWaitFor.empty()) {
+        char text[8];
+        std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned char>(o.sendWaitFor[0]));
+        value("--send-wait-for", text);
+    }
+    if (!o.downloadFile.empty()) {
+        value("--download", o.downloadFile);
+    }
     return args;
 }
 

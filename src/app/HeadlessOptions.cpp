@@ -10,6 +10,8 @@
 #include <functional>
 #include <utility>
 
+#include "terminal/TransferRules.h"
+
 namespace pv {
 
 namespace {
@@ -40,6 +42,43 @@ std::string parseInt(const std::string& text, int low, int high, std::optional<i
     }
     out = value;
     return {};
+}
+
+// MS:BYTES with the limits and the first message of the delay fields' corrections.
+std::string parseSendDelay(const std::string& text, HeadlessOptions& o) {
+    const size_t colon = text.find(':');
+    const auto isNumber = [](std::string_view part) {
+        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (colon == std::string::npos || !isNumber(std::string_view(text).substr(0, colon)) ||
+        !isNumber(std::string_view(text).substr(colon + 1))) {
+        return std::string("expects MS:BYTES, two whole numbers");
+    }
+    std::string ms = text.substr(0, colon);
+    std::string bytes = text.substr(colon + 1);
+    const auto corrections = correctDelayFields(ms, bytes);
+    if (!corrections.empty()) {
+        return "expects MS from 1 to 5000 and BYTES from 1 to 1023: " + corrections.front().message;
+    }
+    o.sendDelayMs = static_cast<int>(decimalValue(ms));
+    o.sendDelayBytes = static_cast<int>(decimalValue(bytes));
+    return std::string();
+}
+
+std::string parseWaitFor(const std::string& text, HeadlessOptions& o) {
+    if (text.size() == 1) {
+        o.sendWaitFor = text;
+        return std::string();
+    }
+    unsigned value = 0;
+    if (text.size() == 4 && (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)) {
+        auto [end, ec] = std::from_chars(text.data() + 2, text.data() + 4, value, 16);
+        if (ec == std::errc() && end == text.data() + 4) {
+            o.sendWaitFor = std::string(1, static_cast<char>(value));
+            return std::string();
+        }
+    }
+    return std::string("expects one character or 0xNN");
 }
 
 const std::vector<Option>& optionTable() {
@@ -204,6 +243,38 @@ const std::vector<Option>& optionTable() {
                  }
              }
              return std::string("expects complex, hex or plain");
+         }},
+        {"--send", "FILE",
+         "side B is the terminal and uploads FILE once the sides run (\"sent N of M bytes\" on "
+         "stderr); the run ends after it unless --duration or --terminal keeps it",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.sendFile = v;
+             o.headless = true;
+             return std::string();
+         }},
+        {"--send-delay", "MS:BYTES",
+         "--send pauses MS ms (1 to 5000) after every BYTES bytes (1 to 1023)",
+         [](HeadlessOptions& o, const std::string& v) { return parseSendDelay(v, o); }},
+        {"--send-line-delay", "MS", "--send pauses MS ms after each line",
+         [](HeadlessOptions& o, const std::string& v) {
+             return parseInt(v, 0, kMaxLinePauseMs, o.sendLineDelayMs);
+         }},
+        {"--send-wait-for", "CHAR",
+         "--send waits after each line until side A sends CHAR (one character, or 0xNN), at "
+         "most the parameter file's time-out (default 2000 ms)",
+         [](HeadlessOptions& o, const std::string& v) { return parseWaitFor(v, o); }},
+        {"--download", "FILE",
+         "side B is the terminal and writes everything it shows to FILE (emptied first)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.downloadFile = v;
+             o.headless = true;
+             return std::string();
          }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {

@@ -40,6 +40,16 @@ struct HeadlessOptions {
     bool controlKeys = false;  // the terminal sends Tab, Esc, Ctrl+letter and cursor keys
     // The form of --log; none: the default (complex) one. Only with --log.
     std::optional<LogMode> logFormat;
+    // Raw file transfer; either makes side B the terminal side.
+    std::string sendFile;  // uploaded once the sides run
+    std::optional<int> sendDelayMs;
+    std::optional<int> sendDelayBytes;
+    std::optional<int> sendLineDelayMs;
+    std::string sendWaitFor;   // one byte, or empty
+    std::string downloadFile;  // everything the terminal shows goes here
+
+    // Side B is the terminal: on stdin and stdout, or for a file transfer.
+    bool terminalSide() const { return terminal || !sendFile.empty() || !downloadFile.empty(); }
 
     bool operator==(const HeadlessOptions&) const = default;
 };
@@ -64,5 +74,6 @@ constexpr int kExitSidesLost = kExitSideFailed;
 constexpr int kExitBadArguments = 2;
 constexpr int kExitLogFailed = 3;
 constexpr int kExitSaveFailed = 4;
+constexpr int kExitTransferFailed = 5;  // --send or --download could not start or did not end well
 
 }  // namespace pv

@@ -18,6 +18,7 @@
 #include "app/MonitorOutput.h"
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
+#include "terminal/FileTransfer.h"
 
 namespace pv {
 
@@ -57,7 +58,7 @@ constexpr const char* kTextOutputStopped =
 class ConsoleView : public MonitorView {
   public:
     ConsoleView(const HeadlessOptions& options)
-        : stamped_(options.monitorTimes != TimeViewOptions{}), terminal_(options.terminal) {
+        : stamped_(options.monitorTimes != TimeViewOptions{}), terminal_(options.terminalSide()) {
         if (options.monitor) {
             output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO, options.monitorTimes);
         }
@@ -70,7 +71,8 @@ class ConsoleView : public MonitorView {
     }
     void sideStateChanged(Side) override {}
     void outputStopped() override { prompt_.notice(kTextOutputStopped); }
-    // The console is the terminal: stdin and stdout, taken over once the sides run.
+    // The console is the terminal (stdin and stdout, taken over once the sides run), or the
+    // terminal serves a file transfer.
     bool openTerminalWindow() override { return terminal_; }
 
   private:
@@ -159,7 +161,8 @@ constexpr const char* kTextWaitingForClient =
 
 // Side B, or the terminal in its place.
 bool startSideB(LineMonitor& monitor, const HeadlessOptions& options) {
-    return options.terminal ? monitor.sides().StartTerminal() : monitor.sides().StartSide(Side::B);
+    return options.terminalSide() ? monitor.sides().StartTerminal()
+                                  : monitor.sides().StartSide(Side::B);
 }
 
 // With side A as the link's server, side B could only start once a client is there (the
@@ -185,14 +188,14 @@ void startSideBOnClient(LineMonitor& monitor, const HeadlessOptions& options, Pr
 
 bool waitsForClient(LineMonitor& monitor, const HeadlessOptions& options) {
     SideControl& sides = monitor.sides();
-    return !options.terminal && !sides.settings(Side::B).network && sides.side(Side::A).isNetwork &&
+    return !options.terminalSide() && !sides.settings(Side::B).network && sides.side(Side::A).isNetwork &&
            sides.link().isServer() && !sides.link().IsConnected();
 }
 
 bool startSides(LineMonitor& monitor, const HeadlessOptions& options, Prompt& prompt,
                 bool& failedLater) {
     const bool startA = options.demo || options.startA;
-    const bool startB = options.demo || options.startB || options.terminal;
+    const bool startB = options.demo || options.startB || options.terminalSide();
     if (startA && !monitor.sides().StartSide(Side::A)) {
         return false;
     }
@@ -212,6 +215,53 @@ bool startLog(LineMonitor& monitor, const HeadlessOptions& options) {
     LogSettings form;
     form.mode = options.logFormat.value_or(LogMode::Complex);
     return monitor.logging().StartLogging(options.logFile, form);
+}
+
+// The command line's pacing of --send, over what the parameter file says.
+void configureTransfer(TerminalSettings& settings, const HeadlessOptions& options) {
+    if (options.sendDelayMs && options.sendDelayBytes) {
+        settings.delayOn = true;
+        settings.delayMsText = std::to_string(*options.sendDelayMs);
+        settings.delayBytesText = std::to_string(*options.sendDelayBytes);
+    }
+    if (options.sendLineDelayMs) {
+        settings.linePauseMs = *options.sendLineDelayMs;
+    }
+    if (!options.sendWaitFor.empty()) {
+        settings.waitForText = options.sendWaitFor;
+    }
+}
+
+// --download and --send once the sides run; false (and said why) when either cannot start.
+// The upload's end says how it went and, unless something else keeps the run, ends it.
+bool startTransfer(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options,
+                   bool& failed) {
+    FileTransfer& transfer = monitor.transfer();
+    std::string refusal;
+    if (!options.downloadFile.empty() && !transfer.startDownload(options.downloadFile, refusal)) {
+        prompt.message(refusal + " ('" + options.downloadFile + "')", {}, PromptButtons::Ok,
+                       PromptIcon::Error);
+        return false;
+    }
+    if (options.sendFile.empty()) {
+        return true;
+    }
+    const bool keepRunning = options.durationSeconds > 0 || options.terminal;
+    QObject::connect(&transfer, &FileTransfer::uploadEnded, qApp,
+                     [&transfer, &failed, keepRunning] {
+                         failed = transfer.state() == FileTransfer::State::Failed;
+                         std::fprintf(stderr, "%s\n", transfer.progressText().c_str());
+                         std::fflush(stderr);
+                         if (!keepRunning) {
+                             QCoreApplication::quit();
+                         }
+                     });
+    if (!transfer.startUpload(options.sendFile, refusal)) {
+        prompt.message(refusal + " ('" + options.sendFile + "')", {}, PromptButtons::Ok,
+                       PromptIcon::Error);
+        return false;
+    }
+    return true;
 }
 
 // The closing steps of the main window: what eXchange holds back goes out and into the log,
@@ -254,6 +304,7 @@ int runHeadless(const HeadlessOptions& options) {
     if (options.controlKeys) {
         monitor.terminalSettings().sendControlKeys = true;
     }
+    configureTransfer(monitor.terminalSettings(), options);
     const bool anySide = options.demo || options.startA || options.startB;
     if (!anySide) {
         return closeDown(monitor, view.prompt(), options) ? kExitOk : kExitSaveFailed;
@@ -282,6 +333,11 @@ int runHeadless(const HeadlessOptions& options) {
         console = std::make_unique<ConsoleTerminal>(monitor.terminal(), view.prompt());
         console->start();
     }
+    bool transferFailed = false;
+    if (!startTransfer(monitor, view.prompt(), options, transferFailed)) {
+        closeDown(monitor, view.prompt(), options);
+        return kExitTransferFailed;
+    }
     if (options.durationSeconds > 0) {
         QTimer::singleShot(static_cast<int>(std::lround(options.durationSeconds * 1000)), qApp,
                            [] { QCoreApplication::quit(); });
@@ -295,7 +351,10 @@ int runHeadless(const HeadlessOptions& options) {
     if (monitor.logging().loggingFailed()) {
         return kExitLogFailed;
     }
-    return allLost || lateStartFailed ? kExitSideFailed : kExitOk;
+    if (allLost || lateStartFailed) {
+        return kExitSideFailed;
+    }
+    return transferFailed ? kExitTransferFailed : kExitOk;
 }
 
 }  // namespace pv

@@ -123,4 +123,47 @@ TEST(HeadlessOptions, UsageListsEveryOption) {
     }
 }
 
+TEST(HeadlessOptions, FileTransferOptions) {
+    const ParsedOptions parsed =
+        parseHeadlessOptions({"--send", "up.bin", "--send-delay=10:512", "--send-line-delay", "50",
+                              "--send-wait-for", "0x3E", "--download", "down.txt"});
+    ASSERT_EQ(parsed.error, "");
+    const HeadlessOptions& o = parsed.options;
+    EXPECT_TRUE(o.headless && o.terminalSide() && !o.terminal);
+    EXPECT_EQ(o.sendFile, "up.bin");
+    EXPECT_EQ(o.sendDelayMs, 10);
+    EXPECT_EQ(o.sendDelayBytes, 512);
+    EXPECT_EQ(o.sendLineDelayMs, 50);
+    EXPECT_EQ(o.sendWaitFor, ">");
+    EXPECT_EQ(o.downloadFile, "down.txt");
+    EXPECT_EQ(parseHeadlessOptions({"--send-wait-for", ">"}).options.sendWaitFor, ">");
+
+    const std::pair<std::vector<std::string>, std::string> wrong[] = {
+        {{"--send="}, "--send needs a file name"},
+        {{"--download="}, "--download needs a file name"},
+        {{"--send-delay", "10"}, "--send-delay expects MS:BYTES, two whole numbers"},
+        {{"--send-delay", "10:-1"}, "--send-delay expects MS:BYTES, two whole numbers"},
+        {{"--send-delay", "10:2000"},
+         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Max. number of Bytes "
+         "for Delay Raw File Upload = 1023!"},
+        {{"--send-delay", "0:0"},
+         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Min. number of Bytes "
+         "for Delay Raw File Upload = 1!"},
+        {{"--send-delay", "6000:1"},
+         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Max. Delay Raw File "
+         "Upload = 5000 ms!"},
+        {{"--send-line-delay", "5001"}, "--send-line-delay expects a whole number from 0 to 5000"},
+        {{"--send-wait-for", "ab"}, "--send-wait-for expects one character or 0xNN"},
+        {{"--send-wait-for", "0xZZ"}, "--send-wait-for expects one character or 0xNN"},
+    };
+    for (const auto& [args, error] : wrong) {
+        EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
+    }
+    const std::string usage = headlessUsage();
+    for (const char* name : {"--send FILE", "--send-delay MS:BYTES", "--send-line-delay MS",
+                             "--send-wait-for CHAR", "--download FILE"}) {
+        EXPECT_NE(usage.find(name), std::string::npos) << name;
+    }
+}
+
 }  // namespace
