@@ -21,6 +21,7 @@
 #include "base/Cp1252.h"
 #include "base/DialogKit.h"
 #include "base/FileNeu.h"
+#include "base/Prompt.h"
 #include "datapath/TextPane.h"
 #include "terminal/AbortDialog.h"
 #include "terminal/FileTransfer.h"

@@ -13,20 +13,20 @@ using namespace pv;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int exitCode = -1;
     std::string errors;
     std::vector<uint8_t> atA;
 };
 
 // Runs the program with side A on a pseudo-terminal whose far end is read as fast as it comes.
-Run runWithSideA(PtyPair& farA, const QStringList& args, size_t expectBytes) {
+Outcome runWithSideA(PtyPair& farA, const QStringList& args, size_t expectBytes) {
     QTemporaryDir dir;
     QProcess process;
     process.start(PV_EXECUTABLE, QStringList{"--device-a", QString::fromStdString(farA.path()),
                                              "--params", dir.filePath("none.dat")} +
                                      args);
-    Run run;
+    Outcome run;
     if (!process.waitForStarted(5000)) {
         return run;
     }
@@ -81,7 +81,7 @@ TEST(HeadlessSend, AFileGoesToSideAByteForByteAndTheRunEnds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString());
         PtyPair farA;
-        const Run run = runWithSideA(farA, c.args, c.expected.size() + 1);
+        const Outcome run = runWithSideA(farA, c.args, c.expected.size() + 1);
         EXPECT_EQ(run.exitCode, c.exitCode);
         EXPECT_NE(run.errors.find(c.errors), std::string::npos) << run.errors;
         EXPECT_EQ(run.atA.size(), c.expected.size());
