@@ -27,7 +27,12 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
       transfer_(terminal_, view.prompt(),
                 {[this] { return uploadRefusal(); },
                  [this](const uint8_t* data, int count) { receive_.receiveB(data, count); },
-                 [this] { return receive_.backlog(Side::A); }}),
+                 [this] { return receive_.backlog(Side::A); },
+                 [this](bool on) {
+                     for (Channel* channel : sides_.side(Side::A).channels) {
+                         channel->holdOutput(on);
+                     }
+                 }}),
       parameters_(*this, {sides_.settings(Side::A), sides_.settings(Side::B), exchange_.settings(),
                           logging_.storedSettings(), sides_.networkSettings(), triggers_.trigger(),
                           terminalSettings_, display_.formatter(), sides_.side(Side::A).localEcho,

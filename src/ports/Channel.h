@@ -35,6 +35,10 @@ class Channel : public QObject {
     virtual size_t backlog() const = 0;
     // Takes up to capacity received bytes; never waits, 0 when there are none.
     virtual int read(uint8_t* buffer, int capacity) = 0;
+    // While held, what is sent waits and leaves together when released: a run of small blocks
+    // (a file upload) then costs one write, not one per block. Channels that write at once
+    // anyway ignore it.
+    virtual void holdOutput(bool /*on*/) {}
 
     // While paused, the channel announces nothing and the bytes wait where they are (in the
     // kernel or at the peer).

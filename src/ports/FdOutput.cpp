@@ -48,6 +48,7 @@ void FdOutput::attach(int fd) {
 size_t FdOutput::detach() {
     notifier_.reset();
     fd_ = -1;
+    held_ = false;
     return clear();
 }
 
@@ -67,7 +68,7 @@ size_t FdOutput::send(const uint8_t* data, size_t count) {
     }
     size_t written = 0;
     // Straight to the descriptor while nothing waits before these bytes.
-    if (queue_.empty()) {
+    if (queue_.empty() && !held_) {
         const ssize_t n = writeSome(fd_, data, count);
         if (n < 0) {
             error_ = errno;
@@ -76,7 +77,7 @@ size_t FdOutput::send(const uint8_t* data, size_t count) {
         written = static_cast<size_t>(n);
     }
     const size_t queued = queue_.push(data + written, count - written);
-    if (!queue_.empty()) {
+    if (!queue_.empty() && !held_) {
         notifier_->setEnabled(true);
     }
     return count - written - queued;
@@ -95,6 +96,13 @@ bool FdOutput::writeQueued() {
         }
     }
     return true;
+}
+
+void FdOutput::hold(bool on) {
+    held_ = on;
+    if (!on && !queue_.empty() && notifier_ && !notifier_->isEnabled()) {
+        drain();
+    }
 }
 
 void FdOutput::drain() {

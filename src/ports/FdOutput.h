@@ -32,6 +32,9 @@ class FdOutput {
     // Drops what waits and forgets a failure; returns how many bytes that was.
     size_t clear();
     size_t backlog() const { return queue_.size(); }
+    // While held, sent bytes only queue; released, they leave together, so many small blocks
+    // cost one write instead of one each.
+    void hold(bool on);
     // errno of the write that failed, 0 while writes work.
     int error() const { return error_; }
 
@@ -44,6 +47,7 @@ class FdOutput {
     std::function<void()> shrank_;
     int fd_ = -1;
     int error_ = 0;
+    bool held_ = false;
     OutputQueue queue_;
     std::unique_ptr<QSocketNotifier> notifier_;
 };

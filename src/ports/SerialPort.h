@@ -89,6 +89,7 @@ class SerialPort : public pv::Channel {
     // While the port is closed (its device lost), what is sent is dropped and counted.
     void send(const uint8_t* data, int count) override;
     size_t backlog() const override { return out_.backlog(); }
+    void holdOutput(bool on) override { out_.hold(on); }
     int read(uint8_t* buffer, int capacity) override;
 
   protected:

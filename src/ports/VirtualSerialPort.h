@@ -62,6 +62,7 @@ class CVirtualSerialPort : public pv::Channel {
 
     void send(const uint8_t* data, int count) override { WriteBytes(data, count); }
     size_t backlog() const override { return out_.backlog(); }
+    void holdOutput(bool on) override { out_.hold(on); }
     int read(uint8_t* buffer, int capacity) override { return ReadBytes(buffer, capacity); }
 
   signals:

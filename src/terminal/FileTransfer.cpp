@@ -33,6 +33,7 @@ constexpr const char* kTextDownloadFailed =
 
 // A read buffer of many blocks, so the file is not read once per block.
 constexpr size_t kReadBytes = 64 * 1024;
+constexpr int kBlocksPerClockRead = 32;
 
 std::string shownByte(int byte) {
     if (byte >= 0x20 && byte < 0x7F) {
@@ -161,6 +162,20 @@ void FileTransfer::step() {
     }
     QElapsedTimer slice;
     slice.start();
+    // Without pauses, the blocks go through the chain one by one but leave side A together.
+    const bool batched = !pacing_.paced && !pacing_.byLines() && link_.hold;
+    const auto hold = [this, batched](bool on) {
+        if (batched) {
+            link_.hold(on);
+        }
+    };
+    struct Release {
+        std::function<void(bool)> hold;
+        ~Release() { hold(false); }
+    } release{hold};
+    hold(true);
+    size_t batch = 0;
+    int blocks = 0;
     while (link_.backlog() <= kRoomBytes) {
         if (bufferPos_ == bufferEnd_ && !fill()) {
             return;
@@ -183,7 +198,14 @@ void FileTransfer::step() {
         if (!uploading()) {
             return;  // the chain stopped a side
         }
-        if (afterBlock(block[length - 1] == '\n') || slice.elapsed() >= kSliceMs) {
+        if ((batch += length) >= kBatchBytes) {
+            hold(false);
+            hold(true);
+            batch = 0;
+        }
+        // The clock is read every few blocks only; a block takes microseconds.
+        if (afterBlock(block[length - 1] == '\n') ||
+            ((++blocks % kBlocksPerClockRead) == 0 && slice.elapsed() >= kSliceMs)) {
             if (!next_.isActive() && !waitingForChar_) {
                 schedule(0);
             }

@@ -33,6 +33,8 @@ class FileTransfer : public QObject {
         std::function<void(const uint8_t*, int)> send;
         // Bytes that wait toward side A.
         std::function<size_t()> backlog;
+        // Holds side A's output while a batch of blocks goes in (Channel::holdOutput).
+        std::function<void(bool)> hold;
     };
     enum class State { Idle, Sending, Draining, Finished, Aborted, Failed };
 
@@ -40,6 +42,8 @@ class FileTransfer : public QObject {
     static constexpr size_t kRoomBytes = 64 * 1024;
     // An unpaced upload gives the event loop back after this long.
     static constexpr int kSliceMs = 10;
+    // Unpaced blocks reach side A's device in writes of this size.
+    static constexpr size_t kBatchBytes = 32 * 1024;
     // How often a running upload looks whether side A still takes it.
     static constexpr int kWatchMs = 100;
 

@@ -50,7 +50,8 @@ class TransferWindow : public ::testing::Test {
                                blocks.emplace_back(reinterpret_cast<const char*>(data),
                                                    static_cast<size_t>(count));
                            },
-                           [] { return size_t{0}; }}};
+                           [] { return size_t{0}; },
+                           {}}};
     CTerminalDialog dialog{terminal, CTerminalDialog::kLargeTemplate, &transfer};
 };
 
