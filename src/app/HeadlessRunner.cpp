@@ -188,8 +188,8 @@ void startSideBOnClient(LineMonitor& monitor, const HeadlessOptions& options, Pr
 
 bool waitsForClient(LineMonitor& monitor, const HeadlessOptions& options) {
     SideControl& sides = monitor.sides();
-    return !options.terminalSide() && !sides.settings(Side::B).network && sides.side(Side::A).isNetwork &&
-           sides.link().isServer() && !sides.link().IsConnected();
+    return !options.terminalSide() && !sides.settings(Side::B).network &&
+           sides.side(Side::A).isNetwork && sides.link().isServer() && !sides.link().IsConnected();
 }
 
 bool startSides(LineMonitor& monitor, const HeadlessOptions& options, Prompt& prompt,
