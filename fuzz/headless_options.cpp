@@ -88,6 +88,12 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
     if (!o.downloadFile.empty()) {
         value("--download", o.downloadFile);
     }
+    if (!o.rfc2217A.empty()) {
+        value("--rfc2217-a", o.rfc2217A);
+    }
+    if (!o.rfc2217B.empty()) {
+        value("--rfc2217-b", o.rfc2217B);
+    }
     return args;
 }
 

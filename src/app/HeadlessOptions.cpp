@@ -10,6 +10,7 @@
 #include <functional>
 #include <utility>
 
+#include "ports/Rfc2217Address.h"
 #include "terminal/TransferRules.h"
 
 namespace pv {
@@ -81,6 +82,24 @@ std::string parseWaitFor(const std::string& text, HeadlessOptions& o) {
     return std::string("expects one character or 0xNN");
 }
 
+std::string parseDevice(const std::string& text, std::string& out) {
+    std::string error;
+    if (isRfc2217Device(text) && !parseRfc2217Device(text, error)) {
+        return "expects rfc2217://HOST:PORT: " + error;
+    }
+    out = text;
+    return {};
+}
+
+std::string parseListen(const std::string& text, std::string& out) {
+    std::string error;
+    if (!parseRfc2217Listen(text, error)) {
+        return "expects [ADDRESS:]PORT: " + error;
+    }
+    out = text;
+    return {};
+}
+
 const std::vector<Option>& optionTable() {
     static const std::vector<Option> table = {
         {"--headless", nullptr, "run without a window; messages go to stderr",
@@ -106,16 +125,12 @@ const std::vector<Option>& optionTable() {
              o.save = true;
              return std::string();
          }},
-        {"--device-a", "PATH", "serial device of Comport A (instead of the file's side A)",
-         [](HeadlessOptions& o, const std::string& v) {
-             o.deviceA = v;
-             return std::string();
-         }},
+        {"--device-a", "PATH",
+         "serial device of Comport A (instead of the file's side A); rfc2217://HOST:PORT is a "
+         "port on another machine",
+         [](HeadlessOptions& o, const std::string& v) { return parseDevice(v, o.deviceA); }},
         {"--device-b", "PATH", "serial device of Comport B (instead of the file's side B)",
-         [](HeadlessOptions& o, const std::string& v) {
-             o.deviceB = v;
-             return std::string();
-         }},
+         [](HeadlessOptions& o, const std::string& v) { return parseDevice(v, o.deviceB); }},
         {"--baud", "N", "baud rate of both sides (default: the file's)",
          [](HeadlessOptions& o, const std::string& v) {
              return parseInt(v, 1, 100000000, o.baud);
@@ -286,6 +301,12 @@ const std::vector<Option>& optionTable() {
              o.version = true;
              return std::string();
          }},
+        {"--rfc2217-a", "[ADDR:]PORT",
+         "offer Comport A to the network as an RFC 2217 port (instead of its device); the "
+         "address defaults to 127.0.0.1, a wider one is your choice",
+         [](HeadlessOptions& o, const std::string& v) { return parseListen(v, o.rfc2217A); }},
+        {"--rfc2217-b", "[ADDR:]PORT", "offer Comport B as an RFC 2217 port",
+         [](HeadlessOptions& o, const std::string& v) { return parseListen(v, o.rfc2217B); }},
     };
     return table;
 }

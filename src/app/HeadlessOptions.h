@@ -50,6 +50,9 @@ struct HeadlessOptions {
 
     // Side B is the terminal: on stdin and stdout, or for a file transfer.
     bool terminalSide() const { return terminal || !sendFile.empty() || !downloadFile.empty(); }
+    // "[ADDRESS:]PORT": the side is offered as an RFC 2217 port there instead of its device.
+    std::string rfc2217A;
+    std::string rfc2217B;
 
     bool operator==(const HeadlessOptions&) const = default;
 };

@@ -83,12 +83,15 @@ class ConsoleView : public MonitorView {
 };
 
 // The command line's changes to a side the parameter file set up.
-void overrideSide(PortSettings& settings, const HeadlessOptions& options,
-                  const std::string& device) {
-    if (!device.empty()) {
-        settings.serial = true;
+void overrideSide(PortSettings& settings, const HeadlessOptions& options, const std::string& device,
+                  const std::string& rfc2217Listen) {
+    if (!device.empty() || !rfc2217Listen.empty()) {
+        settings.serial = rfc2217Listen.empty();
         settings.network = false;
         settings.isVirtual = false;
+        settings.rfc2217Listen = rfc2217Listen;
+    }
+    if (!device.empty()) {
         settings.devicePath = device;
     }
     if (options.baud) {
@@ -113,6 +116,7 @@ void setVirtual(PortSettings& settings, int number) {
     settings.serial = false;
     settings.network = false;
     settings.isVirtual = true;
+    settings.rfc2217Listen.clear();
     settings.portNumber = number;
 }
 
@@ -144,8 +148,8 @@ void loadParameters(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions&
 void configureSides(LineMonitor& monitor, const HeadlessOptions& options) {
     PortSettings a = monitor.sides().settings(Side::A);
     PortSettings b = monitor.sides().settings(Side::B);
-    overrideSide(a, options, options.deviceA);
-    overrideSide(b, options, options.deviceB);
+    overrideSide(a, options, options.deviceA, options.rfc2217A);
+    overrideSide(b, options, options.deviceB, options.rfc2217B);
     // Without a window nobody would notice a side that waits: only asked for, it does.
     a.reopen = b.reopen = options.reopen;
     if (options.demo) {

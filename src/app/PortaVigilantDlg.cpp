@@ -406,6 +406,11 @@ void CPortaVigilantDlg::showBaudControls(Side side, const BaudControls& baud) {
     }
 }
 
+void CPortaVigilantDlg::showSettings(Side side) {
+    boxes_[index(side)]->write(monitor_->sides().settings(side),
+                               monitor_->sides().baudControls(side));
+}
+
 void CPortaVigilantDlg::showLineErrors(Side side, const std::string& text) {
     QLabel* label = lineErrors_[index(side)];
     label->setText(QString::asprintf("Comport %c: ", sideLetter(side)) +

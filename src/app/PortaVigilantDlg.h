@@ -60,6 +60,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void showBaudControls(Side side, const BaudControls& baud) override;
     void setLineBox(Side side, ModemLine line, bool on) override;
     void showLineErrors(Side side, const std::string& text) override;
+    void showSettings(Side side) override;
     bool openTerminalWindow() override;
     void closeTerminalWindow() override;
     void showRate(const RateDisplay::Tick& tick) override;

@@ -21,6 +21,9 @@ struct PortSettings {
     bool reopen = true;
     // The device this side opens; empty means /dev/ttyS{portNumber-1}.
     std::string devicePath;
+    // Not empty: the side is offered to the network as an RFC 2217 port on "[ADDRESS:]PORT"
+    // instead of opening a device.
+    std::string rfc2217Listen;
 
     std::string device() const;
     const char* parityLetter() const;

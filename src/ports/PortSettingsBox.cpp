@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 
 #include "base/TextFormat.h"
+#include "ports/Rfc2217Address.h"
 #include "ports/SerialDeviceList.h"
 
 namespace pv {
@@ -50,7 +51,9 @@ PortSettingsBox::PortSettingsBox(Side side, SideControl& sides, QWidget* parent)
     portList_ = new QComboBox(this);
     portList_->setEditable(true);
     portList_->setInsertPolicy(QComboBox::NoInsert);
-    portList_->setToolTip("A detected device, a COM number (COMn: is /dev/ttyS{n-1}) or a path");
+    portList_->setToolTip(
+        "A detected device, a COM number (COMn: is /dev/ttyS{n-1}), a path, or "
+        "rfc2217://host:port for a port on another machine");
     for (int n = 1; n <= kPortCount; ++n) {
         portList_->addItem(QString::asprintf("COM%d:", n), QString());
     }
@@ -175,6 +178,8 @@ void PortSettingsBox::readInto(PortSettings& settings, BaudControls& baud) const
     int number = 0;
     if (!path.isEmpty()) {
         settings.devicePath = path.toStdString();
+    } else if (isRfc2217Device(text.toStdString())) {
+        settings.devicePath = text.toStdString();
     } else if (text.startsWith('/')) {
         settings.devicePath = stableDeviceName(text.toStdString());
     } else if (std::sscanf(text.toLatin1().constData(), "COM%d", &number) == 1 && number >= 1 &&

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/Side.h"
+#include "ports/Rfc2217Channel.h"
+#include "ports/Rfc2217ServerChannel.h"
 #include "ports/SerialPort.h"
 #include "ports/VirtualSerialPort.h"
 
@@ -23,10 +25,14 @@ struct PortSide {
     bool isSerial = false;
     bool isNetwork = false;
     bool isVirtual = false;
-    bool isTerminal = false;  // side B only
+    bool isTerminal = false;       // side B only
+    bool isRemote = false;         // its device is a serial port on another machine (rfc2217://)
+    bool isRfc2217Server = false;  // offered to the network as a serial port
     bool localEcho = false;
     SerialPort port;
     std::unique_ptr<CVirtualSerialPort> virtualPort;
+    std::unique_ptr<Rfc2217Channel> remotePort;
+    std::unique_ptr<Rfc2217ServerChannel> rfc2217Server;
     std::vector<pv::Channel*> channels;
     std::array<uint8_t, kCaptureSize> captureBuffer{};
     int captureCount = 0;

@@ -62,9 +62,9 @@ void Rfc2217Client::checkTimeouts(int64_t nowMs) {
         if (p.outstanding > 0 && nowMs - p.since >= timeoutMs_) {
             p.outstanding = 0;
             p.silenceReported = true;
-            emit({.kind = Kind::NoAnswer,
-                  .setting = static_cast<Rfc2217Setting>(i),
-                  .requested = p.requested});
+            report({.kind = Kind::NoAnswer,
+                    .setting = static_cast<Rfc2217Setting>(i),
+                    .requested = p.requested});
         }
     }
 }
@@ -174,10 +174,10 @@ void Rfc2217Client::answered(Rfc2217Setting setting, uint32_t value) {
         p.since = now_;  // the answer to an earlier request; the latest one decides
         return;
     }
-    emit({.kind = value == p.requested ? Kind::Applied : Kind::Differs,
-          .setting = setting,
-          .requested = p.requested,
-          .answered = value});
+    report({.kind = value == p.requested ? Kind::Applied : Kind::Differs,
+            .setting = setting,
+            .requested = p.requested,
+            .answered = value});
 }
 
 void Rfc2217Client::telnetData(const uint8_t* data, size_t length) {
@@ -212,7 +212,7 @@ void Rfc2217Client::handle(const Message& m) {
     switch (m.command) {
         case Command::Signature:
             if (m.hasValue) {
-                emit({.kind = Kind::Signature, .text = m.text});
+                report({.kind = Kind::Signature, .text = m.text});
             }
             break;
         case Command::SetBaudRate:
@@ -231,15 +231,15 @@ void Rfc2217Client::handle(const Message& m) {
             controlAnswered(static_cast<uint8_t>(m.value));
             break;
         case Command::NotifyLineState:
-            emit({.kind = Kind::LineState, .bits = static_cast<uint8_t>(m.value)});
+            report({.kind = Kind::LineState, .bits = static_cast<uint8_t>(m.value)});
             break;
         case Command::NotifyModemState:
-            emit({.kind = Kind::ModemState, .bits = static_cast<uint8_t>(m.value)});
+            report({.kind = Kind::ModemState, .bits = static_cast<uint8_t>(m.value)});
             break;
         case Command::FlowControlSuspend:
         case Command::FlowControlResume:
             suspended_ = m.command == Command::FlowControlSuspend;
-            emit({.kind = suspended_ ? Kind::FlowSuspend : Kind::FlowResume});
+            report({.kind = suspended_ ? Kind::FlowSuspend : Kind::FlowResume});
             break;
         case Command::PurgeData:
             answered(Rfc2217Setting::Purge, m.value);
@@ -278,16 +278,16 @@ void Rfc2217Client::telnetEvent(const TelnetEvent& event) {
         case TelnetEvent::Kind::OptionEnabled:
             if (comPort && event.side == TelnetSide::Local) {
                 pending(Rfc2217Setting::ComPort).outstanding = 0;
-                emit({.kind = Kind::ComPortAgreed});
+                report({.kind = Kind::ComPortAgreed});
                 sendAll(now_);
             }
             break;
         case TelnetEvent::Kind::OptionDisabled:
             if (comPort && event.side == TelnetSide::Local) {
                 pending(Rfc2217Setting::ComPort).outstanding = 0;
-                emit({.kind = Kind::ComPortRefused});
+                report({.kind = Kind::ComPortRefused});
             } else if (event.option == telnet::kOptionBinary) {
-                emit({.kind = Kind::BinaryRefused, .side = event.side});
+                report({.kind = Kind::BinaryRefused, .side = event.side});
             }
             break;
         default:
@@ -300,7 +300,7 @@ void Rfc2217Client::telnetEvent(const TelnetEvent& event) {
 }
 
 void Rfc2217Client::protocolError(std::string_view text) {
-    emit({.kind = Kind::ProtocolError, .text = text});
+    report({.kind = Kind::ProtocolError, .text = text});
 }
 
 }  // namespace pv

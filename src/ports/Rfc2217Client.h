@@ -125,7 +125,7 @@ class Rfc2217Client final : private TelnetHandler {
     void answered(Rfc2217Setting setting, uint32_t value);
     void handle(const rfc2217::Message& message);
     void controlAnswered(uint8_t value);
-    void emit(Rfc2217ClientEvent event) { listener_.rfc2217Event(event); }
+    void report(Rfc2217ClientEvent event) { listener_.rfc2217Event(event); }
     void protocolError(std::string_view text);
     Pending& pending(Rfc2217Setting setting) { return pending_[static_cast<size_t>(setting)]; }
 

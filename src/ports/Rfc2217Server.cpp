@@ -49,7 +49,7 @@ void Rfc2217Server::comPortAgreed() {
         return;
     }
     clientSpeaksComPort_ = true;
-    emit({.kind = Kind::ComPortAgreed});
+    report({.kind = Kind::ComPortAgreed});
     // Clients read CTS and the other lines from the first notification on.
     notifyModemState(true);
 }
@@ -88,9 +88,9 @@ void Rfc2217Server::telnetSubnegotiation(uint8_t option, const uint8_t* payload,
         comPortAgreed();
     }
     if (!decoded.message) {
-        emit({.kind = Kind::ProtocolError, .text = decoded.error});
+        report({.kind = Kind::ProtocolError, .text = decoded.error});
     } else if (decoded.message->fromServer) {
-        emit({.kind = Kind::ProtocolError, .text = kErrorServerCommand});
+        report({.kind = Kind::ProtocolError, .text = kErrorServerCommand});
     } else {
         handle(*decoded.message);
     }
@@ -101,9 +101,9 @@ void Rfc2217Server::telnetEvent(const TelnetEvent& event) {
     if (event.kind == TelnetEvent::Kind::OptionEnabled && comPort) {
         comPortAgreed();
     } else if (event.kind == TelnetEvent::Kind::OptionDisabled && comPort) {
-        emit({.kind = Kind::ComPortRefused});
+        report({.kind = Kind::ComPortRefused});
     } else if (const char* problem = problemText(event.kind)) {
-        emit({.kind = Kind::ProtocolError, .text = problem});
+        report({.kind = Kind::ProtocolError, .text = problem});
     }
 }
 
@@ -111,7 +111,7 @@ void Rfc2217Server::handle(const Message& m) {
     switch (m.command) {
         case Command::Signature:
             if (m.hasValue) {
-                emit({.kind = Kind::Signature, .command = m.command, .text = m.text});
+                report({.kind = Kind::Signature, .command = m.command, .text = m.text});
             } else {
                 send(session_, Message{Command::Signature, true, 0, true, signature_});
             }
@@ -134,7 +134,8 @@ void Rfc2217Server::handle(const Message& m) {
         case Command::FlowControlSuspend:
         case Command::FlowControlResume:
             suspended_ = m.command == Command::FlowControlSuspend;
-            emit({.kind = suspended_ ? Kind::FlowSuspend : Kind::FlowResume, .command = m.command});
+            report(
+                {.kind = suspended_ ? Kind::FlowSuspend : Kind::FlowResume, .command = m.command});
             break;
         case Command::SetLineStateMask:
             lineMask_ = static_cast<uint8_t>(m.value);
@@ -147,10 +148,10 @@ void Rfc2217Server::handle(const Message& m) {
         case Command::PurgeData:
             if (m.value >= static_cast<uint32_t>(Purge::Receive) &&
                 m.value <= static_cast<uint32_t>(Purge::Both)) {
-                emit({.kind = Kind::Purge, .command = m.command, .value = m.value});
+                report({.kind = Kind::Purge, .command = m.command, .value = m.value});
                 answer(m.command, m.value);
             } else {
-                emit({.kind = Kind::InvalidRequest, .command = m.command, .value = m.value});
+                report({.kind = Kind::InvalidRequest, .command = m.command, .value = m.value});
             }
             break;
     }
@@ -185,13 +186,13 @@ void Rfc2217Server::setLine(const Message& m) {
             break;
     }
     if (!valid) {
-        emit({.kind = Kind::InvalidRequest, .command = m.command, .value = m.value});
+        report({.kind = Kind::InvalidRequest, .command = m.command, .value = m.value});
     } else if (!query) {
-        emit({.kind = Kind::LineSettings,
-              .command = m.command,
-              .value = now,
-              .changed = !(before == line),
-              .line = line});
+        report({.kind = Kind::LineSettings,
+                .command = m.command,
+                .value = now,
+                .changed = !(before == line),
+                .line = line});
     }
     answer(m.command, now);
 }
@@ -202,10 +203,10 @@ void Rfc2217Server::setControl(uint8_t value) {
     switch (group) {
         case Group::Flow:
             if (value != kReqFlow) {
-                emit({.kind = Kind::Flow,
-                      .command = Command::SetControl,
-                      .value = value,
-                      .changed = state_.flow != value});
+                report({.kind = Kind::Flow,
+                        .command = Command::SetControl,
+                        .value = value,
+                        .changed = state_.flow != value});
                 state_.flow = value;
             }
             answer(Command::SetControl, state_.flow);
@@ -233,7 +234,7 @@ void Rfc2217Server::setControl(uint8_t value) {
             answer(Command::SetControl, state_.inboundFlow);
             break;
         case Group::Invalid:
-            emit({.kind = Kind::InvalidRequest, .command = Command::SetControl, .value = value});
+            report({.kind = Kind::InvalidRequest, .command = Command::SetControl, .value = value});
             break;
     }
 }
@@ -241,11 +242,11 @@ void Rfc2217Server::setControl(uint8_t value) {
 void Rfc2217Server::switchLine(Kind kind, bool& line, bool on) {
     const bool changed = line != on;
     line = on;
-    emit({.kind = kind,
-          .command = Command::SetControl,
-          .value = on ? 1u : 0u,
-          .on = on,
-          .changed = changed});
+    report({.kind = kind,
+            .command = Command::SetControl,
+            .value = on ? 1u : 0u,
+            .on = on,
+            .changed = changed});
 }
 
 }  // namespace pv

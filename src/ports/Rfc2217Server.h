@@ -94,7 +94,7 @@ class Rfc2217Server final : private TelnetHandler {
     void switchLine(Rfc2217ServerEvent::Kind kind, bool& line, bool on);
     void answer(rfc2217::Command command, uint32_t value);
     void notifyModemState(bool always);
-    void emit(const Rfc2217ServerEvent& event) { listener_.rfc2217Event(event); }
+    void report(const Rfc2217ServerEvent& event) { listener_.rfc2217Event(event); }
 
     Rfc2217ServerListener& listener_;
     std::string signature_;

@@ -7,6 +7,7 @@
 
 #include "base/TextFormat.h"
 #include "ports/DeviceCheck.h"
+#include "ports/Rfc2217Address.h"
 #include "ports/SerialDeviceList.h"
 #include "ports/SideControl.h"
 
@@ -79,6 +80,7 @@ SideControl::SideControl(SideView& view, ChannelHub& hub, TtyBackend& lines, QOb
     connect(&drainTimer_[0], &QTimer::timeout, this, [this] { finishDrain(Side::A); });
     connect(&drainTimer_[1], &QTimer::timeout, this, [this] { finishDrain(Side::B); });
     for (Side s : {Side::A, Side::B}) {
+        setUpRemote(s);
         reopenRetry_[index(s)].setSingleShot(true);
         connect(&reopenRetry_[index(s)], &QTimer::timeout, this, [this, s] { tryReopen(s); });
         connect(&returnWatch_[index(s)], &DeviceReturnWatch::appeared, this, [this, s] {
@@ -244,13 +246,16 @@ std::string SideControl::buildConnectionName(Side s) const {
     if (ps.isVirtual) {
         name = formatText("VirtualCOM%d:", ps.portNumber);
     }
+    if (!ps.rfc2217Listen.empty()) {
+        name = "RFC 2217 port " + ps.rfc2217Listen;
+    }
     return name;
 }
 
 // The rules that may refuse a start before any channel is touched.
 bool SideControl::startRulesAllow(Side s) {
     const PortSettings& ps = settings(s);
-    if (!ps.serial && !ps.network && !ps.isVirtual) {
+    if (!ps.serial && !ps.network && !ps.isVirtual && ps.rfc2217Listen.empty()) {
         view_.prompt().message(kTextNoType);
         return false;
     }
@@ -284,7 +289,15 @@ bool SideControl::openChannels(Side s) {
         }
         ps_side.isNetwork = true;
     }
-    if (ps.serial) {
+    if (!ps.rfc2217Listen.empty()) {
+        // Offered to the network, the side has no device of its own.
+        return openRfc2217Server(s);
+    }
+    if (ps.serial && isRfc2217Device(ps.device())) {
+        if (!openRemote(s)) {
+            return false;
+        }
+    } else if (ps.serial) {
         if (!openSerial(s, ps.device())) {
             view_.prompt().message(withCause(kTextOpenFailed, ps_side.port.failureCause()));
             return false;
@@ -347,7 +360,7 @@ void SideControl::closeSerial(Side s) {
 }
 
 void SideControl::updateLineCheck() {
-    if (sideA_.isSerial || sideB_.isSerial) {
+    if (hasLines(Side::A) || hasLines(Side::B)) {
         if (!lineCheck_.isActive()) {
             lineCheck_.start();
         }
@@ -364,13 +377,17 @@ void SideControl::checkLineErrors() {
 void SideControl::checkLineErrors(Side s) {
     PortSide& ps_side = side(s);
     LineCounts counts;
-    if (!ps_side.isSerial || !ps_side.port.readLineCounts(counts)) {
+    if (ps_side.isRemote) {
+        counts = ps_side.remotePort->lineCounts();
+    } else if (!ps_side.isSerial || !ps_side.port.readLineCounts(counts)) {
         return;
     }
     LineErrorTally& tally = tally_[index(s)];
     const std::vector<LineFault> grown = tally.update(counts);
+    const std::string device =
+        ps_side.isRemote ? ps_side.remotePort->device() : ps_side.port.deviceName();
     for (LineFault fault : grown) {
-        view_.prompt().notice(lineFaultNotice(sideLetter(s), ps_side.port.deviceName(), fault));
+        view_.prompt().notice(lineFaultNotice(sideLetter(s), device, fault));
     }
     if (!grown.empty()) {
         view_.showLineErrors(s, tally.text());
@@ -429,6 +446,12 @@ void SideControl::closeChannels(Side s) {
         closeVirtual(s);
         ps_side.isVirtual = false;
     }
+    if (ps_side.isRemote) {
+        closeRemote(s);
+    }
+    if (ps_side.isRfc2217Server) {
+        closeRfc2217Server(s);
+    }
 }
 
 bool SideControl::StartSide(Side s) {
@@ -452,6 +475,8 @@ bool SideControl::StartSide(Side s) {
         ps_side.isNetwork = ps_side.isNetwork || ps.network;
         ps_side.isSerial = ps_side.isSerial || ps.serial;
         ps_side.isVirtual = ps_side.isVirtual || ps.isVirtual;
+        ps_side.isRemote = ps_side.isRemote || (ps.serial && isRfc2217Device(ps.device()));
+        ps_side.isRfc2217Server = ps_side.isRfc2217Server || !ps.rfc2217Listen.empty();
         closeChannels(s);
         return false;
     }
@@ -550,31 +575,31 @@ SideControl::ControlState SideControl::controlState(Side s) const {
     state.stopEnabled = ps_side.started;
     state.terminalEnabled = !sideB_.started;
     // A side waiting for its device has no lines to set until the device is back.
-    state.linesEnabled = !ps_side.started || ps_side.isSerial || ps_side.isTerminal;
+    state.linesEnabled = !ps_side.started || ps_side.isSerial || ps_side.isTerminal ||
+                         (ps_side.isRemote && !waiting_[index(s)]);
     return state;
 }
 
 void SideControl::OnDtrBox(Side s) {
     readSettings();
-    if (side(s).isSerial) {
-        side(s).port.SetLines(true, settings(s).dtr, false, false);
-    }
+    setOutputLine(s, ModemLine::Dtr, settings(s).dtr);
 }
 
 void SideControl::OnRtsBox(Side s) {
     readSettings();
-    if (side(s).isSerial) {
-        side(s).port.SetLines(false, false, true, settings(s).rts);
-    }
+    setOutputLine(s, ModemLine::Rts, settings(s).rts);
 }
 
 void SideControl::OnAutoBox(Side s) {
     readSettings();
-    if (!side(s).isSerial) {
+    const bool on = settings(s).autoHandshake;
+    if (side(s).isRemote) {
+        side(s).remotePort->setHardwareFlow(on);
+    } else if (side(s).isSerial) {
+        side(s).port.SetFlowControl(true, on, true, on);
+    } else {
         return;
     }
-    const bool on = settings(s).autoHandshake;
-    side(s).port.SetFlowControl(true, on, true, on);
     if (on) {
         CtsMirror();
         DsrMirror();
@@ -618,22 +643,18 @@ void SideControl::DsrMirror() {
 
 // Each side's output line follows the other side's input line, while both run serial with Auto.
 void SideControl::mirror(int inputLine, ModemLine outputLine) {
-    if (!sideA_.isSerial || !sideB_.isSerial || !settingsA_.autoHandshake ||
+    if (!hasLines(Side::A) || !hasLines(Side::B) || !settingsA_.autoHandshake ||
         !settingsB_.autoHandshake) {
         return;
     }
     for (Side from : {Side::A, Side::B}) {
-        bool cts = false, dsr = false, ring = false, rlsd = false;
-        if (!side(from).port.GetModemStatus(cts, dsr, ring, rlsd)) {
+        bool cts = false, dsr = false;
+        if (!inputLines(from, cts, dsr)) {
             continue;
         }
         const bool level = inputLine == TIOCM_CTS ? cts : dsr;
         const Side to = otherSide(from);
-        if (outputLine == ModemLine::Rts) {
-            side(to).port.SetLines(false, false, true, level);
-        } else {
-            side(to).port.SetLines(true, level, false, false);
-        }
+        setOutputLine(to, outputLine, level);
         view_.setLineBox(to, outputLine, level);
     }
 }

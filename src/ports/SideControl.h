@@ -100,6 +100,8 @@ class SideControl : public QObject {
     // often, then the side waits for the next change.
     static constexpr int kReopenAttempts = 10;
     static constexpr int kReopenRetryMs = 300;
+    // A remote port whose connection ended is connected again this often, with "reopen" set.
+    static constexpr int kReconnectMs = 2000;
 
   signals:
     // A start named the side's connection (for the log header).
@@ -134,6 +136,20 @@ class SideControl : public QObject {
     bool networkConnected() const;
     bool openVirtual(Side s);
     void closeVirtual(Side s);
+    // A side whose device is a port on another machine, and a side offered as one
+    // (SideControlRemote.cpp).
+    void setUpRemote(Side s);
+    bool openRemote(Side s);
+    void closeRemote(Side s);
+    void onRemoteLost(Side s, const std::string& reason);
+    void reconnectRemote(Side s);
+    bool openRfc2217Server(Side s);
+    void closeRfc2217Server(Side s);
+    void onClientLineSettings(Side s, const rfc2217::LineSettings& line);
+    // The input lines of a serial or remote side; false when it has none.
+    bool inputLines(Side s, bool& cts, bool& dsr);
+    void setOutputLine(Side s, ModemLine line, bool on);
+    bool hasLines(Side s) const { return side(s).isSerial || side(s).isRemote; }
 
     SideView& view_;
     ChannelHub& hub_;
@@ -157,6 +173,7 @@ class SideControl : public QObject {
     long long droppedAtLoss_[2] = {0, 0};
     LineErrorTally tally_[2];
     QTimer lineCheck_;
+    QTimer reconnect_[2];
 };
 
 }  // namespace pv

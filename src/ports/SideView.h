@@ -23,6 +23,9 @@ class SideView {
     virtual void readSettings(Side /*side*/, PortSettings& /*settings*/, BaudControls& /*baud*/) {}
     // Shows the baud list selection and the edit text the engine decided.
     virtual void showBaudControls(Side /*side*/, const BaudControls& /*baud*/) {}
+    // The side's settings changed outside the window (a network client set them): the box
+    // shows them.
+    virtual void showSettings(Side /*side*/) {}
     // A line mirror switched a line: its check box follows; the settings take it at the next read.
     virtual void setLineBox(Side /*side*/, ModemLine /*line*/, bool /*on*/) {}
     // The line errors of the side's serial port since it opened ("2 overruns"), or empty.

@@ -263,6 +263,8 @@ void ParameterFile::buildTable() {
     add(text("upload waits for", terminal.waitForText));
     add(integer("upload wait time-out (ms)", terminal.waitTimeoutMs, kMinWaitTimeoutMs,
                 kMaxWaitTimeoutMs, kDefaultWaitTimeoutMs, kDefaultWaitTimeoutMs));
+    add(text("RFC 2217 port A", t_.portA.rfc2217Listen));
+    add(text("RFC 2217 port B", t_.portB.rfc2217Listen));
 }
 
 void ParameterFile::SetDefaults() {
