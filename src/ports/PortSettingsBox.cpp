@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <string>
+#include <string_view>
 
 #include "base/TextFormat.h"
 #include "ports/Rfc2217Address.h"
@@ -20,6 +22,8 @@ namespace pv {
 namespace {
 
 constexpr int kPortCount = 256;
+// The device field also offers the side to the network: "rfc2217-server:[ADDRESS:]PORT".
+constexpr std::string_view kRfc2217ServerPrefix = "rfc2217-server:";
 
 QButtonGroup* radioGroup(QWidget* parent, QHBoxLayout* row, const char* caption,
                          std::initializer_list<const char*> labels) {
@@ -52,8 +56,9 @@ PortSettingsBox::PortSettingsBox(Side side, SideControl& sides, QWidget* parent)
     portList_->setEditable(true);
     portList_->setInsertPolicy(QComboBox::NoInsert);
     portList_->setToolTip(
-        "A detected device, a COM number (COMn: is /dev/ttyS{n-1}), a path, or "
-        "rfc2217://host:port for a port on another machine");
+        "A detected device, a COM number (COMn: is /dev/ttyS{n-1}), a path, "
+        "rfc2217://host:port for a port on another machine, or rfc2217-server:[address:]port to "
+        "offer this side to the network as a serial port");
     for (int n = 1; n <= kPortCount; ++n) {
         portList_->addItem(QString::asprintf("COM%d:", n), QString());
     }
@@ -176,7 +181,10 @@ void PortSettingsBox::readInto(PortSettings& settings, BaudControls& baud) const
     const int index = portList_->findText(text);
     const QString path = index >= 0 ? portList_->itemData(index).toString() : QString();
     int number = 0;
-    if (!path.isEmpty()) {
+    settings.rfc2217Listen.clear();
+    if (const std::string typed = text.toStdString(); typed.starts_with(kRfc2217ServerPrefix)) {
+        settings.rfc2217Listen = typed.substr(kRfc2217ServerPrefix.size());
+    } else if (!path.isEmpty()) {
         settings.devicePath = path.toStdString();
     } else if (isRfc2217Device(text.toStdString())) {
         settings.devicePath = text.toStdString();
@@ -207,6 +215,11 @@ void PortSettingsBox::write(const PortSettings& settings, const BaudControls& ba
 }
 
 void PortSettingsBox::selectPort(const PortSettings& settings) {
+    if (!settings.rfc2217Listen.empty()) {
+        portList_->setEditText(kRfc2217ServerPrefix +
+                               QString::fromStdString(settings.rfc2217Listen));
+        return;
+    }
     if (!settings.devicePath.empty()) {
         const int index = portList_->findData(QString::fromStdString(settings.devicePath));
         if (index >= 0) {

@@ -25,6 +25,13 @@ TEST(HeadlessOptions, ParsesEveryOptionInBothSpellings) {
     EXPECT_EQ(o.logFormat, std::nullopt) << "the default form";
     EXPECT_TRUE(o.reopen);
     EXPECT_FALSE(parseHeadlessOptions({"--headless"}).options.reopen) << "off unless asked for";
+
+    const ParsedOptions remote = parseHeadlessOptions(
+        {"--device-a", "rfc2217://[::1]:4001", "--rfc2217-b=0.0.0.0:4002", "--rfc2217-a", "4003"});
+    ASSERT_EQ(remote.error, "");
+    EXPECT_EQ(remote.options.deviceA, "rfc2217://[::1]:4001");
+    EXPECT_EQ(remote.options.rfc2217A, "4003");
+    EXPECT_EQ(remote.options.rfc2217B, "0.0.0.0:4002");
 }
 
 TEST(HeadlessOptions, UnsetLineOptionsLeaveTheParameterFileInCharge) {
@@ -71,6 +78,14 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         {{"--params=/dev/zero"}, "--params expects a regular file ('/dev/zero' is not one)"},
         {{"--help=yes"}, "--help takes no value"},
         {{"--log="}, "--log needs a file name"},
+        {{"--device-a", "rfc2217://labpc"},
+         "--device-a expects rfc2217://HOST:PORT: The port is missing: write "
+         "rfc2217://HOST:PORT."},
+        {{"--rfc2217-b", "70000"},
+         "--rfc2217-b expects [ADDR:]PORT: '70000' is not a port number from 1 to 65535."},
+        {{"--rfc2217-a", "rfc2217://h:1"},
+         "--rfc2217-a expects [ADDR:]PORT: 'rfc2217://h:1' is the address of a remote port; a "
+         "server takes [ADDRESS:]PORT."},
         {{"--terminal", "--monitor"},
          "--terminal and --monitor cannot be used together: both write to stdout"},
         {{"--demo", "--terminal"},
@@ -118,7 +133,7 @@ TEST(HeadlessOptions, UsageListsEveryOption) {
     for (const char* name :
          {"--headless", "--device-a", "--device-b", "--baud", "--parity", "--data-bits",
           "--stop-bits", "--duration", "--start", "--virtual-dir", "--demo", "--log", "--help",
-          "--version", "--params", "--save", "--reopen"}) {
+          "--version", "--params", "--save", "--reopen", "--rfc2217-a", "--rfc2217-b"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }
