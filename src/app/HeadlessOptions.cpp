@@ -85,7 +85,7 @@ std::string parseWaitFor(const std::string& text, HeadlessOptions& o) {
 std::string parseDevice(const std::string& text, std::string& out) {
     std::string error;
     if (isRfc2217Device(text) && !parseRfc2217Device(text, error)) {
-        return "expects rfc2217://HOST:PORT: " + error;
+        return "is wrong: " + error;
     }
     out = text;
     return {};
@@ -94,7 +94,7 @@ std::string parseDevice(const std::string& text, std::string& out) {
 std::string parseListen(const std::string& text, std::string& out) {
     std::string error;
     if (!parseRfc2217Listen(text, error)) {
-        return "expects [ADDRESS:]PORT: " + error;
+        return "is wrong: " + error;
     }
     out = text;
     return {};

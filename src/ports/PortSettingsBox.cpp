@@ -216,8 +216,8 @@ void PortSettingsBox::write(const PortSettings& settings, const BaudControls& ba
 
 void PortSettingsBox::selectPort(const PortSettings& settings) {
     if (!settings.rfc2217Listen.empty()) {
-        portList_->setEditText(kRfc2217ServerPrefix +
-                               QString::fromStdString(settings.rfc2217Listen));
+        portList_->setEditText(
+            QString::fromStdString(std::string(kRfc2217ServerPrefix) + settings.rfc2217Listen));
         return;
     }
     if (!settings.devicePath.empty()) {

@@ -238,8 +238,12 @@ void Rfc2217ServerChannel::rfc2217Event(const Rfc2217ServerEvent& e) {
             sayOnce(formatText(kTextSignature, side, peer_.c_str(), static_cast<int>(e.text.size()),
                                e.text.data()));
             break;
-        case Kind::ComPortAgreed:
         case Kind::Break:
+            if (e.changed) {
+                emit notice(formatText(kTextLineSwitched, side, "break", e.on ? "on" : "off"));
+            }
+            break;
+        case Kind::ComPortAgreed:
         case Kind::Purge:
         case Kind::FlowSuspend:
         case Kind::FlowResume:

@@ -79,13 +79,12 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         {{"--help=yes"}, "--help takes no value"},
         {{"--log="}, "--log needs a file name"},
         {{"--device-a", "rfc2217://labpc"},
-         "--device-a expects rfc2217://HOST:PORT: The port is missing: write "
-         "rfc2217://HOST:PORT."},
+         "--device-a is wrong: The port is missing: write rfc2217://HOST:PORT."},
         {{"--rfc2217-b", "70000"},
-         "--rfc2217-b expects [ADDR:]PORT: '70000' is not a port number from 1 to 65535."},
+         "--rfc2217-b is wrong: '70000' is not a port number from 1 to 65535."},
         {{"--rfc2217-a", "rfc2217://h:1"},
-         "--rfc2217-a expects [ADDR:]PORT: 'rfc2217://h:1' is the address of a remote port; a "
-         "server takes [ADDRESS:]PORT."},
+         "--rfc2217-a is wrong: 'rfc2217://h:1' is the address of a remote port; a server takes "
+         "[ADDRESS:]PORT, as in 2217 or 0.0.0.0:2217."},
         {{"--terminal", "--monitor"},
          "--terminal and --monitor cannot be used together: both write to stdout"},
         {{"--demo", "--terminal"},

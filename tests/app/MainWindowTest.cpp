@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTimer>
 
 #include "app/HelpWindow.h"
@@ -162,6 +163,40 @@ TEST(MainWindow, ReopenBoxAndLineErrorsOfASide) {
     EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
     EXPECT_TRUE(boxA.startButton()->isEnabled());
     window.close();
+}
+
+// The device field names a port on another machine, or offers the side as one; what is typed
+// survives the settings going back into the box.
+TEST(MainWindow, DeviceFieldTakesRemotePortsBothWays) {
+    QTcpServer remote;
+    ASSERT_TRUE(remote.listen(QHostAddress::LocalHost, 0));
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const std::string freePort = std::to_string(probe.serverPort());
+    probe.close();
+    const struct {
+        std::string typed;
+        bool remote;
+    } cases[] = {
+        {"rfc2217://127.0.0.1:" + std::to_string(remote.serverPort()), true},
+        {"rfc2217-server:127.0.0.1:" + freePort, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        CPortaVigilantDlg window;
+        PortSettingsBox& boxA = window.settingsBox(Side::A);
+        boxA.portList()->setEditText(QString::fromStdString(c.typed));
+        boxA.startButton()->click();
+        const PortSide& a = window.monitor().sides().side(Side::A);
+        ASSERT_TRUE(a.started);
+        EXPECT_EQ(a.isRemote, c.remote);
+        EXPECT_EQ(a.isRfc2217Server, !c.remote);
+        EXPECT_EQ(boxA.lineBox(0)->isEnabled(), c.remote) << "DTR and RTS go to a remote port";
+        window.showSettings(Side::A);
+        EXPECT_EQ(boxA.portList()->currentText().toStdString(), c.typed);
+        window.close();
+        EXPECT_FALSE(a.started);
+    }
 }
 
 }  // namespace

@@ -177,6 +177,37 @@ TEST_F(Rfc2217SideTest, LostConnectionReopensWhenAsked) {
     delete again;
 }
 
+// What the server reports of its port reaches the side as a local port's would: line errors
+// in the side's tally and notices, CTS mirrored to the other side's RTS under "Auto".
+TEST_F(Rfc2217SideTest, ServerReportsCountAsLineErrorsAndModemLines) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    view.window[0].devicePath = "rfc2217://127.0.0.1:" + std::to_string(server.serverPort());
+    view.window[0].autoHandshake = true;
+    view.window[1].autoHandshake = true;
+    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
+    ASSERT_TRUE(monitor.sides().StartSide(Side::B));
+    ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }, kWaitMs));
+    QTcpSocket* peer = server.nextPendingConnection();
+    // NOTIFY-LINESTATE overrun + framing, then break; NOTIFY-MODEMSTATE CTS on (changed).
+    const char reports[] =
+        "\xff\xfa\x2c\x6a\x0a\xff\xf0\xff\xfa\x2c\x6a\x10\xff\xf0"
+        "\xff\xfa\x2c\x6b\x11\xff\xf0";
+    peer->write(reports, sizeof reports - 1);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            monitor.sides().checkLineErrors();
+            return monitor.sides().lineErrors(Side::A).count(LineFault::Break) == 1;
+        },
+        kWaitMs));
+    EXPECT_EQ(monitor.sides().lineErrors(Side::A).count(LineFault::Overrun), 1);
+    EXPECT_EQ(monitor.sides().lineErrors(Side::A).count(LineFault::Framing), 1);
+    EXPECT_EQ(monitor.sides().lineErrors(Side::A).count(LineFault::Parity), 0);
+    EXPECT_NE(view.lineErrors[0].find("1 break"), std::string::npos) << view.lineErrors[0];
+    EXPECT_TRUE(waitUntil([&] { return view.lineBoxes[{Side::B, ModemLine::Rts}]; }, kWaitMs));
+    delete peer;
+}
+
 // pyserial's rfc2217:// client on the side offered to the network: the settings it makes are
 // taken, bytes cross both ways exactly, and a second client is turned away with the reason.
 TEST_F(Rfc2217SideTest, PyserialClientDrivesTheOfferedSide) {
