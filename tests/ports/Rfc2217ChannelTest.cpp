@@ -212,7 +212,7 @@ TEST_F(Rfc2217SideTest, ServerReportsCountAsLineErrorsAndModemLines) {
 // taken, bytes cross both ways exactly, and a second client is turned away with the reason.
 TEST_F(Rfc2217SideTest, PyserialClientDrivesTheOfferedSide) {
     const char* python = std::getenv("PV_PYTHON");
-    const QString interpreter = python != nullptr && *python != '\0' ? python : "python3";
+    const QString interpreter = python != nullptr && *python != '\0' ? python : "/usr/bin/python3";
     QProcess client;
     const auto nextLine = [&client] {
         waitUntil([&] { return client.canReadLine() || client.state() == QProcess::NotRunning; },
