@@ -252,9 +252,21 @@ TEST(HeadlessRunner, LogsBothDirectionsAndClosesTheLogOnSigint) {
 void fillUntilHeldBack(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     const auto chunk = randomBytes(4096, 77);
-    auto lastTaken = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - lastTaken < std::chrono::milliseconds(300)) {
-        if (::write(fd, chunk.data(), chunk.size()) > 0) {
+    // Well beyond what both pseudo-terminals buffer (about 35 KiB together), well below what is
+    // taken before side A is paused (that plus the 256 KiB high-water mark): a program that has
+    // not started yet, or was not scheduled for a while on a busy machine, is not held back yet.
+    constexpr size_t kBeyondBuffers = 128 * 1024;
+    size_t written = 0;
+    const auto start = std::chrono::steady_clock::now();
+    auto lastTaken = start;
+    while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (written >= kBeyondBuffers && now - lastTaken >= std::chrono::milliseconds(300)) {
+            return;
+        }
+        const ssize_t taken = ::write(fd, chunk.data(), chunk.size());
+        if (taken > 0) {
+            written += static_cast<size_t>(taken);
             lastTaken = std::chrono::steady_clock::now();
         } else {
             ::usleep(1000);
