@@ -22,7 +22,7 @@ void DisplayFormatter::setBytesPerRow(int value) {
 }
 
 void DisplayFormatter::setHistoryLines(int lines) {
-    historyLines_ = std::max(lines, kDefaultTrimRows);
+    historyLines_ = std::clamp(lines, kDefaultHistoryLines, kMaxHistoryLines);
     trimRows_ = historyLines_ / 10;
 }
 

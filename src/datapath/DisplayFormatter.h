@@ -30,6 +30,8 @@ class DisplayFormatter {
     static constexpr int kDefaultBytesPerRow = 16;
     static constexpr int kDefaultHistoryLines = 100;
     static constexpr int kDefaultTrimRows = 10;
+    // A full history is what a frame may have to show at once when the data floods in.
+    static constexpr int kMaxHistoryLines = 2000;
 
     DisplayFormatter();
 
@@ -62,7 +64,8 @@ class DisplayFormatter {
 
     int historyLines() const { return historyLines_; }
     int trimRows() const { return trimRows_; }
-    // A longer history: trims trimRows = lines / 10 rows once the panes reach `lines` lines.
+    // A longer history, held in kDefaultHistoryLines..kMaxHistoryLines: trims
+    // trimRows = lines / 10 rows once the panes reach `lines` lines.
     void setHistoryLines(int lines);
     // Rows removed from each pane by the last append (0 when it did not trim).
     int lastTrimmedRows() const { return lastTrimmedRows_; }
