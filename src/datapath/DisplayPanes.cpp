@@ -42,7 +42,8 @@ constexpr const char* kTextPauseOff = "never";
 constexpr const char* kTextMilliseconds = " ms";
 constexpr const char* kTextHistory = "History :";
 constexpr const char* kTextRows = " rows";
-constexpr const char* kHistoryTip = "Rows each pane keeps for scrolling back";
+constexpr const char* kHistoryTip =
+    "Rows each pane keeps for scrolling back; at wide rows fewer (at most 8192 bytes' worth)";
 constexpr int kHistoryStep = 100;
 constexpr int kLegendGap = 16;
 
