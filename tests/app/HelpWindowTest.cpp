@@ -178,8 +178,8 @@ TEST(HelpWindowTest, HeadlessPageListsEveryOptionAndExitStatus) {
         EXPECT_TRUE(page.contains("<code>" + name)) << name.toStdString();
     }
     EXPECT_GE(options, 20);
-    for (int status :
-         {kExitOk, kExitSideFailed, kExitBadArguments, kExitLogFailed, kExitSaveFailed}) {
+    for (int status : {kExitOk, kExitSideFailed, kExitBadArguments, kExitLogFailed, kExitSaveFailed,
+                       kExitTransferFailed}) {
         EXPECT_TRUE(page.contains(QString("<tr><td>%1</td>").arg(status))) << status;
     }
 }
