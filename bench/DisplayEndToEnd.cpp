@@ -2,7 +2,7 @@
 // A through a pseudo-terminal while the display is on. Reports whether every byte reached side
 // B unchanged, how long the main thread went without serving its event loop, and memory.
 //   display_e2e_bench [seconds=30] [bytes per second=1000000] [on|off: display output]
-//                     [bytes per row=16]
+//                     [bytes per row=16] [history rows=100]
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -133,6 +133,8 @@ int main(int argc, char** argv) {
     panes.show();
     monitor.displayStep().setOutputEnabled(!(argc > 3 && std::string(argv[3]) == "off"));
     monitor.display().setBytesPerRow(argc > 4 ? std::atoi(argv[4]) : 16);
+    monitor.display().setHistoryLines(argc > 5 ? std::atoi(argv[5])
+                                               : DisplayFormatter::kDefaultHistoryLines);
     if (!monitor.sides().StartSide(Side::A) || !monitor.sides().StartSide(Side::B)) {
         return 2;
     }

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Takes docs/main-window.png: the main window under Xvfb with both sides started on
-# pseudo-terminals (socat) and a device and its host talking through it in both directions.
-# Usage: docs/screenshot.sh [build dir] [output file]
+# Takes the main window under Xvfb with both sides started on pseudo-terminals (socat) and a
+# device and its host talking through it in both directions, on two screens: 1600 x 1000
+# (docs/main-window.png) and the smallest screen served, 1024 x 600
+# (docs/main-window-1024x600.png).
+# Usage: docs/screenshot.sh [build dir] [output folder]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
-out="$(realpath -m "${2:-docs/main-window.png}")"
+outdir="$(realpath -m "${2:-docs}")"
 program="$(realpath "$build/src/portavigilant")"
 for tool in xvfb-run socat; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
@@ -47,7 +49,11 @@ done
 pids+=($!)
 
 # Run in the scratch folder: the parameter file the program reads and writes stays there.
-(cd "$work" && PV_NO_UPDATE_CHECK=1 PV_SCREENSHOT="$out" PV_SCREENSHOT_DEVICES="$work/devA,$work/devB" \
-  PV_SCREENSHOT_DELAY_MS=4000 \
-  xvfb-run -a -s "-screen 0 1280x1024x24" "$program")
-echo "wrote $out"
+for shot in 1600x1000:main-window.png 1024x600:main-window-1024x600.png; do
+  screen="${shot%%:*}"
+  out="$outdir/${shot#*:}"
+  (cd "$work" && PV_NO_UPDATE_CHECK=1 PV_SCREENSHOT="$out" \
+    PV_SCREENSHOT_DEVICES="$work/devA,$work/devB" PV_SCREENSHOT_DELAY_MS=4000 \
+    xvfb-run -a -s "-screen 0 ${screen}x24" "$program")
+  echo "wrote $out ($screen screen)"
+done

@@ -18,6 +18,17 @@ namespace {
 constexpr const char* kTextCaption = "About PortaVigilant";
 constexpr const char* kTextVersionLine = "PortaVigilant Version %1";
 constexpr int kIconSize = 32;
+// The window manager's icon and buttons in the title bar beside the caption.
+constexpr int kTitleBarButtons = 150;
+
+// Wide enough that the caption is not cut off in the title bar, which most window managers draw
+// in a bold and often larger font than the dialog's.
+int titleWidth(const QWidget& dialog) {
+    QFont title = dialog.font();
+    title.setBold(true);
+    title.setPointSizeF(title.pointSizeF() * 1.2);
+    return QFontMetrics(title).horizontalAdvance(dialog.windowTitle()) + kTitleBarButtons;
+}
 
 }  // namespace
 
@@ -45,6 +56,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(buttons);
+    layout->addStrut(titleWidth(*this));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -8,6 +8,7 @@ namespace {
 
 constexpr const char* kTextTitle = "Configure PortaVigilant";
 constexpr const char* kTextCheckForUpdate = "Check for update";
+constexpr const char* kTextNoUpdateAddress = "This build has no update address";
 
 }  // namespace
 
@@ -18,12 +19,16 @@ CConfigureDialog::CConfigureDialog(QWidget* parent)
 }
 
 void CConfigureDialog::showEvent(QShowEvent* event) {
-    updateBox_->setChecked(checkForUpdate_);
+    updateBox_->setChecked(checkForUpdate_ && updateAvailable_);
+    updateBox_->setEnabled(updateAvailable_);
+    updateBox_->setToolTip(updateAvailable_ ? QString() : QString(kTextNoUpdateAddress));
     DialogFrame::showEvent(event);
 }
 
 void CConfigureDialog::okClicked() {
-    checkForUpdate_ = updateBox_->isChecked();
+    if (updateAvailable_) {
+        checkForUpdate_ = updateBox_->isChecked();
+    }
     accept();
 }
 

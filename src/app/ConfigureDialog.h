@@ -16,6 +16,9 @@ class CConfigureDialog : public DialogFrame {
 
     explicit CConfigureDialog(QWidget* parent = nullptr);
 
+    // A build without an update address offers the option unticked and disabled, and OK keeps
+    // the stored choice for a build that has one.
+    void setUpdateAvailable(bool available) { updateAvailable_ = available; }
     void setCheckForUpdate(bool on) { checkForUpdate_ = on; }
     bool checkForUpdate() const { return checkForUpdate_; }
 
@@ -27,6 +30,7 @@ class CConfigureDialog : public DialogFrame {
 
   private:
     bool checkForUpdate_ = true;
+    bool updateAvailable_ = true;
     QCheckBox* updateBox_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "app/MainMenu.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -11,11 +12,11 @@ namespace pv {
 
 MainMenu::MainMenu(QMenuBar* bar, CommandTable& commands) : QObject(bar), commands_(commands) {
     QMenu* file = bar->addMenu("&File");
-    add(file, "&Open...", Command::FileOpen);
-    add(file, "&Save", Command::FileSave);
+    add(file, "&Open...", Command::FileOpen)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(file, "&Save", Command::FileSave)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     add(file, "Save &as...", Command::FileSaveAs);
     file->addSeparator();
-    add(file, "&Close", Command::FileClose);
+    add(file, "&Close", Command::FileClose)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu* logging = bar->addMenu("&Logging");
     add(logging, "&Start", Command::LoggingStart);

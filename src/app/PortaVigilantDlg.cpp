@@ -9,10 +9,13 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AboutDlg.h"
 #include "app/ConfigureDialog.h"
@@ -45,11 +48,17 @@ namespace pv {
 namespace {
 
 constexpr const char* kTextLoggingIndicator = "Logging activ !";
+constexpr const char* kTextRateCaption = "Serial rate :";
+constexpr const char* kRateTip = "Characters per second received on the serial ports";
 constexpr const char* kTextResponseTimes = "Response : %s (min %s, max %s)";
 constexpr const char* kTextTitle = "PortaVigilant";
 constexpr const char* kTextTitleWithIdentifier = "PortaVigilant - %s";
 constexpr int kBlinkPeriodMs = 500;
 constexpr int kWindowWidth = 900;
+// However small the window, each pane keeps this many rows.
+constexpr int kMinPaneRows = 4;
+// Room for the title bar and borders the window manager adds, at least.
+constexpr QSize kFrameAllowance(8, 40);
 // Set in the test environment: the window never asks the network there.
 constexpr const char* kNoUpdateCheckVariable = "PV_NO_UPDATE_CHECK";
 
@@ -89,9 +98,17 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     connect(boxes_[1], &PortSettingsBox::terminalClicked, this,
             [this] { monitor_->sides().StartTerminal(); });
     exchangeBox_ = new ExchangeQuickAccess(monitor_->exchange().settings(), prompt_, this);
-    auto* layout = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
     auto* bar = new QMenuBar(this);
-    layout->setMenuBar(bar);
+    outer->setMenuBar(bar);
+    // On a screen too low even for the smallest panes the controls scroll instead of being cut.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setWidgetResizable(true);
+    outer->addWidget(scroll_);
+    content_ = new QWidget(scroll_);
+    auto* layout = new QVBoxLayout(content_);
     layout->addWidget(panes_, 1);
     layout->addWidget(buildStatusRow());
     layout->addLayout(sides);
@@ -100,6 +117,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     connectHelp(*loggingDialog_);
     connectHelp(exchangeBox_->dialog());
     layout->addWidget(exchangeBox_);
+    scroll_->setWidget(content_);
     registerCommands();
     menu_ = new MainMenu(bar, monitor_->commands());
     // Timer 1: the indicators blink; the engine ignores ticks while no side runs.
@@ -125,6 +143,7 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     refreshDevices();
     monitor_->triggers().ShowTriggerState();
     applyLayout();
+    resize(preferredSize_);
     updateTitle();
     startUpdateCheck();
 }
@@ -144,20 +163,58 @@ std::optional<int> CPortaVigilantDlg::screenHeight() {
     return screen->geometry().height();
 }
 
-// Each pane is at least as high as the layout's rows, with room for its frame and for the
-// horizontal scroll bar that long rows bring; the panes take any height the window adds.
+namespace {
+
+// A pane showing `rows` rows, with its frame and the horizontal scroll bar that long rows bring.
+int paneHeight(const QPlainTextEdit* edit, int rows) {
+    const QFontMetrics metrics(edit->font());
+    const QMargins margins = edit->contentsMargins();
+    return rows * metrics.lineSpacing() + 2 * static_cast<int>(edit->document()->documentMargin()) +
+           margins.top() + margins.bottom() + edit->horizontalScrollBar()->sizeHint().height();
+}
+
+}  // namespace
+
+// The window opens with the layout's rows in each pane where the screen has room; the panes
+// give up rows down to kMinPaneRows before anything else, and take any height the window adds.
 void CPortaVigilantDlg::applyLayout() {
-    for (TextPane* pane : {&panes_->asciiPane(), &panes_->hexPane()}) {
-        QPlainTextEdit* edit = pane->widget();
-        const QFontMetrics metrics(edit->font());
-        const QMargins margins = edit->contentsMargins();
-        const int height = layout_.visibleLines * metrics.lineSpacing() +
-                           2 * static_cast<int>(edit->document()->documentMargin()) +
-                           margins.top() + margins.bottom() +
-                           edit->horizontalScrollBar()->sizeHint().height();
-        edit->setMinimumHeight(height);
+    QPlainTextEdit* panes[] = {panes_->asciiPane().widget(), panes_->hexPane().widget()};
+    for (QPlainTextEdit* edit : panes) {
+        edit->setMinimumHeight(paneHeight(edit, kMinPaneRows));
     }
-    resize(kWindowWidth, minimumSizeHint().height());
+    const int menuHeight = layout()->menuBar()->sizeHint().height();
+    const QSize smallest = content_->minimumSizeHint();
+    // Below this the controls scroll; above it nothing is ever cut off.
+    unscrolledMinimum_ = QSize(smallest.width(), smallest.height() + menuHeight);
+    const int extraRows = layout_.visibleLines - kMinPaneRows;
+    preferredSize_ = QSize(
+        std::max(kWindowWidth, unscrolledMinimum_.width()),
+        unscrolledMinimum_.height() + extraRows * QFontMetrics(panes[0]->font()).lineSpacing());
+}
+
+void CPortaVigilantDlg::fitToScreen(const QRect& available) {
+    // Before the window manager has framed the window its frame is not known (or reported as a
+    // thin border): room for a title bar is kept all the same.
+    const QSize frame = (frameGeometry().size() - size()).expandedTo(kFrameAllowance);
+    const QSize room = available.size() - frame;
+    resize(preferredSize_.boundedTo(room).expandedTo(QSize(1, 1)));
+    const QRect outside(frameGeometry().topLeft(), size() + frame);
+    if (!available.contains(outside)) {
+        move(std::clamp(outside.left(), available.left(),
+                        std::max(available.left(), available.right() + 1 - outside.width())),
+             std::clamp(outside.top(), available.top(),
+                        std::max(available.top(), available.bottom() + 1 - outside.height())));
+    }
+}
+
+void CPortaVigilantDlg::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        if (const QScreen* where = screen()) {
+            fitToScreen(where->availableGeometry());
+        }
+    }
 }
 
 void CPortaVigilantDlg::updateTitle() {
@@ -168,14 +225,16 @@ void CPortaVigilantDlg::updateTitle() {
 }
 
 void CPortaVigilantDlg::startUpdateCheck() {
-    if (!monitor_->checkForUpdate() || qEnvironmentVariableIsSet(kNoUpdateCheckVariable)) {
+    // Without an update address not even a name is looked up.
+    if (!monitor_->checkForUpdate() || *updatePageUrl() == '\0' ||
+        qEnvironmentVariableIsSet(kNoUpdateCheckVariable)) {
         return;
     }
     updateChecker_ = new UpdateChecker(this);
     connect(updateChecker_, &UpdateChecker::newerVersion, this, [this](const QString& text) {
         prompt_.message(text.toStdString(), {}, PromptButtons::Ok, PromptIcon::Information);
     });
-    updateChecker_->start(QString::fromLatin1(kUpdatePageUrl));
+    updateChecker_->start(QString::fromLatin1(updatePageUrl()));
 }
 
 bool CPortaVigilantDlg::updateCheckRunning() const {
@@ -188,12 +247,17 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     layout->setContentsMargins(0, 0, 0, 0);
     rate_ = new QLabel("0 c/s", row);
     rate_->setMinimumWidth(90);
+    rate_->setToolTip(kRateTip);
+    auto* rateCaption = new QLabel(kTextRateCaption, row);
+    rateCaption->setBuddy(rate_);
+    rateCaption->setToolTip(kRateTip);
     status_ = new QLineEdit(row);
     status_->setReadOnly(true);
     status_->setFocusPolicy(Qt::NoFocus);
     trigger_ = new QLabel(row);
     layout->addWidget(new QLabel("Trigger :", row));
     layout->addWidget(trigger_);
+    layout->addWidget(rateCaption);
     layout->addWidget(rate_);
     layout->addWidget(status_, 1);
     responses_ = new QLabel(row);
@@ -208,6 +272,10 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     }
     loggingIndicator_ = new QLabel(kTextLoggingIndicator, row);
     loggingIndicator_->setStyleSheet("color: red");
+    // Blinking must not make the rest of the row jump.
+    QSizePolicy keepPlace = loggingIndicator_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    loggingIndicator_->setSizePolicy(keepPlace);
     loggingIndicator_->hide();
     layout->addWidget(loggingIndicator_);
     return row;
@@ -273,6 +341,7 @@ void CPortaVigilantDlg::openIdentifier() {
 
 void CPortaVigilantDlg::openConfigure() {
     CConfigureDialog dialog(this);
+    dialog.setUpdateAvailable(*updatePageUrl() != '\0');
     dialog.setCheckForUpdate(monitor_->checkForUpdate());
     if (runDialog(dialog) == QDialog::Accepted) {
         monitor_->setCheckForUpdate(dialog.checkForUpdate());

@@ -10,6 +10,7 @@
 class QDialog;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QTimer;
 
 namespace pv {
@@ -41,6 +42,15 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     // The title names the identifier: "PortaVigilant - <identifier>", or "PortaVigilant".
     void updateTitle();
     const WindowLayout& windowLayout() const { return layout_; }
+    // The size the window asks for: the layout's rows in each pane and every control in view.
+    QSize preferredSize() const { return preferredSize_; }
+    // The smallest size at which no control has to scroll out of view.
+    QSize unscrolledMinimum() const { return unscrolledMinimum_; }
+    // Sizes and places the window, frame included, inside the free part of a screen; the first
+    // showing does this for the screen the window is on.
+    void fitToScreen(const QRect& available);
+    // Everything below the menu bar, which scrolls when the window is lower than all controls.
+    QScrollArea* contentArea() const { return scroll_; }
     // The pixel height of the primary screen; nothing when there is no screen to ask.
     static std::optional<int> screenHeight();
     // "Check for update" (Extras > Configure....) is the engine's flag, which the parameter
@@ -86,6 +96,7 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // The last closing step, after logging and both sides have stopped: the parameter file is
     // saved here, without a message.
     virtual void saveParameters();
@@ -127,6 +138,11 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     QTimer* blinkTimer_ = nullptr;
     bool persistParameters_ = false;
     WindowLayout layout_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* content_ = nullptr;
+    QSize preferredSize_;
+    QSize unscrolledMinimum_;
+    bool fitted_ = false;
     UpdateChecker* updateChecker_ = nullptr;
 };
 

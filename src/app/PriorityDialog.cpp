@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QLabel>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
@@ -12,6 +13,8 @@ namespace {
 constexpr const char* kTextTitle = "Priority";
 constexpr const char* kTextGroup = "Priority class";
 constexpr const char* kTextRadios[] = {"Realtime", "High Priority", "Normal", "Idle"};
+constexpr const char* kTextRefused =
+    "Refused by the system: a higher priority needs CAP_SYS_NICE or a raised nice limit.";
 
 }  // namespace
 
@@ -26,6 +29,12 @@ CPriorityDialog::CPriorityDialog(QWidget* parent)
         radios->addWidget(radio);
     }
     addContent(box);
+    refused_ = new QLabel(kTextRefused, this);
+    refused_->setObjectName("refusedLine");
+    refused_->setStyleSheet("color: red");
+    refused_->hide();
+    addContent(refused_);
+    connect(group_, &QButtonGroup::idClicked, refused_, &QWidget::hide);
 }
 
 int CPriorityDialog::selectedIndex() const {
@@ -38,14 +47,17 @@ QRadioButton* CPriorityDialog::radio(PriorityClass priority) const {
 
 void CPriorityDialog::showEvent(QShowEvent* event) {
     radio(readPriority())->setChecked(true);
+    refused_->hide();
     DialogFrame::showEvent(event);
 }
 
-// A failure to change the priority (no right to raise it) is ignored: the dialog closes and
-// the process keeps what it had.
+// Without the right to raise the priority the dialog stays open and says so, rather than
+// closing as if the process now ran at the chosen class.
 void CPriorityDialog::okClicked() {
-    if (const int index = selectedIndex(); index >= 0) {
-        applyPriority(static_cast<PriorityClass>(index));
+    if (const int index = selectedIndex();
+        index >= 0 && !applyPriority(static_cast<PriorityClass>(index))) {
+        refused_->show();
+        return;
     }
     accept();
 }

@@ -6,12 +6,14 @@
 #include "base/DialogFrame.h"
 
 class QButtonGroup;
+class QLabel;
 class QRadioButton;
 
 namespace pv {
 
 // "Priority": the priority class of the whole program. It opens on the class the process runs
-// at; OK sets the chosen one, Cancel changes nothing.
+// at; OK sets the chosen one, Cancel changes nothing. A class the system refuses keeps the dialog
+// open with one line that says why.
 class CPriorityDialog : public DialogFrame {
     Q_OBJECT
 
@@ -28,6 +30,7 @@ class CPriorityDialog : public DialogFrame {
     // The checked button's index (Realtime 0 .. Idle 3), -1 while none is checked.
     int selectedIndex() const;
     QRadioButton* radio(PriorityClass priority) const;
+    QLabel* refusedLine() const { return refused_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -35,6 +38,7 @@ class CPriorityDialog : public DialogFrame {
 
   private:
     QButtonGroup* group_ = nullptr;
+    QLabel* refused_ = nullptr;
 };
 
 }  // namespace pv

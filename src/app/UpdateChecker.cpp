@@ -8,7 +8,15 @@
 #include "app/UpdatePage.h"
 #include "base/Version.h"
 
+#ifndef PV_UPDATE_URL
+#define PV_UPDATE_URL ""
+#endif
+
 namespace pv {
+
+const char* updatePageUrl() {
+    return PV_UPDATE_URL;
+}
 
 UpdateChecker::UpdateChecker(QObject* parent)
     : QObject(parent), manager_(new QNetworkAccessManager(this)) {}

@@ -10,6 +10,10 @@ class QNetworkReply;
 
 namespace pv {
 
+// The update page of this build (the CMake setting PV_UPDATE_URL); empty when the build has none,
+// and then no check is ever made.
+const char* updatePageUrl();
+
 // Asks the update page once, in the background, whether a newer version exists. Nothing waits
 // for it and it never reports an error: a failed request, an error status or a page that
 // cannot be read simply ends the check.

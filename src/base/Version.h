@@ -7,9 +7,5 @@ namespace pv {
 inline constexpr const char* kVersion = "6.01";
 // Where users find more about the program; the log header names it. There is no web page yet.
 inline constexpr const char* kProductWebPage = "the README.md of the PortaVigilant sources";
-// The update page asked at start when "Check for update" is on; empty means no check. There is
-// no update server yet, so the request fails and the check ends silently.
-inline constexpr const char* kUpdatePageUrl =
-    "http://update.portavigilant.invalid/PortaVigilant/update/PortaVigilant.html";
 
 }  // namespace pv

@@ -19,11 +19,19 @@ void DisplayFormatter::attach(Pane* ascii, Pane* hex) {
 
 void DisplayFormatter::setBytesPerRow(int value) {
     bytesPerRow_ = std::clamp(value, kMinBytesPerRow, kMaxBytesPerRow);
+    updateKeptLines();
 }
 
 void DisplayFormatter::setHistoryLines(int lines) {
-    historyLines_ = std::max(lines, kDefaultTrimRows);
-    trimRows_ = historyLines_ / 10;
+    historyLines_ = std::clamp(lines, kDefaultHistoryLines, kMaxHistoryLines);
+    updateKeptLines();
+}
+
+// A flood replaces the panes' whole contents every frame, so what a frame may have to draw is
+// bounded in bytes, never below the classic history.
+void DisplayFormatter::updateKeptLines() {
+    keptLines_ = std::clamp(kHistoryByteBudget / bytesPerRow_, kDefaultHistoryLines, historyLines_);
+    trimRows_ = keptLines_ / 10;
 }
 
 namespace {
@@ -154,19 +162,19 @@ void DisplayFormatter::DisplayBlock(PaneFormat side, const uint8_t* bytes, int c
     render(bytes, count, side == PaneFormat::SideA, rows);
     ascii_->append(asciiPiece_, side);
     hex_->append(hexPiece_, side);
-    if (lineCount_ >= historyLines_) {
+    if (lineCount_ >= keptLines_) {
         trimTo(lineCount_);
     }
     // A block of many rows is cut at once: the widget would otherwise have to draw rows that
     // the next block removes.
-    if (ascii_->lineCount() >= 2 * historyLines_) {
+    if (ascii_->lineCount() >= 2 * keptLines_) {
         trimTo(ascii_->lineCount());
     }
     lineCount_ = ascii_->lineCount();
 }
 
 void DisplayFormatter::trimTo(int lines) {
-    const int rows = trimRows_ * ((lines - historyLines_) / trimRows_ + 1);
+    const int rows = trimRows_ * ((lines - keptLines_) / trimRows_ + 1);
     asciiBase_ += ascii_->removeLeadingRows(rows);
     hexBase_ += hex_->removeLeadingRows(rows);
     lastTrimmedRows_ += rows;

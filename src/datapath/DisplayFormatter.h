@@ -19,10 +19,10 @@ namespace pv {
 //
 // Trimming removes whole rows, the same number from both panes, so the panes stay line-aligned
 // at every row width and with symbols of any length: once an append has brought the panes to
-// historyLines() lines or more, the next append removes trimRows() rows, or as many multiples of
-// it as bring the count below historyLines() again (blocks of many rows would otherwise let the
-// panes grow without bound). An append that leaves twice historyLines() lines or more is cut
-// below historyLines() at once.
+// keptLines() lines or more, the next append removes trimRows() rows, or as many multiples of
+// it as bring the count below keptLines() again (blocks of many rows would otherwise let the
+// panes grow without bound). An append that leaves twice keptLines() lines or more is cut
+// below keptLines() at once.
 class DisplayFormatter {
   public:
     static constexpr int kMinBytesPerRow = 1;
@@ -30,6 +30,10 @@ class DisplayFormatter {
     static constexpr int kDefaultBytesPerRow = 16;
     static constexpr int kDefaultHistoryLines = 100;
     static constexpr int kDefaultTrimRows = 10;
+    static constexpr int kMaxHistoryLines = 2000;
+    // A full history is what a frame may have to show at once when the data floods in: at wide
+    // rows fewer rows are kept than asked for (see keptLines), never fewer than the default.
+    static constexpr int kHistoryByteBudget = 8192;
 
     DisplayFormatter();
 
@@ -60,10 +64,13 @@ class DisplayFormatter {
     SymbolTables& symbols() { return symbols_; }
     const SymbolTables& symbols() const { return symbols_; }
 
+    // The history the user asked for, held in kDefaultHistoryLines..kMaxHistoryLines.
     int historyLines() const { return historyLines_; }
-    int trimRows() const { return trimRows_; }
-    // A longer history: trims trimRows = lines / 10 rows once the panes reach `lines` lines.
     void setHistoryLines(int lines);
+    // The lines the panes keep: the history, but no more rows than kHistoryByteBudget bytes
+    // fill at the current row width, and never fewer than kDefaultHistoryLines.
+    int keptLines() const { return keptLines_; }
+    int trimRows() const { return trimRows_; }
     // Rows removed from each pane by the last append (0 when it did not trim).
     int lastTrimmedRows() const { return lastTrimmedRows_; }
 
@@ -97,6 +104,7 @@ class DisplayFormatter {
     static constexpr size_t kMaxPrefix = 2 * RowClock::kPrefixWidth;
 
     void render(const uint8_t* bytes, int count, bool recordTrail, const BlockRows& rows);
+    void updateKeptLines();
     // Removes whole rows from both panes, a multiple of trimRows(), to below historyLines().
     void trimTo(int lines);
     void renderPlain(const uint8_t* bytes, int count, bool recordTrail, const BlockRows& rows);
@@ -111,6 +119,7 @@ class DisplayFormatter {
     int column_ = 0;
     int lineCount_ = 1;
     int historyLines_ = kDefaultHistoryLines;
+    int keptLines_ = kDefaultHistoryLines;
     int trimRows_ = kDefaultTrimRows;
     int lastTrimmedRows_ = 0;
     // Absolute position of each pane's first character: what trimming removed so far.

@@ -3,13 +3,18 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QWheelEvent>
+#include <algorithm>
+#include <utility>
 
 #include "base/TextFormat.h"
 #include "datapath/DisplayStep.h"
@@ -20,8 +25,9 @@ namespace {
 
 constexpr const char* kTextAsciiCaption = "ASCII";
 constexpr const char* kTextHexCaption = "Hex";
-constexpr const char* kTextLegendA = " Red";
-constexpr const char* kTextLegendB = "Green";
+// The legend names the sides in their colours; a colour word alone left the user to guess.
+constexpr const char* kTextLegendA = "Comport A";
+constexpr const char* kTextLegendB = "Comport B";
 constexpr const char* kTextBytesPerRow = "Number of bytes per row :";
 constexpr const char* kTextClear = "Clear";
 constexpr const char* kTextCopy = "Copy";
@@ -34,6 +40,12 @@ constexpr const char* kTimeColumnChoices[] = {"Off", "Time of day", "Since start
 constexpr const char* kTextPauseRow = "New row after a pause of";
 constexpr const char* kTextPauseOff = "never";
 constexpr const char* kTextMilliseconds = " ms";
+constexpr const char* kTextHistory = "History :";
+constexpr const char* kTextRows = " rows";
+constexpr const char* kHistoryTip =
+    "Rows each pane keeps for scrolling back; at wide rows fewer (at most 8192 bytes' worth)";
+constexpr int kHistoryStep = 100;
+constexpr int kLegendGap = 16;
 
 // The Hex pane is 1.5 times as wide as the ASCII pane.
 constexpr int kAsciiStretch = 2;
@@ -70,13 +82,21 @@ DisplayPanes::DisplayPanes(DisplayStep& step, QWidget* parent)
     copyButton_ = new QPushButton(kTextCopy, this);
     outputButton_ = new QPushButton(this);
 
+    // Two rows under the panes, so that the window fits a screen 1024 pixels wide: what is shown
+    // (legend, totals, time), then what acts on the panes.
+    auto* shown = new QHBoxLayout;
+    shown->addWidget(legendA_);
+    shown->addWidget(legendB_);
+    shown->addSpacing(kLegendGap);
+    shown->addWidget(totals_);
+    shown->addStretch(1);
+    shown->addWidget(buildTimeControls());
     auto* controls = new QHBoxLayout;
-    controls->addWidget(legendA_);
-    controls->addWidget(legendB_);
-    controls->addStretch(1);
-    controls->addWidget(buildTimeControls());
     controls->addWidget(new QLabel(kTextBytesPerRow, this));
     controls->addWidget(bytesPerRowEdit_);
+    controls->addSpacing(kLegendGap);
+    controls->addWidget(buildHistoryControl());
+    controls->addStretch(1);
     controls->addWidget(clearButton_);
     controls->addWidget(copyButton_);
     controls->addWidget(outputButton_);
@@ -87,7 +107,7 @@ DisplayPanes::DisplayPanes(DisplayStep& step, QWidget* parent)
     grid->addWidget(new QLabel(kTextHexCaption, this), 0, 1);
     grid->addWidget(ascii_->widget(), 1, 0);
     grid->addWidget(hex_->widget(), 1, 1);
-    grid->addWidget(totals_, 2, 0, 1, 2);
+    grid->addLayout(shown, 2, 0, 1, 2);
     grid->addLayout(controls, 3, 0, 1, 2);
     grid->setColumnStretch(0, kAsciiStretch);
     grid->setColumnStretch(1, kHexStretch);
@@ -102,6 +122,19 @@ DisplayPanes::DisplayPanes(DisplayStep& step, QWidget* parent)
     connect(hex_->widget()->verticalScrollBar(), &QScrollBar::valueChanged, this,
             [this] { followScroll(*hex_, *ascii_); });
 
+    for (TextPane* pane : {ascii_.get(), hex_.get()}) {
+        pane->widget()->viewport()->installEventFilter(this);
+    }
+    const std::pair<QKeySequence, int> zoomKeys[] = {
+        {QKeySequence::ZoomIn, 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), 1},
+        {QKeySequence::ZoomOut, -1},
+    };
+    for (const auto& [keys, steps] : zoomKeys) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, steps = steps] { zoom(steps); });
+    }
+
     step_.formatter().attach(ascii_.get(), hex_.get());
     connect(&frame_, &QTimer::timeout, this, &DisplayPanes::refresh);
     frame_.start(kFrameMs);
@@ -113,11 +146,14 @@ DisplayPanes::~DisplayPanes() {
 }
 
 void DisplayPanes::refresh() {
+    // The ASCII pane leads; the Hex pane follows it row for row.
+    QScrollBar* bar = ascii_->widget()->verticalScrollBar();
+    const bool atBottom = bar->value() >= bar->maximum();
+    const int top = bar->value();
     const bool asciiChanged = ascii_->sync();
     const bool hexChanged = hex_->sync();
     if (asciiChanged || hexChanged) {
-        QScrollBar* bar = ascii_->widget()->verticalScrollBar();
-        bar->setValue(bar->maximum());
+        bar->setValue(atBottom ? bar->maximum() : std::max(0, top - ascii_->rowsDroppedAtTop()));
         followScroll(*ascii_, *hex_);
     }
     const long long totalA = step_.totalShown(Side::A);
@@ -193,6 +229,51 @@ QWidget* DisplayPanes::buildTimeControls() {
     return box;
 }
 
+QWidget* DisplayPanes::buildHistoryControl() {
+    auto* box = new QWidget(this);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    history_ = new QSpinBox(box);
+    history_->setRange(DisplayFormatter::kDefaultHistoryLines, DisplayFormatter::kMaxHistoryLines);
+    history_->setSingleStep(kHistoryStep);
+    history_->setSuffix(kTextRows);
+    history_->setValue(step_.formatter().historyLines());
+    history_->setToolTip(kHistoryTip);
+    auto* label = new QLabel(kTextHistory, box);
+    label->setBuddy(history_);
+    row->addWidget(label);
+    row->addWidget(history_);
+    connect(history_, &QSpinBox::valueChanged, this,
+            [this](int rows) { step_.formatter().setHistoryLines(rows); });
+    return box;
+}
+
+void DisplayPanes::zoom(int steps) {
+    const int points = std::clamp(ascii_->pointSize() + steps, kMinZoomPoints, kMaxZoomPoints);
+    ascii_->setPointSize(points);
+    hex_->setPointSize(points);
+    refresh();
+}
+
+int DisplayPanes::zoomPoints() const {
+    return ascii_->pointSize();
+}
+
+// Ctrl and the wheel zoom the text; the plain wheel scrolls as ever.
+bool DisplayPanes::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers().testFlag(Qt::ControlModifier)) {
+            const int delta = wheel->angleDelta().y();
+            if (delta != 0) {
+                zoom(delta > 0 ? 1 : -1);
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void DisplayPanes::takeTimeOptions() {
     step_.formatter().rowClock().setOptions(
         {static_cast<TimeColumn>(timeColumn_->currentIndex()), pauseRow_->value()});
@@ -205,6 +286,8 @@ void DisplayPanes::showBytesPerRow() {
     const QSignalBlocker quietPause(pauseRow_);
     timeColumn_->setCurrentIndex(static_cast<int>(options.column));
     pauseRow_->setValue(options.pauseRowMs);
+    const QSignalBlocker quietHistory(history_);
+    history_->setValue(step_.formatter().historyLines());
 }
 
 void DisplayPanes::takeBytesPerRow() {

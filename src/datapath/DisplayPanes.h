@@ -19,13 +19,16 @@ class DisplayStep;
 // The traffic display of the main window: the ASCII and Hex panes with their captions, the
 // colour legends, the totals line, the bytes-per-row edit and the Clear, Copy and output
 // buttons. It hands its two panes to the engine's display step, which writes to their models
-// per block; a frame timer shows what changed, keeps the totals and the output caption current
-// and scrolls to the newest row.
+// per block; a frame timer shows what changed and keeps the totals and the output caption
+// current. The panes follow the newest row while the view is at the bottom; a view the user
+// scrolled up stays on its rows until the user scrolls back down.
 class DisplayPanes : public QWidget {
     Q_OBJECT
 
   public:
     static constexpr int kFrameMs = 40;
+    static constexpr int kMinZoomPoints = 6;
+    static constexpr int kMaxZoomPoints = 28;
 
     // The step must outlive the panes.
     explicit DisplayPanes(DisplayStep& step, QWidget* parent = nullptr);
@@ -50,13 +53,19 @@ class DisplayPanes : public QWidget {
     void showBytesPerRow();
     QComboBox* timeColumnBox() const { return timeColumn_; }
     QSpinBox* pauseRowBox() const { return pauseRow_; }
+    QSpinBox* historyBox() const { return history_; }
+    // Makes the panes' text larger (steps > 0) or smaller, within kMinZoomPoints..kMaxZoomPoints.
+    void zoom(int steps);
+    int zoomPoints() const;
     // One frame: shows what the display step changed, the totals and the output caption.
     void refresh();
 
   private:
     void followScroll(TextPane& moved, TextPane& other);
     QWidget* buildTimeControls();
+    QWidget* buildHistoryControl();
     void takeTimeOptions();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     DisplayStep& step_;
     std::unique_ptr<TextPane> ascii_;
@@ -67,6 +76,7 @@ class DisplayPanes : public QWidget {
     QLineEdit* bytesPerRowEdit_ = nullptr;
     QComboBox* timeColumn_ = nullptr;
     QSpinBox* pauseRow_ = nullptr;
+    QSpinBox* history_ = nullptr;
     QLabel* totals_ = nullptr;
     QLabel* legendA_ = nullptr;
     QLabel* legendB_ = nullptr;

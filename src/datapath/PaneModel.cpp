@@ -47,6 +47,7 @@ int PaneModel::removeLeadingRows(int rows) {
     const auto removed = static_cast<int>(pos - head_);
     head_ = pos;
     first_ += removed;
+    firstRow_ += found;
     breaks_ -= found;
     if (length() == 0) {
         runHead_ = runs_.size();

@@ -39,6 +39,8 @@ class PaneModel : public Pane {
     std::string_view text() const { return std::string_view(text_).substr(head_); }
     int64_t firstPosition() const { return first_; }
     int64_t endPosition() const { return first_ + length(); }
+    // Rows trimmed at the top since the model was made: the absolute number of the first row.
+    int64_t firstRow() const { return firstRow_; }
     // The format runs over [from, endPosition()), cut at from.
     std::vector<PaneSpan> spans(int64_t from) const;
     std::vector<PaneSpan> spans() const { return spans(first_); }
@@ -64,6 +66,7 @@ class PaneModel : public Pane {
     std::vector<Run> runs_;
     size_t runHead_ = 0;
     int64_t first_ = 0;
+    int64_t firstRow_ = 0;
     int breaks_ = 0;
     uint64_t generation_ = 0;
     int64_t changedFrom_ = kUnchanged;

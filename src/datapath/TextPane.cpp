@@ -109,6 +109,20 @@ TextPane::TextPane(QWidget* parent)
     edit_->setCurrentCharFormat(formats_[0]);
 }
 
+void TextPane::setPointSize(int points) {
+    if (points == font_.pointSize()) {
+        return;
+    }
+    font_.setPointSize(points);
+    glyphs_ = PaneGlyphs(font_);
+    for (PaneFormat format : {PaneFormat::SideA, PaneFormat::SideB, PaneFormat::Highlight}) {
+        formats_[static_cast<int>(format)] = paneCharFormat(format, font_);
+    }
+    edit_->setFont(font_);
+    edit_->setCurrentCharFormat(formats_[0]);
+    restyled_ = true;
+}
+
 void TextPane::append(std::string_view text, PaneFormat format) {
     model_.append(text, format);
 }
@@ -129,11 +143,17 @@ bool TextPane::sync() {
     const int64_t start = model_.firstPosition();
     const int64_t end = model_.endPosition();
     int64_t from = std::min(model_.changedFrom(), shownEnd_);
-    const bool rebuild = model_.generation() != shownGeneration_ || from < start;
+    const bool rebuild = model_.generation() != shownGeneration_ || from < start || restyled_;
+    restyled_ = false;
+    droppedAtTop_ = 0;
     if (!rebuild && from >= end && start == shownStart_) {
         model_.markShown();
         return false;
     }
+    if (model_.generation() == shownGeneration_) {
+        droppedAtTop_ = static_cast<int>(model_.firstRow() - shownFirstRow_);
+    }
+    shownFirstRow_ = model_.firstRow();
     QTextDocument* doc = edit_->document();
     if (rebuild) {
         doc->setMaximumBlockCount(0);

@@ -60,6 +60,12 @@ class TextPane : public Pane {
     // Shows what changed in the model since the last call; false when nothing did. Text that
     // the model trimmed before it was ever shown costs nothing here.
     bool sync();
+    // Rows the last sync() took off the top of what the widget showed, so that a view the user
+    // scrolled up can stay on the same rows; 0 when the pane was emptied.
+    int rowsDroppedAtTop() const { return droppedAtTop_; }
+    // The text size in points; the next sync() shows the whole text in it.
+    void setPointSize(int points);
+    int pointSize() const { return font_.pointSize(); }
 
   private:
     PaneModel model_;
@@ -71,6 +77,9 @@ class TextPane : public Pane {
     int64_t shownStart_ = 0;
     int64_t shownEnd_ = 0;
     uint64_t shownGeneration_ = 0;
+    int64_t shownFirstRow_ = 0;
+    int droppedAtTop_ = 0;
+    bool restyled_ = false;
 };
 
 }  // namespace pv

@@ -119,8 +119,11 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     sidesLayout->addWidget(logB_);
 
     addContent(enabled_);
-    addContent(modeBox);
-    addContent(contentBox);
+    // Side by side, so that the dialog fits a screen of 600 pixels with its title bar.
+    auto* kinds = new QHBoxLayout;
+    kinds->addWidget(modeBox);
+    kinds->addWidget(contentBox);
+    addContent(kinds);
     auto* boxes = new QGridLayout;
     boxes->addWidget(paragraph_, 0, 0);
     boxes->addWidget(singleLine_, 0, 1);

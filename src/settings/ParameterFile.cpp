@@ -265,6 +265,14 @@ void ParameterFile::buildTable() {
                 kMaxWaitTimeoutMs, kDefaultWaitTimeoutMs, kDefaultWaitTimeoutMs));
     add(text("RFC 2217 port A", t_.portA.rfc2217Listen));
     add(text("RFC 2217 port B", t_.portB.rfc2217Listen));
+    ParameterItem history;
+    history.name = "pane history (rows)";
+    history.min = DisplayFormatter::kDefaultHistoryLines;
+    history.max = DisplayFormatter::kMaxHistoryLines;
+    history.replacement = history.defaultInt = DisplayFormatter::kDefaultHistoryLines;
+    history.getInt = [&display] { return display.historyLines(); };
+    history.setInt = [&display](int32_t v) { display.setHistoryLines(v); };
+    add(std::move(history));
 }
 
 void ParameterFile::SetDefaults() {

@@ -23,6 +23,11 @@ TEST(AboutDlgTest, ShowsIconNameAndVersion) {
     auto* icon = about.findChild<QLabel*>("programIcon");
     ASSERT_NE(icon, nullptr);
     EXPECT_FALSE(icon->pixmap().isNull());
+    // Wide enough for its caption in a bold title bar beside the window manager's buttons.
+    about.show();
+    QFont bold = about.font();
+    bold.setBold(true);
+    EXPECT_GE(about.width(), QFontMetrics(bold).horizontalAdvance(about.windowTitle()) + 100);
 }
 
 TEST(AboutDlgTest, F1AsksForItsTopicAndOkCloses) {

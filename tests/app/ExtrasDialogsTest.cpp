@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +16,7 @@
 #include "app/IdentifierDialog.h"
 #include "app/PortaVigilantDlg.h"
 #include "app/PriorityDialog.h"
+#include "app/UpdateChecker.h"
 #include "base/CommandIds.h"
 #include "base/DialogKit.h"
 #include "datapath/DisplayPanes.h"
@@ -23,16 +26,20 @@ using namespace pv;
 
 namespace {
 
-// The dialog opens on the class the process runs at; OK sets the chosen class, Cancel nothing.
+// The dialog opens on the class the process runs at; OK sets the chosen class, Cancel nothing. A
+// class the system refuses keeps the dialog open with a line that says so, until the user picks
+// another class or gives up.
 TEST(PriorityDialog, OpensOnTheCurrentClassAndOnlyOkSetsTheChoice) {
     const struct {
         PriorityClass running;
         PriorityClass chosen;
         bool ok;
+        bool allowed;
+        QDialog::DialogCode result;
     } cases[] = {
-        {PriorityClass::Normal, PriorityClass::High, true},
-        {PriorityClass::Idle, PriorityClass::Realtime, true},
-        {PriorityClass::High, PriorityClass::Idle, false},
+        {PriorityClass::Normal, PriorityClass::High, true, true, QDialog::Accepted},
+        {PriorityClass::Idle, PriorityClass::Realtime, true, false, QDialog::Rejected},
+        {PriorityClass::High, PriorityClass::Idle, false, true, QDialog::Rejected},
     };
     for (const auto& c : cases) {
         CPriorityDialog dialog;
@@ -41,14 +48,23 @@ TEST(PriorityDialog, OpensOnTheCurrentClassAndOnlyOkSetsTheChoice) {
         dialog.readPriority = [&] { return c.running; };
         dialog.applyPriority = [&](PriorityClass p) {
             applied.push_back(p);
-            return false;  // no right to change it: the dialog closes all the same
+            return c.allowed;
         };
         whenDialogShows<CPriorityDialog>([&](CPriorityDialog& shown) {
             EXPECT_TRUE(shown.radio(c.running)->isChecked());
+            EXPECT_FALSE(shown.refusedLine()->isVisible());
             shown.radio(c.chosen)->click();
             (c.ok ? shown.okButton() : shown.cancelButton())->click();
+            if (c.ok && !c.allowed) {
+                EXPECT_TRUE(shown.isVisible()) << "refused: the dialog stays";
+                EXPECT_TRUE(shown.refusedLine()->isVisible());
+                EXPECT_EQ(shown.refusedLine()->text().count('\n'), 0);
+                shown.radio(c.running)->click();
+                EXPECT_FALSE(shown.refusedLine()->isVisible()) << "another choice";
+                shown.cancelButton()->click();
+            }
         });
-        EXPECT_EQ(dialog.exec(), c.ok ? QDialog::Accepted : QDialog::Rejected);
+        EXPECT_EQ(dialog.exec(), c.result);
         EXPECT_EQ(applied,
                   c.ok ? std::vector<PriorityClass>{c.chosen} : std::vector<PriorityClass>{});
     }
@@ -128,51 +144,46 @@ TEST(ExtrasDialogs, IdentifierSetsTheTitle) {
 }
 
 TEST(ExtrasDialogs, ConfigureKeepsTheUpdateFlagOnlyOnOk) {
-    CPortaVigilantDlg window;
-    EXPECT_TRUE(window.monitor().checkForUpdate());
-    EXPECT_FALSE(window.updateCheckRunning()) << "no network in tests";
     const struct {
         bool tick;
         bool ok;
         bool result;
     } steps[] = {
         {false, false, true}, {false, true, false}, {true, false, false}, {true, true, true}};
+    CConfigureDialog dialog;
     for (const auto& step : steps) {
-        whenDialogShows<CConfigureDialog>([&](CConfigureDialog& dialog) {
-            EXPECT_EQ(dialog.updateBox()->text(), "Check for update");
-            EXPECT_EQ(dialog.updateBox()->isChecked(), window.monitor().checkForUpdate());
-            dialog.updateBox()->setChecked(step.tick);
-            (step.ok ? dialog.okButton() : dialog.cancelButton())->click();
+        whenDialogShows<CConfigureDialog>([&](CConfigureDialog& shown) {
+            EXPECT_EQ(shown.updateBox()->text(), "Check for update");
+            EXPECT_TRUE(shown.updateBox()->isEnabled());
+            EXPECT_EQ(shown.updateBox()->isChecked(), shown.checkForUpdate());
+            shown.updateBox()->setChecked(step.tick);
+            (step.ok ? shown.okButton() : shown.cancelButton())->click();
         });
-        ASSERT_TRUE(window.monitor().commands().dispatch(Command::Configure));
-        EXPECT_EQ(window.monitor().checkForUpdate(), step.result);
+        dialog.exec();
+        EXPECT_EQ(dialog.checkForUpdate(), step.result);
     }
 }
 
-// Each pane shows the layout's rows at the window's first size; the small window fits a screen
-// under 800 pixels.
-TEST(MainWindowLayout, PanesShowTheLayoutsRowsAndTheSmallWindowFits) {
-    int minimumPane[2] = {};
-    for (int height : {800, 799}) {
-        const WindowLayout layout = chooseWindowLayout(height);
-        CPortaVigilantDlg window(layout);
-        EXPECT_EQ(window.windowLayout().smallLayout, height < 800);
-        window.show();
-        QPlainTextEdit* pane = window.panes().hexPane().widget();
-        const int rows = pane->viewport()->height() / QFontMetrics(pane->font()).lineSpacing();
-        EXPECT_GE(rows, layout.visibleLines) << height;
-        EXPECT_GE(window.panes().asciiPane().widget()->viewport()->height(),
-                  pane->viewport()->height() - 1);
-        minimumPane[layout.smallLayout ? 1 : 0] = pane->minimumHeight();
-        if (layout.smallLayout) {
-            EXPECT_LT(window.height(), height - 60) << "room for the title bar and a panel";
-        }
-        // Growing the window grows the panes.
-        const int before = pane->height();
-        window.resize(window.width(), window.height() + 200);
-        EXPECT_GE(pane->height(), before + 150);
+// A build without an update address offers the option unticked and disabled, keeps the stored
+// choice, and asks nothing of the network: not even a name is looked up.
+TEST(ExtrasDialogs, WithoutAnUpdateAddressNothingIsAsked) {
+    ASSERT_STREQ(updatePageUrl(), "") << "this test is for a build without an update address";
+    qunsetenv("PV_NO_UPDATE_CHECK");
+    CPortaVigilantDlg window;
+    qputenv("PV_NO_UPDATE_CHECK", "1");
+    EXPECT_TRUE(window.monitor().checkForUpdate());
+    EXPECT_FALSE(window.updateCheckRunning());
+    EXPECT_TRUE(window.findChildren<QNetworkAccessManager*>().isEmpty());
+    for (bool ok : {true, false}) {
+        whenDialogShows<CConfigureDialog>([&](CConfigureDialog& shown) {
+            EXPECT_FALSE(shown.updateBox()->isChecked());
+            EXPECT_FALSE(shown.updateBox()->isEnabled());
+            EXPECT_FALSE(shown.updateBox()->toolTip().isEmpty());
+            (ok ? shown.okButton() : shown.cancelButton())->click();
+        });
+        ASSERT_TRUE(window.monitor().commands().dispatch(Command::Configure));
+        EXPECT_TRUE(window.monitor().checkForUpdate()) << "the stored choice stays";
     }
-    EXPECT_LT(minimumPane[1], minimumPane[0]);
 }
 
 }  // namespace

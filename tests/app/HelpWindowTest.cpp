@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -13,6 +14,7 @@
 #include <map>
 
 #include "app/AboutDlg.h"
+#include "app/HeadlessOptions.h"
 #include "datapath/DefineCharValueDialog.h"
 #include "manipulation/TriggerDefineDialog.h"
 #include "ports/ConnectionEthernetDialog.h"
@@ -160,6 +162,26 @@ TEST(HelpWindowTest, BackForwardAndContentsButtons) {
     contents->click();
     EXPECT_EQ(help.browser()->source(), HelpWindow::contentsUrl());
     EXPECT_EQ(help.windowTitle(), "PortaVigilant Help - Contents");
+}
+
+// The page on running without a window keeps up with the program: every option of the usage text
+// has its entry, and every exit status its row.
+TEST(HelpWindowTest, HeadlessPageListsEveryOptionAndExitStatus) {
+    QFile file(":/help/headless.html");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(file.readAll());
+    const QString usage = QString::fromStdString(headlessUsage());
+    const QRegularExpression option("--[a-z][a-z-]*");
+    int options = 0;
+    for (auto it = option.globalMatch(usage); it.hasNext(); ++options) {
+        const QString name = it.next().captured();
+        EXPECT_TRUE(page.contains("<code>" + name)) << name.toStdString();
+    }
+    EXPECT_GE(options, 20);
+    for (int status : {kExitOk, kExitSideFailed, kExitBadArguments, kExitLogFailed, kExitSaveFailed,
+                       kExitTransferFailed}) {
+        EXPECT_TRUE(page.contains(QString("<tr><td>%1</td>").arg(status))) << status;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -338,14 +339,20 @@ TEST(MainWindowBlink, LoggingIndicatorBlinksOnlyWhileASideRuns) {
     TempFolder dir;
     PtyPair farA;
     CPortaVigilantDlg window;
+    window.show();
     QTimer& timer = window.blinkTimer();
     EXPECT_TRUE(timer.isActive());
     EXPECT_EQ(timer.interval(), 500);
     ASSERT_TRUE(window.monitor().logging().StartLogging(dir.file("blink.log")));
     QLabel* indicator = window.loggingIndicator();
+    QApplication::processEvents();
+    const QRect statusPlace = window.statusLine()->geometry();
+    // The rest of the status row keeps its place while the indicator blinks.
     const auto tickChangesIt = [&] {
         const bool hidden = indicator->isHidden();
         EXPECT_TRUE(QMetaObject::invokeMethod(&timer, "timeout"));
+        QApplication::processEvents();
+        EXPECT_EQ(window.statusLine()->geometry(), statusPlace);
         return indicator->isHidden() != hidden;
     };
     EXPECT_FALSE(indicator->isHidden());
@@ -418,6 +425,26 @@ TEST(MainWindow, NoticesNeverStopTheWindowAndRepeatsAreCounted) {
     EXPECT_FALSE(notices->isVisible());
     window.prompt().notice("Socket closed by Client !");
     EXPECT_EQ(notices->shownText(), "Socket closed by Client !") << "a new episode";
+}
+
+// The status row names its fields, and the File commands have the keys a desktop user expects.
+TEST(MainWindow, RateCaptionAndFileShortcuts) {
+    CPortaVigilantDlg window;
+    QLabel* caption = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->buddy() == window.rateField()) {
+            caption = label;
+        }
+    }
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), "Serial rate :");
+    const std::pair<int, const char*> keys[] = {{Command::FileOpen, "Ctrl+O"},
+                                                {Command::FileSave, "Ctrl+S"},
+                                                {Command::FileClose, "Ctrl+Q"}};
+    for (const auto& [id, key] : keys) {
+        ASSERT_NE(window.menu().action(id), nullptr);
+        EXPECT_EQ(window.menu().action(id)->shortcut().toString(), key) << id;
+    }
 }
 
 }  // namespace

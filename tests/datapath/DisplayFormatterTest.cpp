@@ -234,6 +234,43 @@ TEST(DisplayFormatter, AtSixteenBytesPerRowATrimIsTenRowsOfEachPane) {
     EXPECT_EQ(d.formatter.lineCount(), 90);
 }
 
+// A longer history keeps more rows, but at wide rows no more than a frame can draw in a flood;
+// never fewer than the classic 100 lines.
+TEST(DisplayFormatter, HistoryKeepsRowsWithinItsByteBudget) {
+    const struct {
+        int history;
+        int bytesPerRow;
+        int kept;
+    } cases[] = {
+        {100, 16, 100},   {500, 16, 500}, {2000, 16, 512}, {2000, 1, 2000},
+        {2000, 128, 100}, {50, 16, 100},  {5000, 1, 2000}, {1000, 4, 1000},
+    };
+    for (const auto& c : cases) {
+        Display d;
+        d.formatter.setHistoryLines(c.history);
+        d.formatter.setBytesPerRow(c.bytesPerRow);
+        EXPECT_EQ(d.formatter.keptLines(), c.kept) << c.history << " at " << c.bytesPerRow;
+        const Bytes row(static_cast<size_t>(c.bytesPerRow), 'r');
+        for (int k = 0; k < c.kept + 30; ++k) {
+            d.show(A, row);
+        }
+        EXPECT_LT(d.ascii.lineCount(), c.kept) << c.history << " at " << c.bytesPerRow;
+        EXPECT_GE(d.ascii.lineCount(), c.kept - c.kept / 10) << c.history;
+        EXPECT_EQ(d.hex.lineCount(), d.ascii.lineCount());
+    }
+    // Wider rows later shrink what is kept from the next append on.
+    Display d;
+    d.formatter.setHistoryLines(2000);
+    d.formatter.setBytesPerRow(4);
+    for (int k = 0; k < 1500; ++k) {
+        d.show(A, bytes("abcd"));
+    }
+    EXPECT_EQ(d.ascii.lineCount(), 1501);
+    d.formatter.setBytesPerRow(64);
+    d.show(B, bytes("z"));
+    EXPECT_LT(d.ascii.lineCount(), 128);
+}
+
 TEST(DisplayFormatter, ClearEmptiesThePanesAndStartsANewRow) {
     Display d;
     d.formatter.setBytesPerRow(4);

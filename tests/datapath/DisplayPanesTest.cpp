@@ -12,8 +12,11 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QWheelEvent>
+#include <functional>
 #include <random>
 
 #include "app/LineMonitor.h"
@@ -227,8 +230,9 @@ class DisplayPanesTest : public ::testing::Test {
 TEST_F(DisplayPanesTest, ShowsBothSidesInTheirColoursWithTotals) {
     EXPECT_EQ(panes.totalsLabel()->text(), "Total : ComA = 0, ComB = 0");
     EXPECT_EQ(panes.outputButton()->text(), "Disable");
-    EXPECT_EQ(panes.legend(true)->text(), " Red");
-    EXPECT_EQ(panes.legend(false)->text(), "Green");
+    EXPECT_EQ(panes.legend(true)->text(), "Comport A");
+    EXPECT_EQ(panes.legend(false)->text(), "Comport B");
+    EXPECT_EQ(panes.legend(true)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_EQ(panes.legend(false)->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     receive(farA, "Hi\r");
     receive(farB, "ok");
@@ -325,7 +329,7 @@ TEST_F(DisplayPanesTest, TimeControlsSetTheRowClockAndShowItsOptions) {
     EXPECT_EQ(panes.pauseRowBox()->text(), "never");
 }
 
-TEST_F(DisplayPanesTest, PanesScrollTogetherAndFollowTheNewestRow) {
+TEST_F(DisplayPanesTest, PanesScrollTogether) {
     monitor.display().setBytesPerRow(1);
     receive(farA, std::string(90, 'x'));
     QScrollBar* asciiBar = asciiEdit()->verticalScrollBar();
@@ -337,9 +341,98 @@ TEST_F(DisplayPanesTest, PanesScrollTogetherAndFollowTheNewestRow) {
     EXPECT_EQ(asciiBar->value(), 5);
     asciiBar->setValue(7);
     EXPECT_EQ(hexBar->value(), 7);
-    receive(farB, "yy");
-    EXPECT_EQ(asciiBar->value(), asciiBar->maximum());
-    EXPECT_EQ(hexBar->value(), asciiBar->value());
+}
+
+// New rows pull the view down only while it is at the bottom. A view the user scrolled up stays
+// on the rows it shows, also while rows are trimmed above them, until the user scrolls back down.
+TEST_F(DisplayPanesTest, TheViewFollowsNewRowsOnlyFromTheBottom) {
+    monitor.display().setBytesPerRow(4);
+    int next = 0;
+    const auto rows = [&next](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            text += QString::asprintf("%04d", next++).toStdString();
+        }
+        return text;
+    };
+    receive(farA, rows(90));
+    constexpr int kBottom = -1;
+    constexpr int kStay = -2;
+    const struct {
+        int scrollTo;  // a row, kBottom, or kStay where the user does nothing
+        int newRows;
+        // The row at the top of the view afterwards; null: at the bottom; empty: the oldest row
+        // held, as the rows in view were trimmed.
+        const char* top;
+    } steps[] = {
+        {kStay, 5, nullptr}, {40, 3, "0040"},       {kStay, 12, "0040"},
+        {kStay, 10, "0040"}, {kBottom, 2, nullptr}, {0, 200, ""},
+    };
+    QScrollBar* asciiBar = asciiEdit()->verticalScrollBar();
+    for (const auto& step : steps) {
+        const int line = &step - steps;
+        if (step.scrollTo == kBottom) {
+            asciiBar->setValue(asciiBar->maximum());
+        } else if (step.scrollTo != kStay) {
+            asciiBar->setValue(step.scrollTo);
+        }
+        receive(farB, rows(step.newRows));
+        const QString top = asciiEdit()->cursorForPosition(QPoint(4, 4)).block().text();
+        if (step.top == nullptr) {
+            EXPECT_EQ(asciiBar->value(), asciiBar->maximum()) << line;
+        } else if (*step.top == '\0') {
+            EXPECT_EQ(top, asciiEdit()->document()->firstBlock().text()) << line;
+            EXPECT_EQ(asciiBar->value(), 0) << line;
+        } else {
+            EXPECT_EQ(top, step.top) << line;
+            EXPECT_LT(asciiBar->value(), asciiBar->maximum()) << line;
+        }
+        EXPECT_EQ(hexEdit()->verticalScrollBar()->value(), asciiBar->value()) << line;
+    }
+}
+
+// The history box sets the display's history and shows the one a parameter file brought.
+TEST_F(DisplayPanesTest, HistoryBoxFollowsTheDisplaysHistory) {
+    QSpinBox* history = panes.historyBox();
+    EXPECT_EQ(history->value(), 100);
+    history->setValue(500);
+    EXPECT_EQ(monitor.display().historyLines(), 500);
+    monitor.display().setHistoryLines(700);
+    panes.showBytesPerRow();
+    EXPECT_EQ(history->value(), 700);
+}
+
+// Ctrl and the wheel, Ctrl+Plus and Ctrl+Minus zoom both panes; the text stays as it was.
+TEST_F(DisplayPanesTest, ZoomChangesTheTextSizeOfBothPanes) {
+    receive(farA, "zoom me");
+    const QString text = asciiText();
+    const int start = panes.zoomPoints();
+    const auto wheel = [this](Qt::KeyboardModifiers modifiers, int delta) {
+        QWheelEvent event(QPointF(5, 5), asciiEdit()->viewport()->mapToGlobal(QPointF(5, 5)),
+                          QPoint(), QPoint(0, delta), Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(asciiEdit()->viewport(), &event);
+    };
+    const struct {
+        std::function<void()> act;
+        int change;
+    } steps[] = {
+        {[&] { wheel(Qt::ControlModifier, 120); }, 1},
+        {[&] { wheel(Qt::NoModifier, 120); }, 1},
+        {[&] { QTest::keyClick(asciiEdit(), Qt::Key_Plus, Qt::ControlModifier); }, 2},
+        {[&] { QTest::keyClick(asciiEdit(), Qt::Key_Minus, Qt::ControlModifier); }, 1},
+        {[&] { wheel(Qt::ControlModifier, -120); }, 0},
+        {[&] { panes.zoom(-100); }, DisplayPanes::kMinZoomPoints - start},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        panes.refresh();
+        const int line = &step - steps;
+        EXPECT_EQ(panes.zoomPoints(), start + step.change) << line;
+        EXPECT_EQ(hexEdit()->font().pointSize(), start + step.change) << line;
+        EXPECT_EQ(asciiText(), text) << line;
+        EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAAAAAA") << line;
+    }
 }
 
 TEST_F(DisplayPanesTest, TriggerMatchIsShownInBlue) {
