@@ -70,10 +70,14 @@ class RecorderControlTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(folder_.ok());
         for (Side s : {Side::A, Side::B}) {
-            PortSettings settings = serialOn(s == Side::A ? farA->path() : farB.path());
-            settings.reopen = false;
-            monitor.sides().WriteSettings(s, settings);
+            monitor.sides().WriteSettings(s, serialWithoutReopen(s == Side::A ? *farA : farB));
         }
+    }
+    // A lost device stops its side.
+    static PortSettings serialWithoutReopen(const PtyPair& far) {
+        PortSettings settings = serialOn(far.path());
+        settings.reopen = false;
+        return settings;
     }
     RecorderControl& recorder() { return monitor.recorder(); }
     std::string file(const std::string& name) const { return folder_.file(name); }
@@ -172,24 +176,6 @@ TEST_F(RecorderControlTest, PlaybackLastsTheRecordedSpanAtEachSpeed) {
     }
 }
 
-// Abort ends at once, also in the middle of a long pause, without a message; the dialog's
-// "Finished !" follows from the end it is told of.
-TEST_F(RecorderControlTest, AbortInALongPauseEndsAtOnce) {
-    const std::string path = writeRec({{0, 'a'}, {10000, 'b'}});
-    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-    ASSERT_TRUE(recorder().StartPlayback(path));
-    EXPECT_EQ(collectA(1), bytesOf("a"));
-    EXPECT_FALSE(recorder().recorderMenuState().playbackStartEnabled);
-    EXPECT_FALSE(recorder().recorderMenuState().recordStartEnabled);
-    const auto before = SteadyClock::now();
-    recorder().abortPlayback();
-    EXPECT_LT(SteadyClock::now() - before, std::chrono::milliseconds(100));
-    EXPECT_EQ(view.finished, std::vector<PlaybackState>{PlaybackState::aborted});
-    EXPECT_EQ(recorder().playback()->bytesSent(), 1u);
-    EXPECT_TRUE(recorder().recorderMenuState().playbackStartEnabled);
-    EXPECT_TRUE(view.prompt_.messages.empty());
-}
-
 // Played bytes go out through side A and are shown and logged as side A's, but they are not
 // received bytes: side B, the trigger and the recorder never see them.
 TEST_F(RecorderControlTest, PlayedBytesReachOnlySideAAndItsDisplay) {
@@ -279,7 +265,7 @@ TEST_F(RecorderControlTest, PlaybackIsRefusedWithTheReason) {
         }
         recorder().OnRecordStop();
         monitor.sides().StopSide(Side::A);
-        monitor.sides().WriteSettings(Side::A, serialOn(farA->path()));
+        monitor.sides().WriteSettings(Side::A, serialWithoutReopen(*farA));
         ASSERT_TRUE(waitUntil([&] { return !monitor.sides().draining(); }));
     }
     std::vector<uint8_t> atA;
@@ -288,31 +274,53 @@ TEST_F(RecorderControlTest, PlaybackIsRefusedWithTheReason) {
     EXPECT_TRUE(view.shown[0].empty());
 }
 
-// Side A that goes away during a playback ends it with the reason: lost in a long pause (at
-// once, not when the next byte is due), or stopped by the user (at the next byte).
-TEST_F(RecorderControlTest, SideAGoneDuringPlaybackEndsIt) {
+// A playback ended early: aborted (at once, also in a long pause, without a message), side A's
+// device lost in a long pause (at once, with the reason), side A stopped by the user (at the
+// next byte, with the reason). The menu offers playback again afterwards.
+TEST_F(RecorderControlTest, APlaybackEndedEarlyStopsAtOnceWithItsReason) {
     const std::string longPause = writeRec({{0, 'a'}, {60000, 'b'}}, "long.rec");
     const std::string shortPause = writeRec({{0, 'a'}, {300, 'b'}, {60000, 'c'}}, "short.rec");
-    for (const bool lost : {true, false}) {
-        SCOPED_TRACE(lost ? "device lost" : "side stopped");
+    const struct {
+        const char* name;
+        std::string path;
+        std::function<void()> end;
+        PlaybackState state;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"abort", longPause, [&] { recorder().abortPlayback(); }, PlaybackState::aborted, {}},
+        {"device lost",
+         longPause,
+         [&] {
+             farA->releaseSlave();
+             farA.reset();
+         },
+         PlaybackState::failed,
+         {kTextComportANotOpen}},
+        {"side stopped",
+         shortPause,
+         [&] { monitor.sides().StopSide(Side::A); },
+         PlaybackState::failed,
+         {kTextComportANotOpen}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         view.finished.clear();
         view.prompt_.messages.clear();
         ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-        ASSERT_TRUE(recorder().StartPlayback(lost ? longPause : shortPause));
+        ASSERT_TRUE(recorder().StartPlayback(c.path));
         ASSERT_EQ(collectA(1), bytesOf("a"));
-        if (lost) {
-            farA->releaseSlave();
-            farA.reset();
-        } else {
-            monitor.sides().StopSide(Side::A);
-        }
+        EXPECT_FALSE(recorder().recorderMenuState().playbackStartEnabled);
+        EXPECT_FALSE(recorder().recorderMenuState().recordStartEnabled);
+        c.end();
         ASSERT_TRUE(waitUntil([&] { return playbackEnded(); }, 5000));
-        EXPECT_EQ(view.finished, std::vector<PlaybackState>{PlaybackState::failed});
-        EXPECT_EQ(view.prompt_.messages.back(), kTextComportANotOpen);
+        EXPECT_EQ(view.finished, std::vector<PlaybackState>{c.state});
+        EXPECT_EQ(view.prompt_.messages, c.messages);
         EXPECT_EQ(recorder().playback()->bytesSent(), 1u);
-        ASSERT_TRUE(waitUntil([&] { return !monitor.sides().side(Side::A).started; }));
+        EXPECT_TRUE(recorder().recorderMenuState().playbackStartEnabled);
+        monitor.sides().StopSide(Side::A);
+        ASSERT_TRUE(waitUntil([&] { return !monitor.sides().draining(); }));
         farA = std::make_unique<PtyPair>();
-        monitor.sides().WriteSettings(Side::A, serialOn(farA->path()));
+        monitor.sides().WriteSettings(Side::A, serialWithoutReopen(*farA));
     }
 }
 
