@@ -7,6 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "app/HeadlessOptions.h"
+#include "recording/PlaybackScheduler.h"
 
 using namespace pv;
 
@@ -94,6 +95,23 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
     if (!o.rfc2217B.empty()) {
         value("--rfc2217-b", o.rfc2217B);
     }
+    if (!o.recordFile.empty()) {
+        value("--record", o.recordFile);
+    }
+    if (!o.playFile.empty()) {
+        value("--play", o.playFile);
+    }
+    if (o.playSpeed != 1.0) {
+        char text[40];
+        std::snprintf(text, sizeof text, "%.17g", o.playSpeed);
+        value("--play-speed", text);
+    }
+    if (o.playLoop != 1) {
+        value("--play-loop", std::to_string(o.playLoop));
+    }
+    if (!o.dumpRecFile.empty()) {
+        value("--dump-rec", o.dumpRecFile);
+    }
     return args;
 }
 
@@ -126,6 +144,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PV_FUZZ_CHECK(!o.logFormat || !o.logFile.empty());
     PV_FUZZ_CHECK(o.durationSeconds == 0 || (o.durationSeconds >= kMinDurationSeconds &&
                                              o.durationSeconds <= kMaxDurationSeconds));
+
+    PV_FUZZ_CHECK(o.playFile.empty() ? o.playSpeed == 1.0 && o.playLoop == 1
+                                     : PlaybackOptions::validSpeed(o.playSpeed));
+    PV_FUZZ_CHECK(o.recordFile.empty() || o.playFile.empty());
 
     const ParsedOptions again = parseHeadlessOptions(pv::commandLineOf(o));
     PV_FUZZ_CHECK(again.error.empty() && again.options == o);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "ports/Rfc2217Address.h"
+#include "recording/PlaybackScheduler.h"
 #include "terminal/TransferRules.h"
 
 namespace pv {
@@ -27,6 +28,10 @@ constexpr const char* kTextLogFormatWithoutLog = "--log-format is only used with
 
 constexpr std::pair<const char*, LogMode> kLogFormats[] = {
     {"complex", LogMode::Complex}, {"hex", LogMode::SingleHex}, {"plain", LogMode::PlainAscii}};
+constexpr const char* kTextRecordWithPlay =
+    "--record and --play cannot be used together: recording and playback exclude each other";
+constexpr const char* kTextPlayOptionsWithoutPlay = "--play-speed and --play-loop need --play";
+constexpr uint32_t kMaxPlayLoop = 1000000;
 
 struct Option {
     const char* name;
@@ -291,6 +296,51 @@ const std::vector<Option>& optionTable() {
              o.headless = true;
              return std::string();
          }},
+        {"--record", "FILE",
+         "record the bytes received on side A with their timing into FILE (emptied first)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.recordFile = v;
+             return std::string();
+         }},
+        {"--play", "FILE",
+         "once the sides run, send the recording FILE out through side A with its timing; the "
+         "run ends with it unless --duration is given (status 5 when refused or failed)",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.playFile = v;
+             return std::string();
+         }},
+        {"--play-speed", "FACTOR", "--play runs FACTOR times as fast as recorded (0.01 to 1000)",
+         [](HeadlessOptions& o, const std::string& v) {
+             char* end = nullptr;
+             const double f = std::strtod(v.c_str(), &end);
+             if (v.empty() || *end != '\0' || !PlaybackOptions::validSpeed(f)) {
+                 return std::string("expects a factor from 0.01 to 1000");
+             }
+             o.playSpeed = f;
+             return std::string();
+         }},
+        {"--play-loop", "N", "--play sends the recording N times back to back (0: until the end)",
+         [](HeadlessOptions& o, const std::string& v) {
+             std::optional<int> n;
+             std::string error = parseInt(v, 0, static_cast<int>(kMaxPlayLoop), n);
+             o.playLoop = static_cast<uint32_t>(n.value_or(1));
+             return error;
+         }},
+        {"--dump-rec", "FILE",
+         "print the recording FILE as text (milliseconds since the start, hex, ASCII) and exit",
+         [](HeadlessOptions& o, const std::string& v) {
+             if (v.empty()) {
+                 return std::string("needs a file name");
+             }
+             o.dumpRecFile = v;
+             return std::string();
+         }},
         {"--help", nullptr, "show this text",
          [](HeadlessOptions& o, const std::string&) {
              o.help = true;
@@ -358,6 +408,13 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
     }
     if (parsed.options.logFormat && parsed.options.logFile.empty()) {
         parsed.error = kTextLogFormatWithoutLog;
+    }
+    if (!parsed.options.recordFile.empty() && !parsed.options.playFile.empty()) {
+        parsed.error = kTextRecordWithPlay;
+    }
+    if (parsed.options.playFile.empty() &&
+        (parsed.options.playSpeed != 1.0 || parsed.options.playLoop != 1)) {
+        parsed.error = kTextPlayOptionsWithoutPlay;
     }
     return parsed;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,11 @@ struct HeadlessOptions {
     // "[ADDRESS:]PORT": the side is offered as an RFC 2217 port there instead of its device.
     std::string rfc2217A;
     std::string rfc2217B;
+    std::string recordFile;  // empty: no recording of side A
+    std::string playFile;    // empty: no playback into side A
+    double playSpeed = 1.0;
+    uint32_t playLoop = 1;    // passes of the playback; 0: until the run ends
+    std::string dumpRecFile;  // print this recorder file as text and exit
 
     bool operator==(const HeadlessOptions&) const = default;
 };
@@ -75,8 +81,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitSideFailed = 1;  // also: every started side lost its device
 constexpr int kExitSidesLost = kExitSideFailed;
 constexpr int kExitBadArguments = 2;
-constexpr int kExitLogFailed = 3;
+constexpr int kExitLogFailed = 3;  // also: the recorder file cannot be created
 constexpr int kExitSaveFailed = 4;
 constexpr int kExitTransferFailed = 5;  // --send or --download could not start or did not end well
+// A playback that was refused (side A cannot send, a bad file) or failed on the way, or a
+// --dump-rec of a file that cannot be played: the status of a failed transfer.
+constexpr int kExitPlaybackFailed = kExitTransferFailed;
 
 }  // namespace pv

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,8 +17,10 @@
 #include "app/ConsoleTerminal.h"
 #include "app/LineMonitor.h"
 #include "app/MonitorOutput.h"
+#include "base/FileNeu.h"
 #include "base/Prompt.h"
 #include "base/TextFormat.h"
+#include "recording/RecorderDump.h"
 #include "terminal/FileTransfer.h"
 
 namespace pv {
@@ -74,8 +77,26 @@ class ConsoleView : public MonitorView {
     // The console is the terminal (stdin and stdout, taken over once the sides run), or the
     // terminal serves a file transfer.
     bool openTerminalWindow() override { return terminal_; }
+    // A playback's progress: a line on stderr at every tenth of it, so a log stays short.
+    void playbackProgress(int percent, uint64_t sent, uint64_t total) override {
+        if (percent / 10 != lastTenth_) {
+            lastTenth_ = percent / 10;
+            prompt_.message(formatText(kTextPlaybackProgress, percent,
+                                       playbackProgressText(sent, total).c_str()),
+                            {}, PromptButtons::Ok, PromptIcon::Information);
+        }
+    }
+    void playbackStarted() override { lastTenth_ = -1; }
+    void playbackFinished(PlaybackState state) override {
+        if (onPlaybackFinished) {
+            onPlaybackFinished(state);
+        }
+    }
+    std::function<void(PlaybackState)> onPlaybackFinished;
 
   private:
+    static constexpr const char* kTextPlaybackProgress = "Playback: %d %% (%s)";
+    int lastTenth_ = -1;
     ConsolePrompt prompt_;
     bool stamped_;
     bool terminal_;
@@ -107,6 +128,10 @@ void overrideSide(PortSettings& settings, const HeadlessOptions& options, const 
         settings.stopBits = *options.stopBits - 1;
     }
 }
+
+constexpr const char* kTextPlaybackWaits =
+    "Playback: waiting for a program to open %s; it starts then.";
+constexpr int kPeerWaitMs = 20;
 
 constexpr const char* kTextAllSidesLost =
     "Every started side has lost its device; the run ends (with --reopen it would wait for the "
@@ -268,9 +293,10 @@ bool startTransfer(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& 
     return true;
 }
 
-// The closing steps of the main window: what eXchange holds back goes out and into the log,
-// logging stops so its last row is written, then the sides (bytes still queued get their short
-// time to leave), then the parameter file when asked for; one it refused to read is left alone.
+// The closing steps of the main window: a playback ends, what eXchange holds back goes out and
+// into the log, logging stops so its last row is written, then recording, then the sides (bytes
+// still queued get their short time to leave), then the parameter file when asked for; one it
+// refused to read is left alone.
 bool closeDown(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options) {
     monitor.stopAll();
     monitor.sides().waitForDrains();
@@ -316,10 +342,53 @@ int runHeadless(const HeadlessOptions& options) {
     if (!options.logFile.empty() && !startLog(monitor, options)) {
         return kExitLogFailed;
     }
+    if (!options.recordFile.empty() && !monitor.recorder().StartRecording(options.recordFile)) {
+        closeDown(monitor, view.prompt(), options);
+        return kExitLogFailed;
+    }
     bool lateStartFailed = false;
     if (!startSides(monitor, options, view.prompt(), lateStartFailed)) {
         closeDown(monitor, view.prompt(), options);
         return kExitSideFailed;
+    }
+    bool playbackFailed = false;
+    view.onPlaybackFinished = [&](PlaybackState state) {
+        playbackFailed = state == PlaybackState::failed;
+        if (options.durationSeconds <= 0 || playbackFailed) {
+            QCoreApplication::quit();
+        }
+    };
+    QTimer peerWait;
+    if (!options.playFile.empty()) {
+        PlaybackOptions play;
+        play.speed = options.playSpeed;
+        play.passes = options.playLoop;
+        const auto startPlayback = [&] {
+            if (!monitor.recorder().StartPlayback(options.playFile, play)) {
+                playbackFailed = true;
+                QCoreApplication::quit();
+            }
+        };
+        // Bytes sent into a virtual port nobody has open are dropped, as on an open cable: the
+        // playback waits for the program under test to open it.
+        const PortSide& a = monitor.sides().side(Side::A);
+        if (a.isVirtual && a.virtualPort && !a.virtualPort->peerConnected()) {
+            view.prompt().message(
+                formatText(kTextPlaybackWaits, a.virtualPort->linkPath().c_str()));
+            QObject::connect(&peerWait, &QTimer::timeout, qApp, [&] {
+                if (a.virtualPort && a.virtualPort->peerConnected()) {
+                    peerWait.stop();
+                    startPlayback();
+                }
+            });
+            peerWait.start(kPeerWaitMs);
+        } else {
+            startPlayback();
+        }
+        if (playbackFailed) {
+            closeDown(monitor, view.prompt(), options);
+            return kExitPlaybackFailed;
+        }
     }
     bool allLost = false;
     QObject::connect(&monitor.sides(), &SideControl::sideLost, qApp, [&] {
@@ -358,7 +427,20 @@ int runHeadless(const HeadlessOptions& options) {
     if (allLost || lateStartFailed) {
         return kExitSideFailed;
     }
-    return transferFailed ? kExitTransferFailed : kExitOk;
+    return transferFailed || playbackFailed ? kExitTransferFailed : kExitOk;
+}
+
+int dumpRecorder(const std::string& path, std::FILE* out) {
+    ConsolePrompt prompt;
+    CFileNeu file(&prompt);
+    if (!file.Open(path, CFileNeu::modeRead)) {
+        prompt.message(kTextRecorderOpenFailed, {}, PromptButtons::Ok, PromptIcon::Error);
+        return kExitPlaybackFailed;
+    }
+    const RecorderFileCheck check = dumpRecorderFile(
+        file, [out](const std::string& text) { std::fwrite(text.data(), 1, text.size(), out); });
+    std::fflush(out);
+    return check.good() ? kExitOk : kExitPlaybackFailed;
 }
 
 }  // namespace pv

@@ -23,6 +23,11 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
       triggers_(view, sides_.side(Side::A).port, display_),
       logging_(view, sides_.side(Side::A), sides_.side(Side::B), display_.formatter().symbols(),
                identifier_),
+      recorder_(view, sides_.side(Side::A), display_,
+                {[this] { return parameters_.parameterFile().path(); },
+                 [this] {
+                     return logging_.loggingActive() ? logging_.logWriter().path() : std::string();
+                 }}),
       terminal_(terminalSettings_, view.prompt(), [this] { return sides_.side(Side::A).started; }),
       transfer_(terminal_, view.prompt(),
                 {[this] { return uploadRefusal(); },
@@ -39,6 +44,13 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
                           sides_.side(Side::B).localEcho, identifier_, checkForUpdate_}) {
     receive_.setStage(&exchange_);
     display_.setLog(&logging_);
+    receive_.setRecordHook(
+        [this](const uint8_t* data, int count) { recorder_.recordBlock(data, count); });
+    connect(&sides_, &SideControl::sideLost, this, [this](Side side) {
+        if (side == Side::A) {
+            recorder_.sideALost();
+        }
+    });
     connect(&receive_, &ReceivePath::backlogShrank, &sides_, &SideControl::backlogShrank);
     connect(&receive_, &ReceivePath::backlogShrank, &transfer_, [this](Side s) {
         if (s == Side::A) {
@@ -58,6 +70,7 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
     rateTimer_.start(kRatePeriodMs);
     registerCommands();
     logging_.registerCommands(commands_);
+    recorder_.registerCommands(commands_);
     parameters_.registerCommands(commands_);
 }
 
@@ -67,10 +80,12 @@ LineMonitor::~LineMonitor() {
 }
 
 void LineMonitor::stopAll() {
+    recorder_.abortPlayback();
     if (sides_.side(Side::A).started) {
         receive_.releaseHeldA();
     }
     logging_.OnLoggingStop();
+    recorder_.OnRecordStop();
     sides_.StopSide(Side::A);
     sides_.StopSide(Side::B);
 }

@@ -13,6 +13,7 @@
 #include "manipulation/TriggerControl.h"
 #include "ports/SideControl.h"
 #include "recording/LoggingControl.h"
+#include "recording/RecorderControl.h"
 #include "settings/ParameterControl.h"
 #include "terminal/FileTransfer.h"
 #include "terminal/TerminalControl.h"
@@ -22,8 +23,8 @@ namespace pv {
 
 // The non-widget half of the main window, with or without a window: it owns one controller per
 // concern and wires them together - the sides and their start/stop rules, the receive path
-// with forwarding and eXchange, the display step, the trigger, logging, the terminal and the
-// parameter file - and keeps the command table and the characters-per-second display. Main
+// with forwarding and eXchange, the display step, the trigger, logging, the recorder, the terminal
+// and the parameter file - and keeps the command table and the characters-per-second display. Main
 // thread only.
 class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     Q_OBJECT
@@ -40,11 +41,13 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     DisplayFormatter& display() { return display_.formatter(); }
     TriggerControl& triggers() { return triggers_; }
     LoggingControl& logging() { return logging_; }
+    RecorderControl& recorder() { return recorder_; }
     ParameterControl& parameters() { return parameters_; }
     CommandTable& commands() { return commands_; }
 
-    // The closing steps of the window and of a headless run: what eXchange holds back goes on to
-    // side B (and into the log), logging stops with its last row, then side A and side B stop.
+    // The closing steps of the window and of a headless run: a playback ends, what eXchange holds
+    // back goes on to side B (and into the log), logging stops with its last row, recording
+    // stops, then side A and side B stop.
     void stopAll();
     // Characters per second, once a second (timer 3; tests stop it and tick by hand).
     void OnRateTimer();
@@ -86,6 +89,7 @@ class LineMonitor : public QObject, private BlockSteps, private ParametersHost {
     DisplayStep display_;
     TriggerControl triggers_;
     LoggingControl logging_;
+    RecorderControl recorder_;
     TerminalControl terminal_;
     FileTransfer transfer_;
     ParameterControl parameters_;

@@ -8,15 +8,20 @@
 #include "manipulation/TriggerControl.h"
 #include "ports/SideView.h"
 #include "recording/LoggingControl.h"
+#include "recording/RecorderControl.h"
 
 namespace pv {
 
 // What the engine needs from a front end: a way to ask the user, its controls, and a place to
 // show what changes. It is the sum of what each controller needs (the sides, the display step,
-// the trigger, logging) and what the coordinator shows itself. The main window implements it
-// with widgets, the headless front end on the console (where the settings are only what the
-// command line set).
-class MonitorView : public SideView, public DisplayView, public TriggerView, public LoggingView {
+// the trigger, logging, the recorder) and what the coordinator shows itself. The main window
+// implements it with widgets, the headless front end on the console (where the settings are only
+// what the command line set).
+class MonitorView : public SideView,
+                    public DisplayView,
+                    public TriggerView,
+                    public LoggingView,
+                    public RecorderView {
   public:
     Prompt& prompt() override = 0;
     // The once-a-second characters-per-second field and status line.

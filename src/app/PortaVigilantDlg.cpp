@@ -40,6 +40,7 @@
 #include "ports/ConnectionEthernetDialog.h"
 #include "ports/PortSettingsBox.h"
 #include "ports/SerialDeviceWatcher.h"
+#include "recording/AbortProcessDialog.h"
 #include "recording/LoggingConfigureDialog.h"
 #include "terminal/TerminalDialog.h"
 
@@ -50,6 +51,7 @@ namespace {
 constexpr const char* kTextLoggingIndicator = "Logging activ !";
 constexpr const char* kTextRateCaption = "Serial rate :";
 constexpr const char* kRateTip = "Characters per second received on the serial ports";
+constexpr const char* kTextRecorderIndicator = "Recorder activ !";
 constexpr const char* kTextResponseTimes = "Response : %s (min %s, max %s)";
 constexpr const char* kTextTitle = "PortaVigilant";
 constexpr const char* kTextTitleWithIdentifier = "PortaVigilant - %s";
@@ -122,8 +124,10 @@ CPortaVigilantDlg::CPortaVigilantDlg(const WindowLayout& windowLayout, QWidget* 
     menu_ = new MainMenu(bar, monitor_->commands());
     // Timer 1: the indicators blink; the engine ignores ticks while no side runs.
     blinkTimer_ = new QTimer(this);
-    connect(blinkTimer_, &QTimer::timeout, this,
-            [this] { monitor_->logging().OnLoggingBlinkTick(); });
+    connect(blinkTimer_, &QTimer::timeout, this, [this] {
+        monitor_->logging().OnLoggingBlinkTick();
+        monitor_->recorder().OnRecorderBlinkTick();
+    });
     blinkTimer_->start(kBlinkPeriodMs);
 
     persistParameters_ = !parameterPath.empty();
@@ -278,6 +282,10 @@ QWidget* CPortaVigilantDlg::buildStatusRow() {
     loggingIndicator_->setSizePolicy(keepPlace);
     loggingIndicator_->hide();
     layout->addWidget(loggingIndicator_);
+    recorderIndicator_ = new QLabel(kTextRecorderIndicator, row);
+    recorderIndicator_->setStyleSheet("color: red");
+    recorderIndicator_->hide();
+    layout->addWidget(recorderIndicator_);
     return row;
 }
 
@@ -376,6 +384,41 @@ void CPortaVigilantDlg::loggingStateChanged() {
     loggingIndicator_->setVisible(monitor_->logging().loggingIndicatorShown());
 }
 
+void CPortaVigilantDlg::recorderStateChanged() {
+    const RecorderControl& recorder = monitor_->recorder();
+    const RecorderControl::RecorderMenuState state = recorder.recorderMenuState();
+    if (menu_ != nullptr) {
+        menu_->setEnabledByRule(Command::RecordStart, state.recordStartEnabled);
+        menu_->setEnabledByRule(Command::RecordStop, state.recordStopEnabled);
+        menu_->setEnabledByRule(Command::PlaybackStart, state.playbackStartEnabled);
+    }
+    recorderIndicator_->setVisible(recorder.recorderIndicatorShown());
+}
+
+// The dialog is window-modal and opened without a nested event loop: the playback's timer and
+// the data path keep running on the main loop meanwhile.
+void CPortaVigilantDlg::playbackStarted() {
+    delete playbackDialog_;
+    playbackDialog_ = new CAbortProcessDialog(this);
+    playbackDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    playbackDialog_->setWindowModality(Qt::WindowModal);
+    connect(playbackDialog_, &CAbortProcessDialog::abortRequested, this,
+            [this] { monitor_->recorder().abortPlayback(); });
+    playbackDialog_->open();
+}
+
+void CPortaVigilantDlg::playbackProgress(int percent, uint64_t sent, uint64_t total) {
+    if (playbackDialog_ != nullptr) {
+        playbackDialog_->setProgress(percent, sent, total);
+    }
+}
+
+void CPortaVigilantDlg::playbackFinished(PlaybackState) {
+    if (playbackDialog_ != nullptr) {
+        playbackDialog_->finish();
+    }
+}
+
 void CPortaVigilantDlg::parametersLoaded() {
     panes_->showBytesPerRow();
     loggingDialog_->Fill(monitor_->logging().logSettings());
@@ -404,8 +447,8 @@ void CPortaVigilantDlg::openNetworkSettings() {
     }
 }
 
-// Closing stops logging, then side A, then side B, so the log holds all that was shown; the
-// settings are saved last, as they stand.
+// Closing ends a playback, then stops logging, recording, side A and side B, so the log and the
+// recording hold all that was passed on; the settings are saved last, as they stand.
 void CPortaVigilantDlg::closeEvent(QCloseEvent* event) {
     monitor_->stopAll();
     saveParameters();

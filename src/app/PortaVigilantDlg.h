@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 
 #include "app/LineMonitor.h"
 #include "app/QtPrompt.h"
 #include "app/WindowLayout.h"
+#include "recording/AbortProcessDialog.h"
 
 class QDialog;
 class QLabel;
@@ -78,6 +80,10 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     void setMenuCheck(int commandId, bool on) override;
     void showTriggerStatus(const std::string& text) override;
     void loggingStateChanged() override;
+    void recorderStateChanged() override;
+    void playbackStarted() override;
+    void playbackProgress(int percent, uint64_t sent, uint64_t total) override;
+    void playbackFinished(PlaybackState state) override;
     void parametersLoaded() override;
     void parametersOpened() override;
 
@@ -90,6 +96,9 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     HelpWindow& help() { return *help_; }
     CTerminalDialog& terminalWindow() { return *terminal_; }
     QLabel* loggingIndicator() const { return loggingIndicator_; }
+    QLabel* recorderIndicator() const { return recorderIndicator_; }
+    // The "Processing" dialog of the playback, while it is open.
+    CAbortProcessDialog* playbackDialog() const { return playbackDialog_; }
     // Timer 1, whose ticks blink the indicators.
     QTimer& blinkTimer() const { return *blinkTimer_; }
     CLoggingConfigureDialog& loggingDialog() { return *loggingDialog_; }
@@ -97,8 +106,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    // The last closing step, after logging and both sides have stopped: the parameter file is
-    // saved here, without a message.
+    // The last closing step, after logging, recording and both sides have stopped: the parameter
+    // file is saved here, without a message.
     virtual void saveParameters();
 
   private:
@@ -134,6 +143,8 @@ class CPortaVigilantDlg : public QWidget, public MonitorView {
     // A window of its own, like the help: it goes before the engine it shows.
     std::unique_ptr<CTerminalDialog> terminal_;
     QLabel* loggingIndicator_ = nullptr;
+    QLabel* recorderIndicator_ = nullptr;
+    QPointer<CAbortProcessDialog> playbackDialog_;
     CLoggingConfigureDialog* loggingDialog_ = nullptr;
     QTimer* blinkTimer_ = nullptr;
     bool persistParameters_ = false;

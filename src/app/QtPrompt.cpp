@@ -72,13 +72,18 @@ PromptAnswer QtPrompt::message(const std::string& text, const std::string& capti
     }
 }
 
+// A name typed without an extension gets the default one before the dialog checks whether it
+// exists, so the overwrite question is about the file that will be written.
 std::optional<std::string> QtPrompt::chooseFile(const FileDialogRequest& request) {
-    const QString title = QString::fromStdString(request.title);
-    const QString initial = QString::fromStdString(request.initialPath);
-    const QString filter = toQtFilter(request.filter);
-    const QString path = request.save
-                             ? QFileDialog::getSaveFileName(parent_, title, initial, filter)
-                             : QFileDialog::getOpenFileName(parent_, title, initial, filter);
+    QFileDialog dialog(parent_, QString::fromStdString(request.title),
+                       QString::fromStdString(request.initialPath), toQtFilter(request.filter));
+    dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix(request.defaultExtension)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QString path = dialog.selectedFiles().first();
     if (path.isEmpty()) {
         return std::nullopt;
     }

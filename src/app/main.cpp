@@ -27,6 +27,9 @@ int main(int argc, char* argv[]) {
         std::printf("PortaVigilant %s\n", kVersion);
         return kExitOk;
     }
+    if (!parsed.options.dumpRecFile.empty()) {
+        return dumpRecorder(parsed.options.dumpRecFile, stdout);
+    }
     if (parsed.options.headless) {
         QCoreApplication app(argc, argv);
         return runHeadless(parsed.options);

@@ -184,6 +184,9 @@ void ReceivePath::ProcessBlockA() {
         return;
     }
     Pass pass(*this);
+    if (recordHook_) {
+        recordHook_(sideA_.captureBuffer.data(), sideA_.captureCount);
+    }
     forward(Side::B, sideA_.captureBuffer.data(), sideA_.captureCount);
     steps_.forwardedA(sideA_.captureBuffer.data(), sideA_.captureCount);
     sideA_.captureCount = 0;

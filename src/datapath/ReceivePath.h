@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "ports/ChannelHub.h"
@@ -51,6 +52,9 @@ class ReceivePath : public QObject, public ChannelHub {
 
     // The stage of side A's bytes before the chain; none: every arrival goes straight on.
     void setStage(AtoBStage* stage) { stage_ = stage; }
+    // Sees every block of side A after eXchange and before it is forwarded (the recorder).
+    using BlockHook = std::function<void(const uint8_t* data, int count)>;
+    void setRecordHook(BlockHook hook) { recordHook_ = std::move(hook); }
 
     void attach(Side s, Channel& channel) override;
     void detachAll(Side s) override;
@@ -106,6 +110,7 @@ class ReceivePath : public QObject, public ChannelHub {
     PortSide& sideB_;
     BlockSteps& steps_;
     AtoBStage* stage_ = nullptr;
+    BlockHook recordHook_;
     std::array<uint8_t, PortSide::kCaptureSize> readBuffer_{};
     bool pressured_[2] = {false, false};
     int depth_ = 0;

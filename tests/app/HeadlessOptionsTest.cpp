@@ -91,6 +91,20 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
          "--terminal and --demo cannot be used together: the demo monitors on stdout"},
         {{"--log", "x.log", "--log-format", "Hex"}, "--log-format expects complex, hex or plain"},
         {{"--log-format", "hex"}, "--log-format is only used with --log"},
+        {{"--record="}, "--record needs a file name"},
+        {{"--play", "a.rec", "--record", "b.rec"},
+         "--record and --play cannot be used together: recording and playback exclude each "
+         "other"},
+        {{"--play", "a.rec", "--play-speed", "0.001"},
+         "--play-speed expects a factor from 0.01 to 1000"},
+        {{"--play", "a.rec", "--play-speed=1001"},
+         "--play-speed expects a factor from 0.01 to 1000"},
+        {{"--play", "a.rec", "--play-speed=nan"},
+         "--play-speed expects a factor from 0.01 to 1000"},
+        {{"--play", "a.rec", "--play-loop", "-1"},
+         "--play-loop expects a whole number from 0 to 1000000"},
+        {{"--play-speed", "2"}, "--play-speed and --play-loop need --play"},
+        {{"--play-loop", "0"}, "--play-speed and --play-loop need --play"},
     };
     for (const auto& [args, error] : cases) {
         EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
@@ -99,6 +113,19 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
     const ParsedOptions terminal = parseHeadlessOptions({"--terminal", "--control-keys"});
     EXPECT_TRUE(terminal.options.headless && terminal.options.terminal &&
                 terminal.options.controlKeys);
+}
+
+TEST(HeadlessOptions, PlaybackOptionsAreTakenWithPlay) {
+    const ParsedOptions parsed = parseHeadlessOptions(
+        {"--headless", "--play", "dev.rec", "--play-speed=0.5", "--play-loop", "0"});
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.playFile, "dev.rec");
+    EXPECT_DOUBLE_EQ(parsed.options.playSpeed, 0.5);
+    EXPECT_EQ(parsed.options.playLoop, 0u);
+    const HeadlessOptions plain = parseHeadlessOptions({"--record", "x.rec"}).options;
+    EXPECT_EQ(plain.recordFile, "x.rec");
+    EXPECT_DOUBLE_EQ(plain.playSpeed, 1.0);
+    EXPECT_EQ(plain.playLoop, 1u);
 }
 
 TEST(HeadlessOptions, StartChoosesTheSidesThatNeedADevice) {

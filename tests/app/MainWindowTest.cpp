@@ -230,6 +230,8 @@ TEST(MainWindowCommands, EveryMenuCommandReachesItsHandler) {
         {Command::HexSymbols128, "CDefineCharValueDialog"},
         {Command::HexSymbols192, "CDefineCharValueDialog"},
         {Command::About, "CAboutDlg"},
+        {Command::RecordStart, "QFileDialog"},
+        {Command::PlaybackStart, "QMessageBox"},  // side A is not started
         {Command::Help, nullptr},
         {Command::UseAsciiSymbols, nullptr},
         {Command::LocalEchoA, nullptr},

@@ -83,6 +83,8 @@ expect_completion "a ab" --headless --start "=" a
 expect_completion "$work/pick/lab.dat $work/pick/logs" --params "$work/pick/l"
 expect_completion "$work/pick/logs $work/pick/ports" --virtual-dir "$work/pick/"
 expect_completion "" --baud ""
+touch "$work/pick/lab.rec"
+expect_completion "$work/pick/logs $work/pick/lab.rec" --play "$work/pick/l"
 echo "Completion: options, their values, files and folders"
 
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <chrono>
+
+#include "recording/RecorderFile.h"
+#include "support/PtyPair.h"
+#include "support/TempFolder.h"
+
+using namespace pv;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString stdOut;
+    QString stdErr;
+};
+
+QProcess* launch(const QStringList& args) {
+    auto* process = new QProcess;
+    process->start(PV_EXECUTABLE, args);
+    EXPECT_TRUE(process->waitForStarted(5000));
+    return process;
+}
+
+Outcome finish(QProcess* process, int timeoutMs = 10000) {
+    EXPECT_TRUE(process->waitForFinished(timeoutMs));
+    Outcome run{process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
+                QString::fromUtf8(process->readAllStandardOutput()),
+                QString::fromUtf8(process->readAllStandardError())};
+    delete process;
+    return run;
+}
+
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::string recordsOf(const std::vector<std::pair<uint32_t, uint8_t>>& records) {
+    std::string out;
+    for (const auto& [delay, byte] : records) {
+        appendRecord(out, delay, byte);
+    }
+    return out;
+}
+
+// SIGTERM while recording: every block that reached side B is in the file, in order, since each
+// is written before it is passed on and recording stops before the sides.
+TEST(HeadlessRecorder, SigtermWhileRecordingKeepsEveryForwardedByte) {
+    TempFolder folder;
+    PtyPair a, b;
+    const std::string rec = folder.file("device.rec");
+    QProcess* process = launch(
+        {"--headless", "--device-a", q(a.path()), "--device-b", q(b.path()), "--record", q(rec)});
+    std::vector<uint8_t> sent;
+    for (unsigned chunk = 0; chunk < 5; ++chunk) {
+        const std::vector<uint8_t> bytes = randomBytes(2000, chunk);
+        a.write(bytes);
+        ASSERT_EQ(b.read(bytes.size(), 5000), bytes);
+        sent.insert(sent.end(), bytes.begin(), bytes.end());
+    }
+    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
+    const Outcome run = finish(process);
+    EXPECT_EQ(run.exitCode, 0);
+    const std::string file = readWholeFile(rec);
+    ASSERT_EQ(file.size(), sent.size() * kRecordSize);
+    for (size_t i = 0; i < sent.size(); ++i) {
+        ASSERT_EQ(static_cast<uint8_t>(file[i * kRecordSize + 4]), sent[i]) << i;
+    }
+}
+
+// --play sends the file into side A and the run ends with it; refusals end with status 5 and
+// their reason; --dump-rec prints the file.
+TEST(HeadlessRecorder, PlayAndDumpEndWithTheirStatus) {
+    TempFolder folder;
+    PtyPair a, b;
+    const std::string good = folder.file("good.rec");
+    writeWholeFile(good, recordsOf({{0, 'h'}, {20, 'i'}, {0, '!'}}) + "xy");
+    const std::string empty = folder.file("empty.rec");
+    writeWholeFile(empty, "");
+    const struct {
+        QStringList args;
+        int exitCode;
+        QString inStdErr;
+        std::string atA;
+        QString inStdOut;
+    } cases[] = {
+        {{"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(good),
+          "--play-speed", "2"},
+         0,
+         "Playback: 100 % (3 of 3 bytes sent)",
+         "hi!",
+         ""},
+        {{"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(good), "--play-loop",
+          "2"},
+         0,
+         "(6 of 6 bytes sent)",
+         "hi!hi!",
+         ""},
+        {{"--headless", "--device-b", q(b.path()), "--start", "b", "--play", q(good)},
+         5,
+         "Comport A is not open for serial connection !",
+         "",
+         ""},
+        {{"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(empty)},
+         5,
+         "Error during checking recorder file",
+         "",
+         ""},
+        {{"--headless", "--device-a", q(a.path()), "--start", "a", "--play",
+          q(folder.file("none.rec"))},
+         5,
+         "Unable to open file, sorry !",
+         "",
+         ""},
+        {{"--dump-rec", q(good)}, 0, "", "", "69 21"},
+        {{"--dump-rec", q(good)}, 0, "", "", "# 3 records, 20 ms\n# 2 trailing bytes ignored"},
+        {{"--dump-rec", q(empty)}, 5, "", "", "# no whole record: not playable"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Outcome run = finish(launch(c.args));
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.stdErr.contains(c.inStdErr)) << run.stdErr.toStdString();
+        EXPECT_TRUE(run.stdOut.contains(c.inStdOut)) << run.stdOut.toStdString();
+        EXPECT_EQ(a.read(c.atA.size(), 2000), bytesOf(c.atA));
+    }
+}
+
+// SIGINT in the middle of a long pause ends the playback and the run at once, without an error.
+TEST(HeadlessRecorder, SigintAbortsAPlaybackInAPause) {
+    TempFolder folder;
+    PtyPair a;
+    const std::string rec = folder.file("pause.rec");
+    writeWholeFile(rec, recordsOf({{0, 'x'}, {60000, 'y'}}));
+    QProcess* process =
+        launch({"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(rec)});
+    ASSERT_EQ(a.read(1, 5000), bytesOf("x"));
+    const auto before = std::chrono::steady_clock::now();
+    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
+    const Outcome run = finish(process, 5000);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_FALSE(run.stdErr.contains("Error")) << run.stdErr.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/MainMenu.h"
+#include "app/PortaVigilantDlg.h"
+#include "base/CommandIds.h"
+#include "ports/PortSettingsBox.h"
+#include "recording/RecorderFile.h"
+#include "support/PtyPair.h"
+#include "support/TempFolder.h"
+#include "support/WaitUntil.h"
+
+using namespace pv;
+
+namespace {
+
+// The items follow the recorder's state, the indicator shows while recording, and closing the
+// window stops the recording. The "Processing" dialog shows the progress while the playback runs,
+// "Abort now !" ends it at once, then "Finished !" and "Close", which closes it.
+TEST(RecorderMenu, ItemsIndicatorAndTheProcessingDialog) {
+    TempFolder dir;
+    PtyPair farA;
+    std::string records;
+    appendRecord(records, 0, 'a');
+    appendRecord(records, 60000, 'b');
+    writeWholeFile(dir.file("pause.rec"), records);
+    CPortaVigilantDlg window;
+    window.show();
+    PortSettingsBox& box = window.settingsBox(Side::A);
+    box.portList()->setEditText(QString::fromStdString(farA.path()));
+    box.startButton()->click();
+    ASSERT_TRUE(window.monitor().sides().side(Side::A).started);
+    QAction* start = window.menu().action(Command::RecordStart);
+    QAction* stop = window.menu().action(Command::RecordStop);
+    QAction* play = window.menu().action(Command::PlaybackStart);
+    const auto states = [&] {
+        return std::vector<bool>{start->isEnabled(), stop->isEnabled(), play->isEnabled(),
+                                 !window.recorderIndicator()->isHidden()};
+    };
+    EXPECT_EQ(states(), (std::vector<bool>{true, false, true, false}));
+    ASSERT_TRUE(window.monitor().recorder().StartRecording(dir.file("menu.rec")));
+    EXPECT_EQ(states(), (std::vector<bool>{false, true, true, true}));
+    stop->trigger();
+    EXPECT_EQ(states(), (std::vector<bool>{true, false, true, false}));
+
+    ASSERT_TRUE(window.monitor().recorder().StartPlayback(dir.file("pause.rec")));
+    CAbortProcessDialog* dialog = window.playbackDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), "Processing");
+    EXPECT_EQ(states(), (std::vector<bool>{false, false, false, false}));
+    ASSERT_TRUE(waitUntil([&] { return dialog->progressBar()->value() == 50; }));
+    EXPECT_EQ(dialog->sentLine()->text(), "1 of 2 bytes sent");
+    EXPECT_EQ(dialog->button()->text(), "Abort now !");
+
+    dialog->button()->click();
+    EXPECT_FALSE(window.monitor().recorder().playing());
+    EXPECT_EQ(dialog->windowTitle(), "Finished !");
+    EXPECT_EQ(dialog->button()->text(), "Close");
+    EXPECT_EQ(states(), (std::vector<bool>{true, false, true, false}));
+    dialog->button()->click();
+    EXPECT_FALSE(dialog->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window.playbackDialog(), nullptr) << "deleted once closed";
+    EXPECT_EQ(farA.read(1), bytesOf("a"));
+    EXPECT_EQ(window.monitor().recorder().playback()->bytesSent(), 1u);
+    ASSERT_TRUE(window.monitor().recorder().StartRecording(dir.file("menu.rec")));
+    window.close();
+    EXPECT_FALSE(window.monitor().recorder().recording());
+}
+
+}  // namespace
