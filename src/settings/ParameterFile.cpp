@@ -265,6 +265,7 @@ void ParameterFile::buildTable() {
                 kMaxWaitTimeoutMs, kDefaultWaitTimeoutMs, kDefaultWaitTimeoutMs));
     add(text("RFC 2217 port A", t_.portA.rfc2217Listen));
     add(text("RFC 2217 port B", t_.portB.rfc2217Listen));
+    add(enumerated("log time column", log.timeColumn, 3, 0, 0));
 }
 
 void ParameterFile::SetDefaults() {
