@@ -309,34 +309,6 @@ TEST_F(ParameterFileTest, ValuesOutsideTheirRangeAreReplacedSilently) {
     EXPECT_TRUE(r.prompt.messages.empty());
 }
 
-TEST_F(ParameterFileTest, TheLogTimeColumnReadsAsOffUnlessItsLineHoldsAChoice) {
-    r.log.timeColumn = TimeColumn::SincePrevious;
-    ASSERT_TRUE(r.file.Save());
-    const std::vector<std::string> lines = saved();
-    int line = 0;
-    for (const ParameterItem& item : r.file.items()) {
-        line = std::string(item.name) == "log time column" ? item.firstLine : line;
-    }
-    ASSERT_GT(line, ParameterFile::kClassicLines);
-    const auto index = static_cast<size_t>(line - 1);
-    EXPECT_EQ(lines[index], "3");
-    const std::pair<std::string, TimeColumn> cases[] = {{"1", TimeColumn::Clock},
-                                                        {"4", TimeColumn::Off},
-                                                        {"-1", TimeColumn::Off},
-                                                        {"x", TimeColumn::Off}};
-    for (const auto& [text, column] : cases) {
-        std::vector<std::string> edited = lines;
-        edited[index] = text;
-        write(edited);
-        r.file.Load();
-        EXPECT_EQ(r.log.timeColumn, column) << text;
-    }
-    // A file written before the line existed.
-    write(std::vector<std::string>(lines.begin(), lines.begin() + line - 1));
-    EXPECT_TRUE(r.file.Load());
-    EXPECT_EQ(r.log.timeColumn, TimeColumn::Off);
-}
-
 TEST_F(ParameterFileTest, ADamagedFileKeepsWhatCameBeforeTheDamage) {
     std::vector<std::string> lines = handWrittenFile();
     r.display.setBytesPerRow(40);
