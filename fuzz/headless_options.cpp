@@ -60,6 +60,9 @@ std::vector<std::string> commandLineOf(const HeadlessOptions& o) {
     if (const char* kind = kTimestamps[static_cast<int>(o.monitorTimes.column)]) {
         value("--timestamps", kind);
     }
+    if (const char* kind = kTimestamps[static_cast<int>(o.logTimes)]) {
+        value("--log-timestamps", kind);
+    }
     if (o.monitorTimes.pauseRowMs > 0) {
         value("--pause-row", std::to_string(o.monitorTimes.pauseRowMs));
     }
@@ -142,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PV_FUZZ_CHECK(!o.dataBits || *o.dataBits == 7 || *o.dataBits == 8);
     PV_FUZZ_CHECK(!o.stopBits || *o.stopBits == 1 || *o.stopBits == 2);
     PV_FUZZ_CHECK(!o.logFormat || !o.logFile.empty());
+    PV_FUZZ_CHECK(o.logTimes == TimeColumn::Off || !o.logFile.empty());
     PV_FUZZ_CHECK(o.durationSeconds == 0 || (o.durationSeconds >= kMinDurationSeconds &&
                                              o.durationSeconds <= kMaxDurationSeconds));
 

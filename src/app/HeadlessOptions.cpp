@@ -25,6 +25,7 @@ constexpr const char* kTextTerminalWithMonitor =
 constexpr const char* kTextTerminalWithDemo =
     "--terminal and --demo cannot be used together: the demo monitors on stdout";
 constexpr const char* kTextLogFormatWithoutLog = "--log-format is only used with --log";
+constexpr const char* kTextLogTimestampsWithoutLog = "--log-timestamps is only used with --log";
 
 constexpr std::pair<const char*, LogMode> kLogFormats[] = {
     {"complex", LogMode::Complex}, {"hex", LogMode::SingleHex}, {"plain", LogMode::PlainAscii}};
@@ -103,6 +104,19 @@ std::string parseListen(const std::string& text, std::string& out) {
     }
     out = text;
     return {};
+}
+
+std::optional<TimeColumn> timeColumnNamed(const std::string& name, bool offToo) {
+    static const std::pair<const char*, TimeColumn> kinds[] = {{"abs", TimeColumn::Clock},
+                                                               {"start", TimeColumn::SinceStart},
+                                                               {"delta", TimeColumn::SincePrevious},
+                                                               {"off", TimeColumn::Off}};
+    for (const auto& [text, column] : kinds) {
+        if (name == text && (offToo || column != TimeColumn::Off)) {
+            return column;
+        }
+    }
+    return std::nullopt;
 }
 
 const std::vector<Option>& optionTable() {
@@ -211,17 +225,9 @@ const std::vector<Option>& optionTable() {
          "--monitor lines begin with the time of day, the time since the first line, or the "
          "time since the previous line; the other side's answer shows its response time",
          [](HeadlessOptions& o, const std::string& v) {
-             static const std::pair<const char*, TimeColumn> kinds[] = {
-                 {"abs", TimeColumn::Clock},
-                 {"start", TimeColumn::SinceStart},
-                 {"delta", TimeColumn::SincePrevious}};
-             for (const auto& [name, column] : kinds) {
-                 if (v == name) {
-                     o.monitorTimes.column = column;
-                     return std::string();
-                 }
-             }
-             return std::string("expects abs, start or delta");
+             std::optional<TimeColumn> column = timeColumnNamed(v, false);
+             o.monitorTimes.column = column.value_or(TimeColumn::Off);
+             return column ? std::string() : std::string("expects abs, start or delta");
          }},
         {"--pause-row", "MS", "--monitor starts a new row when bytes follow MS ms of quiet",
          [](HeadlessOptions& o, const std::string& v) {
@@ -263,6 +269,15 @@ const std::vector<Option>& optionTable() {
                  }
              }
              return std::string("expects complex, hex or plain");
+         }},
+        {"--log-timestamps", "abs|start|delta|off",
+         "the --log file's single hex lines and complex rows get the time of day, the time "
+         "since the first row, or the time since the previous row, and the other side's answer "
+         "its response time; off (the default): none",
+         [](HeadlessOptions& o, const std::string& v) {
+             const std::optional<TimeColumn> column = timeColumnNamed(v, true);
+             o.logTimes = column.value_or(TimeColumn::Off);
+             return column ? std::string() : std::string("expects abs, start, delta or off");
          }},
         {"--send", "FILE",
          "side B is the terminal and uploads FILE once the sides run (\"sent N of M bytes\" on "
@@ -415,6 +430,9 @@ ParsedOptions parseHeadlessOptions(const std::vector<std::string>& args) {
     if (parsed.options.playFile.empty() &&
         (parsed.options.playSpeed != 1.0 || parsed.options.playLoop != 1)) {
         parsed.error = kTextPlayOptionsWithoutPlay;
+    }
+    if (parsed.options.logTimes != TimeColumn::Off && parsed.options.logFile.empty()) {
+        parsed.error = kTextLogTimestampsWithoutLog;
     }
     return parsed;
 }

@@ -41,6 +41,8 @@ struct HeadlessOptions {
     bool controlKeys = false;  // the terminal sends Tab, Esc, Ctrl+letter and cursor keys
     // The form of --log; none: the default (complex) one. Only with --log.
     std::optional<LogMode> logFormat;
+    // The time column of --log; like the rest of its form, not the parameter file's.
+    TimeColumn logTimes = TimeColumn::Off;
     // Raw file transfer; either makes side B the terminal side.
     std::string sendFile;  // uploaded once the sides run
     std::optional<int> sendDelayMs;

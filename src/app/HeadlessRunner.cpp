@@ -238,11 +238,13 @@ bool startSides(LineMonitor& monitor, const HeadlessOptions& options, Prompt& pr
     return startSideB(monitor, options);
 }
 
-// --log writes both sides in the window's default layout, or in the form --log-format names,
-// whatever the parameter file's logging options say; those stay as they are for --save.
+// --log writes both sides in the window's default layout, or in the form --log-format and
+// --log-timestamps name, whatever the parameter file's logging options say; those stay as they
+// are for --save.
 bool startLog(LineMonitor& monitor, const HeadlessOptions& options) {
     LogSettings form;
     form.mode = options.logFormat.value_or(LogMode::Complex);
+    form.timeColumn = options.logTimes;
     return monitor.logging().StartLogging(options.logFile, form);
 }
 

@@ -75,10 +75,10 @@ class RowClock {
 
     // "+12.4 ms", "+1.25 s": a response time as the rows and the status show it.
     static std::string responseText(int64_t us);
+    static void appendResponse(std::string& out, int64_t us);
 
   private:
     void appendTime(std::string& out, const Stamp& at);
-    static void appendResponse(std::string& out, int64_t us);
 
     TimeViewOptions options_;
     bool anyByte_ = false;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "datapath/RowClock.h"
 #include "recording/TimeStampMs.h"
 
 namespace pv {
@@ -39,6 +40,8 @@ struct LogSettings {
     bool logA = true;
     bool logB = true;
     bool milliseconds = false;
+    // Time columns in the single hex lines and the complex rows; off gives the classic forms.
+    TimeColumn timeColumn = TimeColumn::Off;
     // The display's symbol tables; not edited, not stored. None: the default tables.
     const SymbolTables* symbols = nullptr;
 

@@ -74,6 +74,7 @@ void LogWriter::ApplySettings(const LogSettings& settings) {
     // A row count outside the range would never complete a row.
     settings_.bytesPerRow = std::clamp(settings_.bytesPerRow, LogSettings::kMinBytesPerRow,
                                        LogSettings::kMaxBytesPerRow);
+    times_.setColumn(settings_.timeColumn);
     fitRow();
 }
 
@@ -124,6 +125,7 @@ bool LogWriter::Start(const std::string& path, const std::string& identifier, un
     resetRow();
     blockSeen_ = false;
     lastSide_ = 0;
+    times_.restart();
     out_.clear();
     identifier_ = identifier;
     fileId_ = file_.fileId();
@@ -278,11 +280,29 @@ void LogWriter::appendLine(const char* text, size_t length) {
     out_.append(kLineEnd, kLineEndLength);
 }
 
+void LogWriter::appendTimedLine(const char* text, size_t length, const std::string& times) {
+    out_.append(text, length);
+    out_ += times;
+    out_.append(kLineEnd, kLineEndLength);
+}
+
 void LogWriter::writeSingleHex(const uint8_t* bytes, int count, bool fromSideA) {
     const uint32_t now = clock_->tickMs();
     blockTime_ = now;
     const auto delta = static_cast<int32_t>(now - previousTime_);
     const char side = fromSideA ? 'A' : 'B';
+    if (times_.on()) {
+        // Every line of a block has the same time; only the first can be an answer.
+        times_.beginBlock(*clock_, fromSideA);
+        firstTimes_.clear();
+        times_.beginRow();
+        times_.appendFields(firstTimes_);
+        laterTimes_.clear();
+        if (count > 1) {
+            times_.beginRow();
+            times_.appendFields(laterTimes_);
+        }
+    }
     for (int k = 0; k < count; ++k) {
         char line[32];
         line[0] = kHexDigits[bytes[k] >> 4];
@@ -291,7 +311,12 @@ void LogWriter::writeSingleHex(const uint8_t* bytes, int count, bool fromSideA) 
         line[3] = side;
         line[4] = '\t';
         const auto [end, ec] = std::to_chars(line + 5, line + sizeof line, k == 0 ? delta : 0);
-        appendLine(line, static_cast<size_t>(end - line));
+        if (times_.on()) {
+            appendTimedLine(line, static_cast<size_t>(end - line),
+                            k == 0 ? firstTimes_ : laterTimes_);
+        } else {
+            appendLine(line, static_cast<size_t>(end - line));
+        }
     }
 }
 
@@ -319,6 +344,9 @@ void LogWriter::appendRow() {
     size_t end = rowUsed_;
     while (end > 0 && row_[end - 1] == ' ') {
         --end;
+    }
+    if (times_.on()) {
+        times_.appendPrefix(out_);
     }
     if (settings_.singleLine) {
         out_ += linePrefix_;
@@ -366,9 +394,11 @@ void LogWriter::writeComplex(const uint8_t* bytes, int count, bool fromSideA) {
     const auto delta = static_cast<int32_t>(blockTime_ - previousTime_);
     previousTime_ = clock_->tickMs();
     const uint8_t side = fromSideA ? 1 : 0;
+    // An answer starts its own row, so that the row can show the response time.
+    const bool answer = times_.on() && times_.beginBlock(*clock_, fromSideA);
     const bool headerDue = (settings_.timeoutParagraph && delta > settings_.timeout) ||
                            (settings_.paragraph && (!blockSeen_ || side != lastSide_)) ||
-                           bytesInRow_ == 0;
+                           bytesInRow_ == 0 || answer;
     if (headerDue) {
         appendRow();
         appendHeader(fromSideA);
@@ -383,6 +413,9 @@ void LogWriter::writeComplex(const uint8_t* bytes, int count, bool fromSideA) {
     for (int k = 0; k < count; ++k) {
         const uint8_t b = bytes[k];
         const auto i = static_cast<size_t>(bytesInRow_);
+        if (i == 0 && times_.on()) {
+            times_.beginRow();
+        }
         if (withAscii) {
             if (settings_.asciiSymbols) {
                 for (const char c : symbols.asciiSymbols[b]) {

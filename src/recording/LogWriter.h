@@ -6,6 +6,7 @@
 
 #include "base/FileNeu.h"
 #include "recording/LogSettings.h"
+#include "recording/LogTimes.h"
 #include "recording/TimeStampMs.h"
 
 namespace pv {
@@ -23,6 +24,11 @@ enum class LogFileCheck {
 // Writes the blocks the monitor shows for Comport A and B into a text log file: a header, then
 // one of three forms (one line per byte with short time stamps, the plain bytes, or rows of
 // ASCII and hex with paragraph headers). Bytes go in unchanged, lines end in CR LF.
+//
+// With a time column chosen, each single hex line ends in a TAB and the row's time (and a TAB
+// and the response time on the first line of an answer), and each complex row begins with the
+// time and the response time in fixed columns, as the panes show them; an answer then starts a
+// row of its own. The plain bytes stay as they are: that form promises no time stamps.
 //
 // Each block reaches the disk before WriteBlock returns, in one write call; the file is either
 // reopened per block or held open (setReopenPerBlock). Main thread only.
@@ -93,6 +99,7 @@ class LogWriter {
     void appendHeader(bool fromSideA);
     void writeSingleHex(const uint8_t* bytes, int count, bool fromSideA);
     void writeComplex(const uint8_t* bytes, int count, bool fromSideA);
+    void appendTimedLine(const char* text, size_t length, const std::string& times);
 
     uint8_t lastSide_ = 0;
     bool blockSeen_ = false;
@@ -118,6 +125,9 @@ class LogWriter {
     LogClock* clock_;
     std::string ownerName_;
     bool reopenPerBlock_ = false;
+    LogTimes times_;
+    std::string firstTimes_;  // the time fields of a block's first single hex line
+    std::string laterTimes_;  // and of its further lines
 };
 
 }  // namespace pv

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/DialogKit.h"
 #include "base/Prompt.h"
@@ -43,6 +45,10 @@ constexpr const char* kTextMs = "ms";
 constexpr const char* kTextLogWhichGroup = "Log which port? ";
 constexpr const char* kTextLogA = "Comport A";
 constexpr const char* kTextLogB = "Comport B";
+constexpr const char* kTextTimeColumn = "Time column :";
+// The panes' choices, in TimeColumn order.
+constexpr const char* kTimeColumnChoices[] = {"Off", "Time of day", "Since start",
+                                              "Since previous row"};
 
 QCheckBox* makeBox(const char* text, QWidget* parent) {
     return new QCheckBox(QString::fromUtf8(text), parent);
@@ -111,6 +117,15 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     timeoutLine->addWidget(new QLabel(QString::fromUtf8(kTextMs), this));
     timeoutLine->addStretch();
 
+    timeColumn_ = new QComboBox(this);
+    for (const char* choice : kTimeColumnChoices) {
+        timeColumn_->addItem(QString::fromUtf8(choice));
+    }
+    auto* timeLine = new QHBoxLayout;
+    timeLine->addWidget(new QLabel(QString::fromUtf8(kTextTimeColumn), this));
+    timeLine->addWidget(timeColumn_);
+    timeLine->addStretch();
+
     auto* sidesBox = new QGroupBox(QString::fromUtf8(kTextLogWhichGroup), this);
     auto* sidesLayout = new QHBoxLayout(sidesBox);
     logA_ = makeBox(kTextLogA, sidesBox);
@@ -136,6 +151,7 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     addContent(rowLine);
     addContent(timeoutLine);
     addContent(sidesBox);
+    addContent(timeLine);
 
     complex_ = {contents_[0], contents_[1], contents_[2],      paragraph_, singleLine_,
                 addToLog_,    timestamp_,   timeoutParagraph_, timeout_,   asciiSymbols_,
@@ -181,6 +197,7 @@ void CLoggingConfigureDialog::Fill(const LogSettings& s) {
     v.logA = s.logA;
     v.logB = s.logB;
     v.milliseconds = s.milliseconds;
+    v.timeColumn = static_cast<int>(s.timeColumn);
     values_ = std::move(v);
     if (isVisible()) {
         showValues();
@@ -211,6 +228,7 @@ void CLoggingConfigureDialog::ReadInto(LogSettings& s) const {
     s.logA = v.logA;
     s.logB = v.logB;
     s.milliseconds = v.milliseconds;
+    s.timeColumn = static_cast<TimeColumn>(std::clamp(v.timeColumn, 0, timeColumn_->count() - 1));
 }
 
 void CLoggingConfigureDialog::showValues() {
@@ -245,6 +263,7 @@ void CLoggingConfigureDialog::showValues() {
     logA_->setChecked(v.logA);
     logB_->setChecked(v.logB);
     milliseconds_->setChecked(v.milliseconds);
+    timeColumn_->setCurrentIndex(v.timeColumn);
 }
 
 CLoggingConfigureDialog::Values CLoggingConfigureDialog::valuesShown() const {
@@ -267,6 +286,7 @@ CLoggingConfigureDialog::Values CLoggingConfigureDialog::valuesShown() const {
     v.logA = logA_->isChecked();
     v.logB = logB_->isChecked();
     v.milliseconds = milliseconds_->isChecked();
+    v.timeColumn = timeColumn_->currentIndex();
     return v;
 }
 
@@ -276,7 +296,8 @@ void CLoggingConfigureDialog::showEvent(QShowEvent* event) {
     for (QWidget* control : findChildren<QWidget*>()) {
         if (qobject_cast<QCheckBox*>(control) != nullptr ||
             qobject_cast<QRadioButton*>(control) != nullptr ||
-            qobject_cast<QLineEdit*>(control) != nullptr) {
+            qobject_cast<QLineEdit*>(control) != nullptr ||
+            qobject_cast<QComboBox*>(control) != nullptr) {
             control->setEnabled(editable);
         }
     }
@@ -342,10 +363,13 @@ void CLoggingConfigureDialog::portNumberRule() {
 }
 
 void CLoggingConfigureDialog::modeRule() {
-    const bool complex = modeGroup_->checkedId() == static_cast<int>(LogMode::Complex);
+    const int mode = modeGroup_->checkedId();
+    const bool complex = mode == static_cast<int>(LogMode::Complex);
     for (QWidget* control : complex_) {
         control->setEnabled(complex);
     }
+    // The plain bytes take no time stamps.
+    timeColumn_->setEnabled(complex || mode == static_cast<int>(LogMode::SingleHex));
     if (complex) {
         contentRule();
         portNameRule();

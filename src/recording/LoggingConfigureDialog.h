@@ -10,6 +10,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QRadioButton;
 
@@ -47,6 +48,7 @@ class CLoggingConfigureDialog : public DialogFrame {
         bool logA = false;
         bool logB = false;
         bool milliseconds = false;
+        int timeColumn = 0;  // a TimeColumn
     };
 
     explicit CLoggingConfigureDialog(Prompt& prompt, QWidget* parent = nullptr);
@@ -73,6 +75,7 @@ class CLoggingConfigureDialog : public DialogFrame {
     QCheckBox* usePortNumberBox() const { return usePortNumber_; }
     QLineEdit* nameEdit(bool sideA) const { return sideA ? nameA_ : nameB_; }
     QCheckBox* logSideBox(bool sideA) const { return sideA ? logA_ : logB_; }
+    QComboBox* timeColumnBox() const { return timeColumn_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -110,6 +113,7 @@ class CLoggingConfigureDialog : public DialogFrame {
     QLineEdit* nameB_ = nullptr;
     QCheckBox* logA_ = nullptr;
     QCheckBox* logB_ = nullptr;
+    QComboBox* timeColumn_ = nullptr;
     // Everything only the complex output uses; the mode rule greys them together.
     std::vector<QWidget*> complex_;
 };

@@ -14,6 +14,10 @@ class SystemLogClock : public LogClock {
         return static_cast<uint32_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
     }
+    int64_t tickUs() override {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return std::chrono::duration_cast<std::chrono::microseconds>(now).count();
+    }
     LocalTimeReading localTime() override {
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);

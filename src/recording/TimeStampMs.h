@@ -20,6 +20,8 @@ class LogClock {
   public:
     virtual ~LogClock() = default;
     virtual uint32_t tickMs() = 0;
+    // The same steady clock in microseconds, for the time columns' tenths of milliseconds.
+    virtual int64_t tickUs() { return int64_t{tickMs()} * 1000; }
     virtual LocalTimeReading localTime() = 0;
 };
 

@@ -273,6 +273,7 @@ void ParameterFile::buildTable() {
     history.getInt = [&display] { return display.historyLines(); };
     history.setInt = [&display](int32_t v) { display.setHistoryLines(v); };
     add(std::move(history));
+    add(enumerated("log time column", log.timeColumn, 3, 0, 0));
 }
 
 void ParameterFile::SetDefaults() {

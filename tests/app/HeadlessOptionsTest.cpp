@@ -85,6 +85,9 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
         {{"--rfc2217-a", "rfc2217://h:1"},
          "--rfc2217-a is wrong: 'rfc2217://h:1' is the address of a remote port; a server takes "
          "[ADDRESS:]PORT, as in 2217 or 0.0.0.0:2217."},
+        {{"--log-timestamps", "ms"}, "--log-timestamps expects abs, start, delta or off"},
+        {{"--log-timestamps", "abs"}, "--log-timestamps is only used with --log"},
+        {{"--timestamps=off"}, "--timestamps expects abs, start or delta"},
         {{"--terminal", "--monitor"},
          "--terminal and --monitor cannot be used together: both write to stdout"},
         {{"--demo", "--terminal"},
@@ -154,12 +157,21 @@ TEST(HeadlessOptions, StartChoosesTheSidesThatNeedADevice) {
     EXPECT_EQ(demo.options.virtualDirectory, "/tmp/x");
 }
 
+TEST(HeadlessOptions, LogTimestampsSetTheLogsColumnNotTheMonitors) {
+    EXPECT_EQ(parseHeadlessOptions({"--log", "x.log"}).options.logTimes, TimeColumn::Off);
+    const HeadlessOptions o =
+        parseHeadlessOptions({"--log=x.log", "--log-timestamps=delta"}).options;
+    EXPECT_EQ(o.logTimes, TimeColumn::SincePrevious);
+    EXPECT_EQ(o.monitorTimes.column, TimeColumn::Off);
+}
+
 TEST(HeadlessOptions, UsageListsEveryOption) {
     const std::string usage = headlessUsage();
     for (const char* name :
-         {"--headless", "--device-a", "--device-b", "--baud", "--parity", "--data-bits",
-          "--stop-bits", "--duration", "--start", "--virtual-dir", "--demo", "--log", "--help",
-          "--version", "--params", "--save", "--reopen", "--rfc2217-a", "--rfc2217-b"}) {
+         {"--headless",  "--device-a",  "--device-b",  "--baud",      "--parity",
+          "--data-bits", "--stop-bits", "--duration",  "--start",     "--virtual-dir",
+          "--demo",      "--log",       "--help",      "--version",   "--params",
+          "--save",      "--reopen",    "--rfc2217-a", "--rfc2217-b", "--log-timestamps"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
 }

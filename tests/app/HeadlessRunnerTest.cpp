@@ -540,4 +540,30 @@ TEST(HeadlessRunner, SideBStartsWhenAClientConnectsToSideAsServer) {
     EXPECT_EQ(run.stdErr.count('\n'), 0) << "only the one line already read";
 }
 
+// The log's rows start with the time since the first row; B's answer says how long it took.
+TEST(HeadlessRunner, LogTimestampsPutTheTimeAndTheResponseInFrontOfEachRow) {
+    PtyPair a, b;
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const QString logPath = QString::fromStdString(dir.file("run.log"));
+    QProcess* process =
+        launch({"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
+                QString::fromStdString(b.path()), "--log", logPath, "--log-timestamps", "start"});
+    a.write(bytesOf("AT\r"));
+    EXPECT_EQ(b.read(3, 5000), bytesOf("AT\r"));
+    b.write(bytesOf("OK"));
+    EXPECT_EQ(a.read(2, 5000), bytesOf("OK"));
+    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
+    EXPECT_EQ(finish(process).exitCode, 0);
+
+    QFile file(logPath);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString log = QString::fromLatin1(file.readAll());
+    const QRegularExpression rows(
+        "\r\n {7}0\\.000 {12}AT\x7F +41 54 CR\r\n"
+        ".*\r\n +\\d+\\.\\d{3} \\+\\d+\\.\\d ms +OK +4F 4B\r\n$",
+        QRegularExpression::DotMatchesEverythingOption);
+    EXPECT_TRUE(rows.match(log).hasMatch()) << log.toStdString();
+}
+
 }  // namespace

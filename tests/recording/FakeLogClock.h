@@ -10,6 +10,7 @@ namespace pv {
 class FakeLogClock : public LogClock {
   public:
     uint32_t tickMs() override { return tick; }
+    int64_t tickUs() override { return int64_t{tick} * 1000 + extraUs; }
     LocalTimeReading localTime() override { return now; }
 
     void advance(uint32_t ms) { tick += ms; }
@@ -25,6 +26,7 @@ class FakeLogClock : public LogClock {
     }
 
     uint32_t tick = 1000;
+    int extraUs = 0;  // what tickUs adds to the tick
     LocalTimeReading now{};
 };
 

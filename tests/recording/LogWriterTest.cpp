@@ -404,7 +404,8 @@ TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Reopened);
     EXPECT_EQ(contents(), header()) << "a new file starts with its own header";
     write("D", true);
-    EXPECT_EQ(data(read(folder_.path() / "test.log.1")) + data(read(folder_.path() / "test.log.2")) + data(contents()),
+    EXPECT_EQ(data(read(folder_.path() / "test.log.1")) +
+                  data(read(folder_.path() / "test.log.2")) + data(contents()),
               "41 42 43 44 ")
         << "no byte is missing from the files together";
 
@@ -450,6 +451,98 @@ TEST_P(LogWriterTest, ALogRenamedOrDeletedWhileLoggingIsReopenedUnderItsName) {
     EXPECT_EQ(writer_.ReopenIfMoved(), LogFileCheck::Failed);
     EXPECT_NE(writer_.failureText().find("test.log"), std::string::npos);
     EXPECT_TRUE(prompt_.messages.empty()) << "the data path is never stopped by a box";
+}
+
+// A asks at 250 ms, B answers 12.4 ms later with five bytes, then B adds one more a second
+// later: every form with every time column.
+TEST_P(LogWriterTest, TimeColumnsInEachForm) {
+    const std::string none(RowClock::kResponseWidth + 1, ' ');
+    const std::string answer = "+12.4 ms   ";
+    const auto complex = [](const std::string& p1, const std::string& p2, const std::string& p3) {
+        return "Comport A\r\n" + p1 + "AT            41 54\r\n" + "Comport B\r\n" + p2 +
+               "OK!!          4F 4B 21 21\r\n" + p3 + "!?            21 3F\r\n";
+    };
+    const auto singleHex = [](const std::string& a, const std::string& b1, const std::string& b,
+                              const std::string& later) {
+        return "41\tA\t250" + a + "\r\n54\tA\t0" + a + "\r\n4F\tB\t12" + b1 + "\r\n4B\tB\t0" + b +
+               "\r\n21\tB\t0" + b + "\r\n21\tB\t0" + b + "\r\n21\tB\t0" + b + "\r\n3F\tB\t1000" +
+               later + "\r\n";
+    };
+    struct Case {
+        LogMode mode;
+        TimeColumn column;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {LogMode::SingleHex, TimeColumn::Off, singleHex("", "", "", "")},
+        {LogMode::SingleHex, TimeColumn::Clock,
+         singleHex("\t09:19:02.295", "\t09:19:02.307\t+12.4 ms", "\t09:19:02.307",
+                   "\t09:19:03.307")},
+        {LogMode::SingleHex, TimeColumn::SinceStart,
+         singleHex("\t0.000", "\t0.012\t+12.4 ms", "\t0.012", "\t1.012")},
+        {LogMode::SingleHex, TimeColumn::SincePrevious,
+         singleHex("\t+0.000", "\t+0.012\t+12.4 ms", "\t+0.000", "\t+1.000")},
+        {LogMode::PlainAscii, TimeColumn::Off, "ATOK!!!?"},
+        {LogMode::PlainAscii, TimeColumn::Clock, "ATOK!!!?"},
+        {LogMode::PlainAscii, TimeColumn::SinceStart, "ATOK!!!?"},
+        {LogMode::PlainAscii, TimeColumn::SincePrevious, "ATOK!!!?"},
+        {LogMode::Complex, TimeColumn::Off, complex("", "", "")},
+        // A row carries the time of its first byte: the third row began with the answer.
+        {LogMode::Complex, TimeColumn::Clock,
+         complex("09:19:02.295 " + none, "09:19:02.307 " + answer, "09:19:02.307 " + none)},
+        {LogMode::Complex, TimeColumn::SinceStart,
+         complex("       0.000 " + none, "       0.012 " + answer, "       0.012 " + none)},
+        {LogMode::Complex, TimeColumn::SincePrevious,
+         complex("+      0.000 " + none, "+      0.012 " + answer, "+      0.000 " + none)},
+    };
+    const auto at = [this](int ms, int us) {
+        clock_.tick = 1000 + static_cast<uint32_t>(ms);
+        clock_.extraUs = us;
+        clock_.setLocal(2026, 12, 7, 9, 19, 2 + (45 + ms) / 1000, (45 + ms) % 1000);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(c.mode) << ", column "
+                                        << static_cast<int>(c.column));
+        LogSettings s = plainComplex(4);
+        s.mode = c.mode;
+        s.paragraph = true;
+        s.portNames = true;
+        s.usePortNumber = false;
+        s.timeColumn = c.column;
+        at(0, 0);
+        start(s);
+        at(250, 0);
+        write("AT", true);
+        at(262, 400);
+        write("OK!!!", false);
+        at(1262, 400);
+        write("?", false);
+        writer_.Stop();
+        // The header's "created" line was stamped at the start.
+        EXPECT_EQ(contents(), header() + c.expected);
+    }
+}
+
+TEST_P(LogWriterTest, WithTimeColumnsAnAnswerStartsItsOwnRowAfterTheStamp) {
+    LogSettings s = plainComplex(8);
+    s.content = LogContent::AsciiOnly;
+    s.singleLine = true;
+    s.portNames = true;
+    s.usePortNumber = false;
+    for (const TimeColumn column : {TimeColumn::Off, TimeColumn::SinceStart}) {
+        s.timeColumn = column;
+        clock_.tick = 1000;
+        start(s);
+        write("ab", true);
+        clock_.advance(5);
+        write("cd", false);
+        writer_.Stop();
+        EXPECT_EQ(contents(),
+                  header() + (column == TimeColumn::Off
+                                  ? "Comport A abcd\r\n"
+                                  : "       0.000" + std::string(12, ' ') + "Comport A ab\r\n" +
+                                        "       0.005 +5.0 ms    Comport B cd\r\n"));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(FileStrategies, LogWriterTest, ::testing::Bool(),

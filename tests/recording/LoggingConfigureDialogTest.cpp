@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -186,6 +187,29 @@ TEST_F(LoggingConfigureDialogTest, WhileLoggingOnlyEnabledAndTheSidesCanChange) 
     open(false);
     EXPECT_TRUE(dialog_.modeButton(LogMode::SingleHex)->isEnabled());
     EXPECT_TRUE(dialog_.bytesPerRowEdit()->isEnabled());
+}
+
+TEST_F(LoggingConfigureDialogTest, TheTimeColumnIsChosenForTheFormsThatTakeStamps) {
+    LogSettings s;
+    s.mode = LogMode::SingleHex;
+    s.timeColumn = TimeColumn::SincePrevious;
+    dialog_.Fill(s);
+    open();
+    QComboBox* box = dialog_.timeColumnBox();
+    EXPECT_EQ(box->currentText(), "Since previous row");
+    const std::pair<LogMode, bool> modes[] = {
+        {LogMode::PlainAscii, false}, {LogMode::Complex, true}, {LogMode::SingleHex, true}};
+    for (const auto& [mode, enabled] : modes) {
+        dialog_.modeButton(mode)->click();
+        EXPECT_EQ(box->isEnabled(), enabled) << static_cast<int>(mode);
+    }
+    box->setCurrentIndex(1);
+    dialog_.okButton()->click();
+    LogSettings read;
+    dialog_.ReadInto(read);
+    EXPECT_EQ(read.timeColumn, TimeColumn::Clock);
+    open(true);
+    EXPECT_FALSE(box->isEnabled()) << "the form of a log being written stays";
 }
 
 TEST_F(LoggingConfigureDialogTest, OkRefusesOutOfRangeNumbersWithTheirMessages) {
