@@ -121,10 +121,9 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     for (const char* choice : kTimeColumnChoices) {
         timeColumn_->addItem(QString::fromUtf8(choice));
     }
-    auto* timeLine = new QHBoxLayout;
-    timeLine->addWidget(new QLabel(QString::fromUtf8(kTextTimeColumn), this));
-    timeLine->addWidget(timeColumn_);
-    timeLine->addStretch();
+    // On the row line, so that the dialog still fits a screen of 600 pixels.
+    rowLine->addWidget(new QLabel(QString::fromUtf8(kTextTimeColumn), this));
+    rowLine->addWidget(timeColumn_);
 
     auto* sidesBox = new QGroupBox(QString::fromUtf8(kTextLogWhichGroup), this);
     auto* sidesLayout = new QHBoxLayout(sidesBox);
@@ -151,7 +150,6 @@ CLoggingConfigureDialog::CLoggingConfigureDialog(Prompt& prompt, QWidget* parent
     addContent(rowLine);
     addContent(timeoutLine);
     addContent(sidesBox);
-    addContent(timeLine);
 
     complex_ = {contents_[0], contents_[1], contents_[2],      paragraph_, singleLine_,
                 addToLog_,    timestamp_,   timeoutParagraph_, timeout_,   asciiSymbols_,
