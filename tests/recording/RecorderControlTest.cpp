@@ -147,35 +147,6 @@ TEST_F(RecorderControlTest, RecordedBytesPlayBackIntoSideAInOrder) {
     EXPECT_TRUE(view.prompt_.messages.empty());
 }
 
-// Pauses are kept against absolute deadlines, so the whole playback lasts the recorded span
-// divided by the speed, however the single wake-ups fall.
-TEST_F(RecorderControlTest, PlaybackLastsTheRecordedSpanAtEachSpeed) {
-    std::vector<Rec> records;
-    uint32_t spanMs = 0;
-    for (int i = 0; i < 1000; ++i) {
-        const uint32_t delay = i == 0 ? 0 : static_cast<uint32_t>(i % 3);  // 0, 1 or 2 ms
-        spanMs += delay;
-        records.push_back({delay, static_cast<uint8_t>(i)});
-    }
-    const std::string path = writeRec(records);
-    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-    for (const double speed : {1.0, 4.0}) {
-        SCOPED_TRACE(speed);
-        view.finished.clear();
-        const auto start = SteadyClock::now();
-        PlaybackOptions options;
-        options.speed = speed;
-        ASSERT_TRUE(recorder().StartPlayback(path, options));
-        ASSERT_TRUE(waitUntil([&] { return playbackEnded(); }));
-        const double tookMs =
-            std::chrono::duration<double, std::milli>(view.finishedAt - start).count();
-        const double expectedMs = spanMs / speed;
-        EXPECT_GE(tookMs, expectedMs - 1.0) << "never early";
-        EXPECT_LE(tookMs, expectedMs + 40.0);
-        EXPECT_EQ(collectA(1000).size(), 1000u);
-    }
-}
-
 // Played bytes go out through side A and are shown and logged as side A's, but they are not
 // received bytes: side B, the trigger and the recorder never see them.
 TEST_F(RecorderControlTest, PlayedBytesReachOnlySideAAndItsDisplay) {
@@ -322,22 +293,6 @@ TEST_F(RecorderControlTest, APlaybackEndedEarlyStopsAtOnceWithItsReason) {
         farA = std::make_unique<PtyPair>();
         monitor.sides().WriteSettings(Side::A, serialWithoutReopen(*farA));
     }
-}
-
-// A file cut short while it plays ends the playback with the reading error after the bytes
-// that were still there.
-TEST_F(RecorderControlTest, AFileThatShrinksWhilePlayedEndsWithTheError) {
-    std::vector<Rec> records(10000, Rec{0, 'r'});
-    records[100].delayMs = 300;
-    const std::string path = writeRec(records);
-    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-    ASSERT_TRUE(recorder().StartPlayback(path));
-    ASSERT_EQ(collectA(100).size(), 100u);
-    std::filesystem::resize_file(path, 5000 * kRecordSize);
-    ASSERT_TRUE(waitUntil([&] { return playbackEnded(); }));
-    EXPECT_EQ(view.finished, std::vector<PlaybackState>{PlaybackState::failed});
-    EXPECT_EQ(view.prompt_.messages, std::vector<std::string>{kTextPlaybackReadFailed});
-    EXPECT_EQ(recorder().playback()->bytesSent(), 5000u);
 }
 
 // A recording that cannot be written stops at the first failure with one notice; the bridge
