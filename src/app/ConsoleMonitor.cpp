@@ -1,18 +1,58 @@
 #include "app/ConsoleMonitor.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
 
 namespace pv {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr char kPlaceholder = '.';
+
+// Per byte value its hex column "XX " as the low three bytes of a word, so two bytes' columns
+// make one 8-byte store.
+constexpr std::array<uint32_t, 256> makeHexCells() {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::array<uint32_t, 256> cells{};
+    for (uint32_t byte = 0; byte < 256; ++byte) {
+        const auto high = static_cast<uint32_t>(kDigits[byte >> 4]);
+        const auto low = static_cast<uint32_t>(kDigits[byte & 0x0F]);
+        cells[byte] = high | low << 8 | uint32_t{' '} << 16 | uint32_t{' '} << 24;
+    }
+    return cells;
+}
+
+constexpr std::array<uint32_t, 256> kHexCells = makeHexCells();
+
+// Two bytes' columns and two spare spaces per store; the spares land on the next columns or,
+// after the last byte, on the bar and the first text column, which the caller then writes.
+void putHex(char* hex, const uint8_t* bytes, size_t length) {
+    size_t k = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; k + 2 <= length; k += 2) {
+            const uint64_t pair =
+                kHexCells[bytes[k]] | uint64_t{kHexCells[bytes[k + 1]]} << 24 | uint64_t{' '} << 56;
+            std::memcpy(hex + k * 3, &pair, sizeof pair);
+        }
+    }
+    for (; k < length; ++k) {
+        hex[k * 3] = static_cast<char>(kHexCells[bytes[k]]);
+        hex[k * 3 + 1] = static_cast<char>(kHexCells[bytes[k]] >> 8);
+    }
+}
 
 }  // namespace
 
 ConsoleMonitor::ConsoleMonitor(int bytesPerRow)
-    : bytesPerRow_(std::clamp(bytesPerRow, 1, kMaxBytesPerRow)) {}
+    : bytesPerRow_(std::clamp(bytesPerRow, 1, kMaxBytesPerRow)),
+      textAt_(kHexAt + static_cast<size_t>(bytesPerRow_) * 3 + 1) {
+    blankLine_.assign(textAt_ + static_cast<size_t>(bytesPerRow_) + 2, ' ');
+    blankLine_[textAt_ - 1] = '|';
+    blankLine_[blankLine_.size() - 2] = '|';
+    blankLine_.back() = '\n';
+}
 
 // A block comes from one side, so only its start can end the other side's stretch; the rest is
 // copied a row's remainder at a time.
@@ -62,27 +102,21 @@ void ConsoleMonitor::writeStretch(std::string& out) {
     if (clock_.timeColumn()) {
         clock_.appendPrefix(out, stretchAt_, stretchResponse_);
     }
-    const auto width = static_cast<size_t>(bytesPerRow_);
-    const size_t hexAt = 3;
-    const size_t textAt = hexAt + width * 3 + 1;
     const size_t at = out.size();
-    out.resize(at + textAt + width + 2, ' ');
+    out += blankLine_;
     char* line = out.data() + at;
-    line[0] = sideA_ ? 'A' : 'B';
-    line[textAt - 1] = '|';
-    line[textAt + width] = '|';
-    line[textAt + width + 1] = '\n';
     // Locals, so the compiler need not reload the members after every store into the text.
     const uint8_t* bytes = bytes_.data();
     const auto length = static_cast<size_t>(length_);
-    char* hex = line + hexAt + static_cast<size_t>(start_) * 3;
-    char* text = line + textAt + static_cast<size_t>(start_);
+    char* hex = line + kHexAt + static_cast<size_t>(start_) * 3;
+    char* text = line + textAt_ + static_cast<size_t>(start_);
+    putHex(hex, bytes, length);
+    // Written after the hex column, whose last spares may reach into it.
     for (size_t k = 0; k < length; ++k) {
-        const uint8_t byte = bytes[k];
-        hex[k * 3] = kHexDigits[byte >> 4];
-        hex[k * 3 + 1] = kHexDigits[byte & 0x0F];
-        text[k] = byte >= 0x20 && byte < 0x7F ? static_cast<char>(byte) : kPlaceholder;
+        text[k] = bytes[k] >= 0x20 && bytes[k] < 0x7F ? static_cast<char>(bytes[k]) : kPlaceholder;
     }
+    line[0] = sideA_ ? 'A' : 'B';
+    line[textAt_ - 1] = '|';
     length_ = 0;
 }
 

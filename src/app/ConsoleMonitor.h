@@ -37,7 +37,10 @@ class ConsoleMonitor {
   private:
     void writeStretch(std::string& out);
 
+    static constexpr size_t kHexAt = 3;
     int bytesPerRow_;
+    size_t textAt_;          // where the text column starts
+    std::string blankLine_;  // a line with its bars and no bytes
     int column_ = 0;
     bool sideA_ = true;
     int start_ = 0;  // column of the waiting stretch's first byte

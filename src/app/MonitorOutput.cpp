@@ -1,14 +1,14 @@
 #include "app/MonitorOutput.h"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace pv {
 
@@ -18,12 +18,22 @@ constexpr const char* kTextUnshown = "-- %lld bytes not shown: the output could 
 // Writes of at most this size never block on a pipe that poll() called writable.
 constexpr size_t kWriteChunk = 4096;
 
+// A file or /dev/null takes any write at once; a pipe, socket or terminal may not.
+bool writesNeverWait(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 &&
+           (S_ISREG(info.st_mode) || (S_ISCHR(info.st_mode) && ::isatty(fd) == 0));
+}
+
 }  // namespace
 
 MonitorOutput::MonitorOutput(int fd, const TimeViewOptions& times)
-    : fd_(fd), thread_([this] { run(); }) {
-    std::lock_guard lock(mutex_);
+    : fd_(fd), direct_(writesNeverWait(fd)) {
     rows_.setTimes(times);
+    // Reserved once: appending never allocates, and only the pages used are ever touched.
+    incoming_.reserve(kQueueBytes);
+    working_.reserve(kQueueBytes);
+    thread_ = std::thread([this] { run(); });
 }
 
 MonitorOutput::~MonitorOutput() {
@@ -41,40 +51,131 @@ bool MonitorOutput::alive() const {
 }
 
 void MonitorOutput::feed(bool sideA, const uint8_t* data, int count, const Stamp& at) {
-    std::lock_guard lock(mutex_);
-    if (!alive_ || count <= 0) {
-        return;
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (!alive_ || count <= 0) {
+            return;
+        }
+        const auto length = static_cast<uint32_t>(count);
+        const size_t marker = unshown_ > 0 ? kHeaderBytes : 0;
+        if (kQueueBytes - incoming_.size() < marker + kHeaderBytes + length) {
+            unshown_ += count;
+            return;
+        }
+        // What was left out came before this block: its line goes in first.
+        if (marker != 0) {
+            const auto left = static_cast<uint32_t>(std::min<long long>(unshown_, UINT32_MAX));
+            append({kUnshownMark, left, at}, nullptr);
+            unshown_ = 0;
+        }
+        append({static_cast<uint8_t>(sideA ? 'A' : 'B'), length, at}, data);
+        wake = idle_ || (!urged_ && incoming_.size() >= kBatchBytes);
+        if (wake) {
+            idle_ = false;
+            urged_ = true;
+        }
     }
-    const auto length = static_cast<uint32_t>(count);
-    const size_t marker = unshown_ > 0 ? kHeaderBytes : 0;
-    if (queue_.bound() - queue_.size() < marker + kHeaderBytes + length) {
-        unshown_ += count;
-        return;
+    if (wake) {
+        wake_.notify_one();
     }
-    // What was left out came before this block: its line goes in first.
-    if (marker != 0) {
-        push({kUnshownMark, static_cast<uint32_t>(std::min<long long>(unshown_, UINT32_MAX)), at});
-        unshown_ = 0;
-    }
-    push({static_cast<uint8_t>(sideA ? 'A' : 'B'), length, at});
-    queue_.push(data, length);
 }
 
-void MonitorOutput::push(const Header& header) {
-    uint8_t bytes[kHeaderBytes];
-    std::memcpy(bytes, &header, kHeaderBytes);
-    queue_.push(bytes, kHeaderBytes);
+void MonitorOutput::append(const Header& header, const uint8_t* data) {
+    const size_t at = incoming_.size();
+    const size_t length = header.kind == kUnshownMark ? 0 : header.length;
+    incoming_.resize(at + kHeaderBytes + length);
+    std::memcpy(incoming_.data() + at, &header, kHeaderBytes);
+    if (length > 0) {
+        std::memcpy(incoming_.data() + at + kHeaderBytes, data, length);
+    }
 }
 
-MonitorOutput::Header MonitorOutput::pop() {
-    uint8_t bytes[kHeaderBytes];
-    for (uint8_t& byte : bytes) {
-        byte = queue_.front()[0];
-        queue_.pop(1);
+// Sleeps while nothing is queued (until the waiting row is due, if one waits), and otherwise
+// gathers blocks for a frame unless a batch is already full.
+void MonitorOutput::waitForWork(std::unique_lock<std::mutex>& lock, Clock::time_point lastBytes) {
+    if (stopping_) {
+        return;
     }
-    Header header;
-    std::memcpy(&header, bytes, kHeaderBytes);
-    return header;
+    if (!hasWork()) {
+        idle_ = true;
+        const auto ready = [this] { return stopping_ || hasWork(); };
+        if (rows_.waiting()) {
+            wake_.wait_until(lock, lastBytes + std::chrono::milliseconds(kRowFlushMs), ready);
+        } else {
+            wake_.wait(lock, ready);
+        }
+        idle_ = false;
+        return;
+    }
+    wake_.wait_for(lock, std::chrono::milliseconds(kFrameMs),
+                   [this] { return stopping_ || incoming_.size() >= kBatchBytes; });
+}
+
+void MonitorOutput::run() {
+    std::string lines;
+    lines.reserve(kWriteBytes + size_t{64} * 1024);
+    auto lastBytes = Clock::now();
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        waitForWork(lock, lastBytes);
+        const bool stopping = stopping_;
+        const bool fresh = hasWork();
+        working_.swap(incoming_);
+        const long long unshown = std::exchange(unshown_, 0);
+        urged_ = false;
+        lock.unlock();
+
+        const auto now = Clock::now();
+        if (fresh) {
+            lastBytes = now;
+        }
+        bool written = print(lines, unshown);
+        working_.clear();
+        if (written && (stopping || now - lastBytes >= std::chrono::milliseconds(kRowFlushMs))) {
+            rows_.flush(lines);
+        }
+        written = written && write(lines);
+        lines.clear();
+
+        lock.lock();
+        if (!written) {
+            alive_ = false;
+            incoming_.clear();
+            unshown_ = 0;
+        }
+        if (stopping && !hasWork()) {
+            return;
+        }
+    }
+}
+
+// Turns the swapped-out blocks into rows, writing them a batch at a time; the count of bytes
+// left out after them comes last. False when the output is gone.
+bool MonitorOutput::print(std::string& lines, long long unshownAfter) {
+    size_t at = 0;
+    while (at < working_.size()) {
+        Header header;
+        std::memcpy(&header, working_.data() + at, kHeaderBytes);
+        at += kHeaderBytes;
+        if (header.kind == kUnshownMark) {
+            sayUnshown(header.length, lines);
+        } else {
+            rows_.feed(header.kind == 'A', working_.data() + at, static_cast<int>(header.length),
+                       lines, header.at);
+            at += header.length;
+        }
+        if (lines.size() >= kWriteBytes) {
+            if (!write(lines)) {
+                return false;
+            }
+            lines.clear();
+        }
+    }
+    if (unshownAfter > 0) {
+        sayUnshown(unshownAfter, lines);
+    }
+    return true;
 }
 
 void MonitorOutput::sayUnshown(long long count, std::string& lines) {
@@ -84,73 +185,29 @@ void MonitorOutput::sayUnshown(long long count, std::string& lines) {
     lines += text;
 }
 
-// Takes every queued block (the caller holds the lock) and appends its rows.
-void MonitorOutput::format(std::string& lines) {
-    uint8_t block[4096];
-    while (!queue_.empty()) {
-        const Header header = pop();
-        size_t left = header.length;
-        if (header.kind == kUnshownMark) {
-            sayUnshown(static_cast<long long>(left), lines);
-            continue;
-        }
-        while (left > 0) {
-            size_t n = 0;
-            while (n < std::min(left, sizeof block)) {
-                const auto piece = queue_.front();
-                const size_t take = std::min(piece.size(), std::min(left, sizeof block) - n);
-                std::copy_n(piece.data(), take, block + n);
-                queue_.pop(take);
-                n += take;
-            }
-            rows_.feed(header.kind == 'A', block, static_cast<int>(n), lines, header.at);
-            left -= n;
-        }
-    }
-    // Left out after everything that was queued.
-    if (unshown_ > 0) {
-        sayUnshown(unshown_, lines);
-        unshown_ = 0;
-    }
+bool MonitorOutput::write(const std::string& lines) {
+    return direct_ ? writeDirect(lines) : writePolled(lines);
 }
 
-void MonitorOutput::run() {
-    using Clock = std::chrono::steady_clock;
-    std::string lines;
-    auto lastBytes = Clock::now();
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait_for(lock, std::chrono::milliseconds(kFrameMs),
-                       [this] { return stopping_.load(); });
-        const bool stopping = stopping_;
-        const bool fresh = !queue_.empty() || unshown_ > 0;
-        format(lines);
-        lock.unlock();
-        const auto now = Clock::now();
-        if (fresh) {
-            lastBytes = now;
+bool MonitorOutput::writeDirect(const std::string& lines) {
+    size_t done = 0;
+    while (done < lines.size()) {
+        const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        if (stopping || now - lastBytes >= std::chrono::milliseconds(kRowFlushMs)) {
-            rows_.flush(lines);
+        if (n <= 0) {
+            return false;
         }
-        const bool written = write(lines);
-        lines.clear();
-        lock.lock();
-        if (!written) {
-            alive_ = false;
-            queue_.clear();
-        }
-        if (stopping && queue_.empty()) {
-            return;
-        }
+        done += static_cast<size_t>(n);
     }
+    return true;
 }
 
 // Waits as long as it takes while the run goes on (the queue meanwhile fills and the rest is
 // counted as not shown), but at most kGiveUpMs once it ends. False when the output is gone, or
 // stuck at the end.
-bool MonitorOutput::write(const std::string& lines) {
-    using Clock = std::chrono::steady_clock;
+bool MonitorOutput::writePolled(const std::string& lines) {
     size_t done = 0;
     auto lastTaken = Clock::now();
     while (done < lines.size()) {
