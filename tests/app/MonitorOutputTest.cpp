@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -70,6 +71,40 @@ TEST(MonitorOutput, ASlowOrVanishedReaderCostsRowsNeverTheTraffic) {
             ::close(fds[0]);
         }
     }
+}
+
+// A file or device is written without waiting for it: every row reaches a file, and a full
+// disk ends the printing like a closed pipe.
+TEST(MonitorOutput, AFileGetsEveryRowAndAFullDiskEndsThePrinting) {
+    char path[] = "/tmp/pv-monitor-XXXXXX";
+    const int file = ::mkstemp(path);
+    ASSERT_GE(file, 0);
+    const std::vector<uint8_t> block(4096, 0x41);
+    auto output = std::make_unique<pv::MonitorOutput>(file);
+    for (int i = 0; i < 64; ++i) {
+        output->feed(i % 2 == 0, block.data(), static_cast<int>(block.size()));
+    }
+    output.reset();
+    ::lseek(file, 0, SEEK_SET);
+    const std::string text = readAll(file);
+    ::close(file);
+    ::unlink(path);
+    const std::string row =
+        "A  41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 |AAAAAAAAAAAAAAAA|\n";
+    EXPECT_EQ(text.size(), row.size() * 64 * 4096 / 16);
+    EXPECT_EQ(text.rfind(row, 0), 0u);
+    EXPECT_EQ(text.find("not shown"), std::string::npos);
+
+    const int full = ::open("/dev/full", O_WRONLY);
+    ASSERT_GE(full, 0);
+    auto onFull = std::make_unique<pv::MonitorOutput>(full);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    do {
+        onFull->feed(true, block.data(), static_cast<int>(block.size()));
+    } while (onFull->alive() && std::chrono::steady_clock::now() < until);
+    EXPECT_FALSE(onFull->alive());
+    onFull.reset();
+    ::close(full);
 }
 
 }  // namespace
