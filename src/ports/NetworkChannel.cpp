@@ -13,8 +13,10 @@ namespace {
 constexpr const char* kTextRefusedEpisode =
     "Network: %lld bytes could not be sent and were dropped (%s).";
 
-// Payloads the link delivered but the data path has not read: at most what the link reads in
-// one go while paused, plus what came with a close.
+// Payloads read ahead of the data path: beyond this the link stops reading the socket.
+constexpr size_t kReadAhead = 64 * 1024;
+// Payloads the link delivered but the data path has not read: the read-ahead, plus what one go
+// at the socket brings after it (a chunk and the frame it ends in), plus what came with a close.
 constexpr size_t kInboundBound = 256 * 1024;
 
 }  // namespace
@@ -22,6 +24,7 @@ constexpr size_t kInboundBound = 256 * 1024;
 NetworkChannel::NetworkChannel(CSocketClass& link, QObject* parent)
     : Channel(parent), link_(link), inbound_(kInboundBound) {
     connect(&link_, &CSocketBaseClass::dataReceived, this, &NetworkChannel::onPayload);
+    connect(&link_, &CSocketBaseClass::payloadsDelivered, this, &NetworkChannel::handOn);
     connect(&link_, &CSocketBaseClass::bytesSent, this, &Channel::backlogShrank);
 }
 
@@ -51,14 +54,9 @@ size_t NetworkChannel::backlog() const {
 }
 
 int NetworkChannel::read(uint8_t* buffer, int capacity) {
-    int taken = 0;
-    while (taken < capacity && !inbound_.empty()) {
-        const auto piece = inbound_.front();
-        const size_t n = std::min(piece.size(), static_cast<size_t>(capacity - taken));
-        std::copy_n(piece.data(), n, buffer + taken);
-        inbound_.pop(n);
-        taken += static_cast<int>(n);
-    }
+    const auto taken =
+        static_cast<int>(inbound_.take(buffer, static_cast<size_t>(std::max(capacity, 0))));
+    followInbound();
     return taken;
 }
 
@@ -70,22 +68,37 @@ void NetworkChannel::finish() {
 }
 
 void NetworkChannel::applyReading(bool on) {
-    link_.setReceiving(on);
-    if (on && !inbound_.empty()) {
+    followInbound();
+    if (on && !inbound_.empty() && !announcing_) {
         // Later, not from inside whoever resumed us.
+        announcing_ = true;
         QTimer::singleShot(0, this, [this] {
-            if (!readingPaused() && !inbound_.empty()) {
-                emit readyRead();
-            }
+            announcing_ = false;
+            handOn();
         });
     }
+}
+
+// The socket is read while the data path takes the bytes and little is read ahead.
+void NetworkChannel::followInbound() {
+    link_.setReceiving(!readingPaused() && inbound_.size() < kReadAhead);
 }
 
 void NetworkChannel::onPayload(const uint8_t* data, int length) {
     const size_t taken = inbound_.push(data, static_cast<size_t>(length));
     countDropped(static_cast<long long>(length) - static_cast<long long>(taken));
-    if (!readingPaused()) {
+    followInbound();
+}
+
+// What one go at the socket brought goes to the data path at once, a block per announcement,
+// unless the data path pauses us; so a close that follows finds nothing left behind.
+void NetworkChannel::handOn() {
+    while (!readingPaused() && !inbound_.empty()) {
+        const size_t before = inbound_.size();
         emit readyRead();
+        if (inbound_.size() >= before) {
+            break;  // not taken now (the side is stopping): it waits for the next go
+        }
     }
 }
 

@@ -32,11 +32,14 @@ class NetworkChannel : public Channel {
     void applyReading(bool on) override;
 
   private:
+    void followInbound();
     void onPayload(const uint8_t* data, int length);
+    void handOn();
     void endRefusedEpisode();
 
     CSocketClass& link_;
     OutputQueue inbound_;
+    bool announcing_ = false;
     int refusedCode_ = 0;  // the error of the episode of refused blocks, 0 when there is none
     long long refusedBytes_ = 0;
 };

@@ -37,4 +37,16 @@ void OutputQueue::pop(size_t count) {
     }
 }
 
+size_t OutputQueue::take(uint8_t* buffer, size_t capacity) {
+    size_t taken = 0;
+    while (taken < capacity && size_ > 0) {
+        const auto piece = front();
+        const size_t n = std::min(piece.size(), capacity - taken);
+        std::memcpy(buffer + taken, piece.data(), n);
+        pop(n);
+        taken += n;
+    }
+    return taken;
+}
+
 }  // namespace pv

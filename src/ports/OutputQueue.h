@@ -20,6 +20,8 @@ class OutputQueue {
     std::span<const uint8_t> front() const;
     // Removes count bytes from the front (at most size()).
     void pop(size_t count);
+    // Copies up to capacity of the oldest bytes to buffer and removes them; returns how many.
+    size_t take(uint8_t* buffer, size_t capacity);
     void clear() { head_ = size_ = 0; }
 
     size_t size() const { return size_; }

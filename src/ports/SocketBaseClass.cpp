@@ -163,6 +163,7 @@ void CSocketBaseClass::onReadyRead() {
 
 void CSocketBaseClass::readAvailable(bool evenIfPaused) {
     const unsigned epoch = epoch_;
+    bool delivered = false;
     while ((receiving_ || evenIfPaused) && epoch_ == epoch && socket_ &&
            socket_->bytesAvailable() > 0) {
         int n = 0;
@@ -170,6 +171,10 @@ void CSocketBaseClass::readAvailable(bool evenIfPaused) {
             break;
         }
         deliver(chunk_.data(), n);
+        delivered = true;
+    }
+    if (delivered && epoch_ == epoch) {
+        emit payloadsDelivered();
     }
 }
 
@@ -212,6 +217,10 @@ void CSocketBaseClass::onDisconnected() {
     // The peer sent part of a payload and left: pass on what did arrive rather than lose it.
     if (reader_.finish()) {
         emit dataReceived(reader_.payload(), reader_.payloadLength());
+        if (epoch_ != epoch) {
+            return;
+        }
+        emit payloadsDelivered();
         if (epoch_ != epoch) {
             return;
         }

@@ -58,6 +58,8 @@ class CSocketBaseClass : public QObject {
   signals:
     // A data payload; the bytes are valid only during the call, so connect directly.
     void dataReceived(const uint8_t* data, int length);
+    // The payloads of one go at the socket have all come through dataReceived.
+    void payloadsDelivered();
     // The peer closed or the connection broke; the socket is already closed.
     void peerClosed();
     // Some of the bytes waiting to be sent have left.

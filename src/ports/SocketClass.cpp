@@ -24,6 +24,8 @@ constexpr int kConnectWaitMs = 100;
 CSocketClass::CSocketClass(Prompt& prompt, QObject* parent)
     : CSocketBaseClass(prompt, parent), connection_(prompt) {
     connect(&connection_, &CSocketBaseClass::dataReceived, this, &CSocketBaseClass::dataReceived);
+    connect(&connection_, &CSocketBaseClass::payloadsDelivered, this,
+            &CSocketBaseClass::payloadsDelivered);
     connect(&connection_, &CSocketBaseClass::peerClosed, this, &CSocketClass::onClientGone);
     connect(&connection_, &CSocketBaseClass::bytesSent, this, &CSocketBaseClass::bytesSent);
     connect(this, &CSocketBaseClass::peerClosed, this, &CSocketClass::onServerGone);

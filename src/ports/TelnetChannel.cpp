@@ -82,14 +82,8 @@ size_t TelnetChannel::backlog() const {
 }
 
 int TelnetChannel::read(uint8_t* buffer, int capacity) {
-    int taken = 0;
-    while (taken < capacity && !inbound_.empty()) {
-        const auto piece = inbound_.front();
-        const size_t n = std::min(piece.size(), static_cast<size_t>(capacity - taken));
-        std::copy_n(piece.data(), n, buffer + taken);
-        inbound_.pop(n);
-        taken += static_cast<int>(n);
-    }
+    const auto taken =
+        static_cast<int>(inbound_.take(buffer, static_cast<size_t>(std::max(capacity, 0))));
     // The data path takes one block per announcement: the rest is announced again.
     if (!inbound_.empty() || (socket_ != nullptr && socket_->bytesAvailable() > 0)) {
         announceLater();
