@@ -37,6 +37,7 @@ LineMonitor::LineMonitor(MonitorView& view, TtyBackend& lines, QObject* parent)
                      for (Channel* channel : sides_.side(Side::A).channels) {
                          channel->holdOutput(on);
                      }
+                     display_.holdClock(on);
                  }}),
       parameters_(*this, {sides_.settings(Side::A), sides_.settings(Side::B), exchange_.settings(),
                           logging_.storedSettings(), sides_.networkSettings(), triggers_.trigger(),

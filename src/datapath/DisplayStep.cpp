@@ -19,7 +19,7 @@ void DisplayStep::DisplayBlock(Side s, const uint8_t* data, int count) {
     if (outputEnabled_) {
         const RowClock& rows = formatter_.rowClock();
         const long long responses = rows.responses().count;
-        formatter_.DisplayBlock(format, data, count, clock_());
+        formatter_.DisplayBlock(format, data, count, clockHeld_ ? heldStamp_ : clock_());
         if (rows.responses().count != responses) {
             view_.showResponseTimes(rows.responses());
         }
@@ -31,6 +31,13 @@ void DisplayStep::DisplayBlock(Side s, const uint8_t* data, int count) {
         formatter_.skipBlock(format, count);
     }
     (s == Side::A ? sideA_ : sideB_).totalShown += count;
+}
+
+void DisplayStep::holdClock(bool on) {
+    clockHeld_ = on;
+    if (on) {
+        heldStamp_ = clock_();
+    }
 }
 
 void DisplayStep::MarkTriggerMatch(int patternBytes, int trailingBytes) {

@@ -43,6 +43,9 @@ class DisplayStep {
     void setLog(BlockLog* log) { log_ = log; }
     // Where the time of a block comes from while the row clock is active (tests set a fake).
     void setClock(std::function<Stamp()> clock) { clock_ = std::move(clock); }
+    // While held, every block is stamped with the time the hold began: a run of blocks made in
+    // one go (an upload's batch) costs one clock read, not one per block.
+    void holdClock(bool on);
     void DisplayBlock(Side s, const uint8_t* data, int count);
     // Colours a trigger match (see DisplayFormatter::MarkTriggerMatch) in the model and the
     // view; nothing happens while the output is off.
@@ -62,6 +65,8 @@ class DisplayStep {
     PortSide& sideB_;
     BlockLog* log_ = nullptr;
     std::function<Stamp()> clock_ = systemStamp;
+    bool clockHeld_ = false;
+    Stamp heldStamp_;
     DisplayFormatter formatter_;
     bool outputEnabled_ = true;
 };

@@ -33,7 +33,8 @@ class FileTransfer : public QObject {
         std::function<void(const uint8_t*, int)> send;
         // Bytes that wait toward side A.
         std::function<size_t()> backlog;
-        // Holds side A's output while a batch of blocks goes in (Channel::holdOutput).
+        // Holds side A's output (Channel::holdOutput) and the display's clock while a batch of
+        // blocks goes in.
         std::function<void(bool)> hold;
     };
     enum class State { Idle, Sending, Draining, Finished, Aborted, Failed };
