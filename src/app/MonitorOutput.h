@@ -25,7 +25,7 @@ class MonitorOutput {
     static constexpr size_t kQueueBytes = size_t{2} << 20;
     // Blocks are gathered for at most this long, or until kBatchBytes wait.
     static constexpr int kFrameMs = 20;
-    static constexpr size_t kBatchBytes = 64 * 1024;
+    static constexpr size_t kBatchBytes = 256 * 1024;
     // A row that stops filling is printed after this pause, so a person sees every byte soon.
     static constexpr int kRowFlushMs = 100;
 
