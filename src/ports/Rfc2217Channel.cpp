@@ -54,7 +54,7 @@ bool Rfc2217Channel::open(const std::string& device, const PortSettings& setting
     settings_ = settings;
     counts_ = {};
     lines_ = {};
-    said_.clear();
+    forgetSaid();
     client_ = std::make_unique<Rfc2217Client>(static_cast<Rfc2217ClientListener&>(*this),
                                               answerTimeoutMs_);
     auto* socket = new QTcpSocket(this);
@@ -109,18 +109,6 @@ void Rfc2217Channel::received(const uint8_t* data, size_t length) {
         client_->receive(data, length, now());
         armTimeout();
     }
-}
-
-const std::vector<uint8_t>* Rfc2217Channel::protocolOutput() const {
-    return client_ ? &client_->output() : nullptr;
-}
-
-void Rfc2217Channel::clearProtocolOutput() {
-    client_->clearOutput();
-}
-
-bool Rfc2217Channel::sendingHeld() const {
-    return client_ && client_->flowSuspended();
 }
 
 void Rfc2217Channel::control() {
@@ -196,13 +184,6 @@ void Rfc2217Channel::rfc2217Event(const Rfc2217ClientEvent& e) {
 
 void Rfc2217Channel::say(const std::string& text) {
     emit notice(text);
-}
-
-// A server that repeats a fault is not worth more than one word per connection.
-void Rfc2217Channel::sayOnce(const std::string& text) {
-    if (said_.insert(text).second) {
-        emit notice(text);
-    }
 }
 
 }  // namespace pv

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -57,9 +56,7 @@ class Rfc2217Channel : public TelnetChannel, private Rfc2217ClientListener {
 
   private:
     void received(const uint8_t* data, size_t length) override;
-    const std::vector<uint8_t>* protocolOutput() const override;
-    void clearProtocolOutput() override;
-    bool sendingHeld() const override;
+    TelnetProtocolEnd* protocol() const override { return client_.get(); }
     void ended(const std::string& reason) override;
     void rfc2217Data(const uint8_t* data, size_t length) override { deliver(data, length); }
     void rfc2217Event(const Rfc2217ClientEvent& event) override;
@@ -67,7 +64,6 @@ class Rfc2217Channel : public TelnetChannel, private Rfc2217ClientListener {
     void control();
     void armTimeout();
     void say(const std::string& text);
-    void sayOnce(const std::string& text);
     int64_t now() const { return clock_.elapsed(); }
 
     std::string label_;
@@ -80,7 +76,6 @@ class Rfc2217Channel : public TelnetChannel, private Rfc2217ClientListener {
     QTimer answerTimer_;
     rfc2217::ModemLines lines_;
     LineCounts counts_;
-    std::set<std::string> said_;
 };
 
 }  // namespace pv

@@ -66,7 +66,7 @@ class Rfc2217ClientListener {
 // It never waits for an answer: requests go out at once, answers are checked when they come,
 // and a missing one is reported once by checkTimeouts() (some servers never answer SET-CONTROL
 // for DTR and RTS, ser2net on a pseudo-terminal among them).
-class Rfc2217Client final : private TelnetHandler {
+class Rfc2217Client final : public TelnetProtocolEnd, private TelnetHandler {
   public:
     static constexpr int64_t kDefaultAnswerTimeoutMs = 3000;
 
@@ -95,11 +95,11 @@ class Rfc2217Client final : private TelnetHandler {
     void purge(rfc2217::Purge which, int64_t nowMs);
 
     bool comPortActive() const;
-    bool flowSuspended() const { return suspended_; }
+    bool flowSuspended() const override { return suspended_; }
 
     // Bytes to send: negotiation, requests. Data goes out through appendData.
-    const std::vector<uint8_t>& output() const { return session_.output(); }
-    void clearOutput() { session_.clearOutput(); }
+    const std::vector<uint8_t>& output() const override { return session_.output(); }
+    void clearOutput() override { session_.clearOutput(); }
     static void appendData(std::vector<uint8_t>& out, const uint8_t* data, size_t length) {
         TelnetSession::appendEscaped(out, data, length);
     }

@@ -57,7 +57,7 @@ struct Rfc2217PortState {
 // and sends output(). It answers every request the way RFC 2217 clients check (pyserial waits
 // for each answer and compares it with its request): a change with the value now in force, a
 // query with the current value. A value it cannot take is refused by answering the value kept.
-class Rfc2217Server final : private TelnetHandler {
+class Rfc2217Server final : public TelnetProtocolEnd, private TelnetHandler {
   public:
     Rfc2217Server(Rfc2217ServerListener& listener, const rfc2217::LineSettings& line,
                   std::string signature);
@@ -74,10 +74,10 @@ class Rfc2217Server final : private TelnetHandler {
     const Rfc2217PortState& state() const { return state_; }
     // The client agreed to the com port option, or used it without saying so.
     bool comPortActive() const;
-    bool flowSuspended() const { return suspended_; }
+    bool flowSuspended() const override { return suspended_; }
 
-    const std::vector<uint8_t>& output() const { return session_.output(); }
-    void clearOutput() { session_.clearOutput(); }
+    const std::vector<uint8_t>& output() const override { return session_.output(); }
+    void clearOutput() override { session_.clearOutput(); }
     static void appendData(std::vector<uint8_t>& out, const uint8_t* data, size_t length) {
         TelnetSession::appendEscaped(out, data, length);
     }

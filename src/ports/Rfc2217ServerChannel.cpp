@@ -79,7 +79,7 @@ bool Rfc2217ServerChannel::listen(const std::string& spec, const PortSettings& s
     state_.line = rfc2217::lineSettingsOf(settings);
     state_.dtr = settings.dtr;
     state_.rts = settings.rts;
-    said_.clear();
+    forgetSaid();
     droppedWhileAlone_ = 0;
     listener_ = new QTcpServer(this);
     const QHostAddress host = endpoint->host == "localhost"
@@ -143,7 +143,7 @@ void Rfc2217ServerChannel::onNewConnection() {
         peer_ = peerOf(*socket);
         emit notice(formatText(kTextClientConnected, label_.c_str(), peer_.c_str()));
         reportDropped();
-        said_.clear();
+        forgetSaid();
         server_ = std::make_unique<Rfc2217Server>(static_cast<Rfc2217ServerListener&>(*this),
                                                   state_.line, kSignature);
         useSocket(socket);
@@ -167,18 +167,6 @@ void Rfc2217ServerChannel::received(const uint8_t* data, size_t length) {
     if (server_) {
         server_->receive(data, length);
     }
-}
-
-const std::vector<uint8_t>* Rfc2217ServerChannel::protocolOutput() const {
-    return server_ ? &server_->output() : nullptr;
-}
-
-void Rfc2217ServerChannel::clearProtocolOutput() {
-    server_->clearOutput();
-}
-
-bool Rfc2217ServerChannel::sendingHeld() const {
-    return server_ && server_->flowSuspended();
 }
 
 void Rfc2217ServerChannel::ended(const std::string& reason) {
@@ -272,12 +260,6 @@ void Rfc2217ServerChannel::reportDropped() {
     if (droppedWhileAlone_ > 0) {
         emit notice(formatText(kTextDropped, label_.c_str(), droppedWhileAlone_));
         droppedWhileAlone_ = 0;
-    }
-}
-
-void Rfc2217ServerChannel::sayOnce(const std::string& text) {
-    if (said_.insert(text).second) {
-        emit notice(text);
     }
 }
 

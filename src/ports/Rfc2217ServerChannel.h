@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -53,16 +52,13 @@ class Rfc2217ServerChannel : public TelnetChannel, private Rfc2217ServerListener
     void onNewConnection();
     void refuse(QTcpSocket* socket);
     void received(const uint8_t* data, size_t length) override;
-    const std::vector<uint8_t>* protocolOutput() const override;
-    void clearProtocolOutput() override;
-    bool sendingHeld() const override;
+    TelnetProtocolEnd* protocol() const override { return server_.get(); }
     void ended(const std::string& reason) override;
     void rfc2217Data(const uint8_t* data, size_t length) override { deliver(data, length); }
     void rfc2217Event(const Rfc2217ServerEvent& event) override;
     void onLineSettings();
     void showLines();
     void reportDropped();
-    void sayOnce(const std::string& text);
 
     std::string label_;
     QTcpServer* listener_ = nullptr;
@@ -71,7 +67,6 @@ class Rfc2217ServerChannel : public TelnetChannel, private Rfc2217ServerListener
     Rfc2217PortState state_;
     bool lineReportDue_ = false;
     long long droppedWhileAlone_ = 0;
-    std::set<std::string> said_;
 };
 
 }  // namespace pv

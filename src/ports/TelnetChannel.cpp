@@ -178,12 +178,24 @@ void TelnetChannel::flush() {
 }
 
 void TelnetChannel::writeControl() {
-    const std::vector<uint8_t>* out = protocolOutput();
-    if (out == nullptr || out->empty() || !connected()) {
+    TelnetProtocolEnd* end = protocol();
+    if (end == nullptr || end->output().empty() || !connected()) {
         return;
     }
-    socket_->write(reinterpret_cast<const char*>(out->data()), static_cast<qint64>(out->size()));
-    clearProtocolOutput();
+    const std::vector<uint8_t>& out = end->output();
+    socket_->write(reinterpret_cast<const char*>(out.data()), static_cast<qint64>(out.size()));
+    end->clearOutput();
+}
+
+bool TelnetChannel::sendingHeld() const {
+    const TelnetProtocolEnd* end = protocol();
+    return end != nullptr && end->flowSuspended();
+}
+
+void TelnetChannel::sayOnce(const std::string& text) {
+    if (said_.insert(text).second) {
+        emit notice(text);
+    }
 }
 
 }  // namespace pv

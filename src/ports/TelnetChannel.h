@@ -2,11 +2,13 @@
 
 #include <QTimer>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "ports/Channel.h"
 #include "ports/OutputQueue.h"
+#include "ports/TelnetSession.h"
 
 class QTcpSocket;
 
@@ -14,10 +16,10 @@ namespace pv {
 
 // A channel over one Telnet connection, for either end of RFC 2217: data goes out with every
 // 0xFF doubled, received bytes go to the protocol end (received()), which hands the data back
-// through deliver() and leaves its own answers in protocolOutput(). Reading is bounded: while
+// through deliver() and leaves its own answers in protocol()'s output. Reading is bounded: while
 // the data path is paused or has not taken the last block, the socket is not read and TCP holds
 // the peer back. What the socket cannot take yet waits in a bounded queue, and so does data while
-// the peer has asked us to hold it (sendingHeld()).
+// the peer has asked the protocol end to hold it.
 class TelnetChannel : public Channel {
     Q_OBJECT
 
@@ -39,9 +41,8 @@ class TelnetChannel : public Channel {
     QTcpSocket* socket() const { return socket_; }
 
     virtual void received(const uint8_t* data, size_t length) = 0;
-    virtual const std::vector<uint8_t>* protocolOutput() const = 0;
-    virtual void clearProtocolOutput() = 0;
-    virtual bool sendingHeld() const = 0;
+    // The protocol end of the connection; none while there is no connection.
+    virtual TelnetProtocolEnd* protocol() const = 0;
     // The connection ended (reason for the user); what came with the close was received.
     virtual void ended(const std::string& reason) = 0;
 
@@ -52,8 +53,13 @@ class TelnetChannel : public Channel {
     // Sends the data that waited, as far as the socket takes it.
     void flush();
     void applyReading(bool on) override;
+    // A peer that repeats a fault is not worth more than one word per connection.
+    void sayOnce(const std::string& text);
+    // A new connection: every fault may be said again.
+    void forgetSaid() { said_.clear(); }
 
   private:
+    bool sendingHeld() const;
     void onReadable();
     void onBytesWritten();
     void onEnded(const std::string& reason);
@@ -65,6 +71,7 @@ class TelnetChannel : public Channel {
     OutputQueue waiting_{kQueueBound};
     OutputQueue inbound_{256 * 1024};
     std::vector<uint8_t> scratch_;
+    std::set<std::string> said_;
 };
 
 }  // namespace pv

@@ -63,6 +63,16 @@ class TelnetHandler {
     virtual void telnetEvent(const TelnetEvent& event) = 0;
 };
 
+// What a protocol end on a Telnet connection has for the channel that carries it: its own bytes
+// to send, and whether the peer has asked it to hold the data back.
+class TelnetProtocolEnd {
+  public:
+    virtual ~TelnetProtocolEnd() = default;
+    virtual const std::vector<uint8_t>& output() const = 0;
+    virtual void clearOutput() = 0;
+    virtual bool flowSuspended() const = 0;
+};
+
 // The Telnet layer of one connection: splits received bytes into data, option negotiation and
 // subnegotiations whatever the read boundaries, answers negotiation by the options it was told
 // to accept (refusing all others, with the loop-free rules of RFC 1143), and collects what must
