@@ -95,12 +95,7 @@ void RecorderDumpFormatter::flushLine(std::string& out) {
 RecorderFileCheck dumpRecorderFile(CFileNeu& file,
                                    const std::function<void(const std::string&)>& write) {
     RecorderFileCheck check;
-    if (!file.isOpen()) {
-        return check;
-    }
-    file.setShowMessages(false);
-    if (!file.isRegularFile()) {
-        check.fault = RecorderFileFault::notRegular;
+    if (!recorderFileReadable(file, check)) {
         return check;
     }
     const int64_t length = std::max<int64_t>(file.GetLength64(), 0);

@@ -31,14 +31,22 @@ RecorderRecord decodeRecord(const uint8_t* record) {
             record[4]};
 }
 
-RecorderFileCheck checkRecorderFile(CFileNeu& file) {
-    RecorderFileCheck check;
+bool recorderFileReadable(CFileNeu& file, RecorderFileCheck& check) {
     if (!file.isOpen()) {
-        return check;
+        check.fault = RecorderFileFault::notOpen;
+        return false;
     }
     file.setShowMessages(false);
     if (!file.isRegularFile()) {
         check.fault = RecorderFileFault::notRegular;
+        return false;
+    }
+    return true;
+}
+
+RecorderFileCheck checkRecorderFile(CFileNeu& file) {
+    RecorderFileCheck check;
+    if (!recorderFileReadable(file, check)) {
         return check;
     }
     const int64_t length = file.GetLength64();

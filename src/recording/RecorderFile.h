@@ -65,6 +65,11 @@ struct RecorderFileCheck {
     bool good() const { return fault == RecorderFileFault::none; }
 };
 
+// Where every reading of a recorder file begins: the file's messages turned off, and a device or
+// FIFO refused before a read that might never end. False, with check.fault saying why, when the
+// file is not open or not a regular file.
+bool recorderFileReadable(CFileNeu& file, RecorderFileCheck& check);
+
 // Reads every record of the open file from its start: good when it holds at least one whole
 // record, every pause is within kMaxRecordDelayMs (the last one too) and the reads gave the
 // length the file claims. The file is at its start again afterwards. File errors are results,
