@@ -38,6 +38,14 @@ class LoggingControlTest : public ::testing::Test {
         ASSERT_TRUE(monitor.sides().StartSide(Side::A));
         ASSERT_TRUE(monitor.sides().StartSide(Side::B));
     }
+    // Both sides run and log as plain ASCII into path().
+    void logPlain() {
+        LogSettings plain;
+        plain.mode = LogMode::PlainAscii;
+        monitor.logging().ApplyLogSettings(plain);
+        startBoth();
+        ASSERT_TRUE(monitor.logging().StartLogging(path()));
+    }
     // Sends bytes from a far end and waits until the monitor has passed them on.
     void send(const PtyPair& far, Side s, const std::string& text) {
         const long long before = monitor.sides().side(s).totalShown;
@@ -152,11 +160,7 @@ TEST_F(LoggingControlTest, OnlyChosenSidesAreLoggedAndNothingWhileTheOutputIsOff
 // Log rotation renames the file (or deletes it) while logging runs: the timer's check goes on
 // in a file of the configured name; a path that cannot be opened again stops logging.
 TEST_F(LoggingControlTest, AMovedLogGoesOnUnderItsNameAndOneThatCannotStopsLogging) {
-    LogSettings plain;
-    plain.mode = LogMode::PlainAscii;
-    monitor.logging().ApplyLogSettings(plain);
-    startBoth();
-    ASSERT_TRUE(monitor.logging().StartLogging(path()));
+    logPlain();
     send(farA, Side::A, "before ");
     const std::string rotated = folder_.file("run.log.1");
     ASSERT_EQ(std::rename(path().c_str(), rotated.c_str()), 0);
@@ -185,17 +189,13 @@ TEST_F(LoggingControlTest, AMovedLogGoesOnUnderItsNameAndOneThatCannotStopsLoggi
 // What eXchange holds back at the close is forwarded, and logged, before logging stops: the log
 // has every byte side B got.
 TEST_F(LoggingControlTest, ClosingLogsTheBytesExchangeHeldBack) {
-    LogSettings plain;
-    plain.mode = LogMode::PlainAscii;
-    monitor.logging().ApplyLogSettings(plain);
     ExchangeSetFields set;
     set.active = true;
     set.searchText = "ABC";
     set.replaceText = "-";
     monitor.exchange().settings().storeSet(1, exchangeSetOfFields(set));
     monitor.exchange().settings().RebuildPassCopies();
-    startBoth();
-    ASSERT_TRUE(monitor.logging().StartLogging(path()));
+    logPlain();
     PortSide& a = monitor.sides().side(Side::A);
     for (char c : std::string("xAB")) {
         a.captureBuffer[static_cast<size_t>(a.captureCount++)] = static_cast<uint8_t>(c);

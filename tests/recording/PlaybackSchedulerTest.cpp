@@ -10,6 +10,7 @@
 #include "recording/PlaybackScheduler.h"
 #include "recording/RecorderFile.h"
 #include "recording/RecorderWriter.h"
+#include "recording/Records.h"
 #include "support/TempFolder.h"
 
 using namespace pv;
@@ -101,10 +102,7 @@ TEST_F(PlaybackSchedulerTest, RoundTripKeepsTheRecordedTimingAtAnySpeed) {
 }
 
 TEST_F(PlaybackSchedulerTest, AbortInALongPauseEndsAtOnce) {
-    std::string contents;
-    appendRecord(contents, 0, 'a');
-    appendRecord(contents, kMaxRecordDelayMs, 'b');
-    RecorderReader reader(file_, openChecked(contents));
+    RecorderReader reader(file_, openChecked(recordsOf({{0, 'a'}, {kMaxRecordDelayMs, 'b'}})));
     PlaybackScheduler scheduler(reader, {}, clock_);
     scheduler.start();
     takeAt(scheduler);
@@ -176,11 +174,7 @@ TEST_F(PlaybackSchedulerTest, FileChangedWhilePlayedEndsWithTheError) {
 }
 
 TEST_F(PlaybackSchedulerTest, PassesFollowEachOtherWithoutAGap) {
-    std::string contents;
-    appendRecord(contents, 0, 'a');
-    appendRecord(contents, 5, 'b');
-    appendRecord(contents, 5, 'c');
-    const uint64_t records = openChecked(contents);
+    const uint64_t records = openChecked(recordsOf({{0, 'a'}, {5, 'b'}, {5, 'c'}}));
     struct Case {
         uint32_t passes;
         int64_t runMs;

@@ -1,7 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,20 +11,14 @@
 #include "recording/RecorderDump.h"
 #include "recording/RecorderFile.h"
 #include "recording/RecorderWriter.h"
+#include "recording/Records.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempFolder.h"
 
 using namespace pv;
 
 namespace {
-
-std::string records(std::initializer_list<std::pair<uint32_t, char>> list) {
-    std::string out;
-    for (const auto& [delay, byte] : list) {
-        appendRecord(out, delay, static_cast<uint8_t>(byte));
-    }
-    return out;
-}
 
 const uint8_t* bytesOf(const std::string& text) {
     return reinterpret_cast<const uint8_t*>(text.data());
@@ -62,14 +54,14 @@ TEST_F(RecorderFileTest, WriterTurnsTimedBlocksIntoRecords) {
                      10)},
         {"the first byte of a block carries the pause, the others none",
          {{0, "x"}, {7000, "abc"}},
-         records({{0, 'x'}, {7, 'a'}, {0, 'b'}, {0, 'c'}})},
-        {"a first block of three", {{500000, "abc"}}, records({{0, 'a'}, {0, 'b'}, {0, 'c'}})},
+         recordsOf({{0, 'x'}, {7, 'a'}, {0, 'b'}, {0, 'c'}})},
+        {"a first block of three", {{500000, "abc"}}, recordsOf({{0, 'a'}, {0, 'b'}, {0, 'c'}})},
         {"a quiet gap over a day is stored as a day, so the file stays playable",
          {{0, "a"}, {25LL * 3600 * 1000000, "b"}, {25LL * 3600 * 1000000 + 3000, "c"}},
-         records({{0, 'a'}, {86400000, 'b'}, {3, 'c'}})},
+         recordsOf({{0, 'a'}, {86400000, 'b'}, {3, 'c'}})},
         {"pauses between fractions of milliseconds add up to the span without drift",
          {{400, "a"}, {1600, "b"}, {2200, "c"}, {3900, "d"}},
-         records({{0, 'a'}, {1, 'b'}, {1, 'c'}, {1, 'd'}})},
+         recordsOf({{0, 'a'}, {1, 'b'}, {1, 'c'}, {1, 'd'}})},
     };
     for (const WriterCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,7 +89,7 @@ TEST_F(RecorderFileTest, WriterTurnsTimedBlocksIntoRecords) {
 // middle of a block.
 TEST_F(RecorderFileTest, WriteFailureStopsRecordingOnceAndKeepsWhatWasWritten) {
     struct Case {
-        rlim_t sizeLimit;
+        size_t sizeLimit;
         uint64_t recordedBefore;
         uint64_t playableRecords;
     };
@@ -107,16 +99,13 @@ TEST_F(RecorderFileTest, WriteFailureStopsRecordingOnceAndKeepsWhatWasWritten) {
         const std::string path = folder_.file("limited.rec");
         RecorderWriter writer(&prompt_, clock_);
         ASSERT_TRUE(writer.Start(path));
-        rlimit saved{};
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit low = saved;
-        low.rlim_cur = c.sizeLimit;
-        const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
-        const bool first = writer.RecordBlock(bytesOf("a"), 1);
-        const bool second = writer.RecordBlock(bytesOf("bcd"), 3);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::signal(SIGXFSZ, previousHandler);
+        bool first = false;
+        bool second = false;
+        {
+            const FileSizeLimit full(c.sizeLimit);
+            first = writer.RecordBlock(bytesOf("a"), 1);
+            second = writer.RecordBlock(bytesOf("bcd"), 3);
+        }
 
         // The failing block says so; a block after it finds recording stopped.
         EXPECT_EQ(first, c.recordedBefore == 1);
@@ -168,99 +157,83 @@ TEST_F(RecorderFileTest, OnlyPlainFilesAreRecordedIntoOrPlayed) {
     EXPECT_EQ(checkRecorderFile(closed).fault, RecorderFileFault::notOpen);
 }
 
-struct CheckCase {
-    const char* name;
-    std::string contents;
-    RecorderFileFault fault;
-    uint64_t records;
-    uint64_t badRecord;
-    uint64_t spanMs;
-};
-
-TEST_F(RecorderFileTest, CheckAcceptsOnlyWholeRecordsWithinTheLimit) {
-    const std::vector<CheckCase> cases = {
-        {"12 bytes: 2 records, 2 trailing bytes ignored", records({{0, 'a'}, {1234, 'b'}}) + "xy",
-         RecorderFileFault::none, 2, 0, 1234},
-        {"4 bytes: no whole record", "\0\0\0\0", RecorderFileFault::noRecord, 0, 0, 0},
-        {"empty", "", RecorderFileFault::noRecord, 0, 0, 0},
-        {"a day in the middle passes", records({{0, 'a'}, {86400000, 'b'}, {1, 'c'}}),
-         RecorderFileFault::none, 3, 0, 86400001},
-        {"a day and a millisecond in the middle fails",
-         records({{0, 'a'}, {86400001, 'b'}, {1, 'c'}}), RecorderFileFault::delayTooLong, 3, 1, 0},
-        {"the last record is checked too", records({{0, 'a'}, {1, 'b'}, {86400001, 'c'}}),
-         RecorderFileFault::delayTooLong, 3, 2, 0},
-        {"the largest pause in the first record", records({{0xFFFFFFFF, 'a'}}),
-         RecorderFileFault::delayTooLong, 1, 0, 0},
-    };
-    for (const CheckCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string path = folder_.file("c.rec");
-        writeWholeFile(path, c.contents);
-        CFileNeu file(&prompt_);
-        ASSERT_TRUE(file.Open(path, CFileNeu::modeRead));
-        const RecorderFileCheck check = checkRecorderFile(file);
-        EXPECT_EQ(check.fault, c.fault);
-        EXPECT_EQ(check.records, c.records);
-        if (c.fault == RecorderFileFault::none) {
-            EXPECT_EQ(check.spanMs, c.spanMs);
-            // Playback reads from the start.
-            char first = 0;
-            file.Read(&first, 1);
-            EXPECT_EQ(first, c.contents[0]);
-        } else if (c.fault == RecorderFileFault::delayTooLong) {
-            EXPECT_EQ(check.badRecord, c.badRecord);
-        }
-    }
-    EXPECT_TRUE(prompt_.messages.empty());
-}
-
-TEST_F(RecorderFileTest, DumpShowsEveryRecordWithItsTimeAndWhatKeepsItFromPlaying) {
+// The check and the dump of the same contents give the same verdict; the dump's text shows every
+// record with its time, and what keeps the file from playing.
+TEST_F(RecorderFileTest, CheckAndDumpAcceptOnlyWholeRecordsWithinTheLimit) {
     std::string seventeen;
     for (char c = 'a'; c < 'a' + 17; ++c) {
         appendRecord(seventeen, 0, static_cast<uint8_t>(c));
     }
     const std::string header =
         "#       ms  hex                                              ASCII\n";
-    const std::string good =
-        records({{0, 'H'}, {0, 'i'}, {1234, '\r'}, {0, '\n'}, {5, '\x80'}}) + seventeen + "z";
-    const std::string bad = records({{0, 'a'}, {86400001, 'b'}, {3, 'c'}});
     struct Case {
+        const char* name;
         std::string contents;
-        std::string text;
         RecorderFileFault fault;
+        uint64_t records;
+        uint64_t badRecord;
+        uint64_t spanMs;   // of a good file
+        std::string dump;  // empty: not looked at
     };
     const std::vector<Case> cases = {
-        {good,
+        {"12 bytes: 2 records, 2 trailing bytes ignored", recordsOf({{0, 'a'}, {1234, 'b'}}) + "xy",
+         RecorderFileFault::none, 2, 0, 1234, ""},
+        {"4 bytes: no whole record", std::string(4, '\0'), RecorderFileFault::noRecord, 0, 0, 0,
+         ""},
+        {"empty", "", RecorderFileFault::noRecord, 0, 0, 0, ""},
+        {"a day in the middle passes", recordsOf({{0, 'a'}, {86400000, 'b'}, {1, 'c'}}),
+         RecorderFileFault::none, 3, 0, 86400001, ""},
+        {"a day and a millisecond in the middle fails",
+         recordsOf({{0, 'a'}, {86400001, 'b'}, {3, 'c'}}), RecorderFileFault::delayTooLong, 3, 1, 0,
+         header + "         0  61                                               a\n"
+                  "  86400001  62                                               b\n"
+                  "  86400004  63                                               c\n"
+                  "# 3 records, 86400004 ms\n"
+                  "# record 2 waits 86400001 ms, more than 86400000 ms: not playable\n"},
+        {"the last record is checked too", recordsOf({{0, 'a'}, {1, 'b'}, {86400001, 'c'}}),
+         RecorderFileFault::delayTooLong, 3, 2, 0, ""},
+        {"the largest pause in the first record", recordsOf({{0xFFFFFFFF, 'a'}}),
+         RecorderFileFault::delayTooLong, 1, 0, 0, ""},
+        {"lines of up to 16 bytes that came together",
+         recordsOf({{0, 'H'}, {0, 'i'}, {1234, '\r'}, {0, '\n'}, {5, 0x80}}) + seventeen + "z",
+         RecorderFileFault::none, 22, 0, 1239,
          header + "         0  48 69                                            Hi\n"
                   "      1234  0D 0A                                            ..\n"
                   "      1239  80 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F  .abcdefghijklmno\n"
                   "      1239  70 71                                            pq\n"
                   "# 22 records, 1239 ms\n"
-                  "# 1 trailing bytes ignored\n",
-         RecorderFileFault::none},
-        {bad,
-         header + "         0  61                                               a\n"
-                  "  86400001  62                                               b\n"
-                  "  86400004  63                                               c\n"
-                  "# 3 records, 86400004 ms\n"
-                  "# record 2 waits 86400001 ms, more than 86400000 ms: not playable\n",
-         RecorderFileFault::delayTooLong},
-        {"abc",
+                  "# 1 trailing bytes ignored\n"},
+        {"three bytes", "abc", RecorderFileFault::noRecord, 0, 0, 0,
          header + "# 0 records, 0 ms\n# 3 trailing bytes ignored\n"
-                  "# no whole record: not playable\n",
-         RecorderFileFault::noRecord},
+                  "# no whole record: not playable\n"},
     };
     for (const Case& c : cases) {
-        const std::string path = folder_.file("d.rec");
+        SCOPED_TRACE(c.name);
+        const std::string path = folder_.file("c.rec");
         writeWholeFile(path, c.contents);
-        CFileNeu file;
+        CFileNeu file(&prompt_);
         ASSERT_TRUE(file.Open(path, CFileNeu::modeRead));
         std::string text;
-        const RecorderFileCheck check =
+        const RecorderFileCheck dumped =
             dumpRecorderFile(file, [&text](const std::string& piece) { text += piece; });
-        EXPECT_EQ(text, c.text);
-        EXPECT_EQ(check.fault, c.fault);
+        const RecorderFileCheck check = checkRecorderFile(file);
+        for (const RecorderFileCheck& verdict : {check, dumped}) {
+            EXPECT_EQ(verdict.fault, c.fault);
+            EXPECT_EQ(verdict.records, c.records);
+            EXPECT_EQ(verdict.badRecord, c.badRecord);
+        }
+        if (c.fault == RecorderFileFault::none) {
+            EXPECT_EQ(check.spanMs, c.spanMs);
+            // Playback reads from the start.
+            char first = 0;
+            file.Read(&first, 1);
+            EXPECT_EQ(first, c.contents[0]);
+        }
+        if (!c.dump.empty()) {
+            EXPECT_EQ(text, c.dump);
+        }
     }
+    EXPECT_TRUE(prompt_.messages.empty());
 }
 
 TEST_F(RecorderFileTest, DefaultNameAndTargetsThatMustNotBeOverwritten) {

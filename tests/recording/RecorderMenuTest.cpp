@@ -11,7 +11,7 @@
 #include "app/PortaVigilantDlg.h"
 #include "base/CommandIds.h"
 #include "ports/PortSettingsBox.h"
-#include "recording/RecorderFile.h"
+#include "recording/Records.h"
 #include "support/PtyPair.h"
 #include "support/TempFolder.h"
 #include "support/WaitUntil.h"
@@ -26,10 +26,7 @@ namespace {
 TEST(RecorderMenu, ItemsIndicatorAndTheProcessingDialog) {
     TempFolder dir;
     PtyPair farA;
-    std::string records;
-    appendRecord(records, 0, 'a');
-    appendRecord(records, 60000, 'b');
-    writeWholeFile(dir.file("pause.rec"), records);
+    writeWholeFile(dir.file("pause.rec"), recordsOf({{0, 'a'}, {60000, 'b'}}));
     CPortaVigilantDlg window;
     window.show();
     PortSettingsBox& box = window.settingsBox(Side::A);
