@@ -7,12 +7,14 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/LineMonitor.h"
 #include "ports/Rfc2217Channel.h"
 #include "ports/TtyLine.h"
+#include "support/Collect.h"
 #include "support/FakeTtyBackend.h"
 #include "support/FakeView.h"
 #include "support/PtyPair.h"
@@ -48,17 +50,6 @@ std::vector<uint8_t> everyByteTwice() {
         }
     }
     return bytes;
-}
-
-std::vector<uint8_t> collect(int fd, size_t count) {
-    std::vector<uint8_t> got;
-    waitUntil(
-        [&] {
-            PtyPair::readFd(fd, got, count, 0);
-            return got.size() >= count;
-        },
-        kWaitMs);
-    return got;
 }
 
 class Rfc2217SideTest : public ::testing::Test {
@@ -156,33 +147,14 @@ TEST_F(Rfc2217SideTest, Ser2netServesAPortBytesExactAndLineApplied) {
     }
 }
 
-// A server that keeps connecting again: with "reopen" the side waits and connects again, said
-// once per episode.
-TEST_F(Rfc2217SideTest, LostConnectionReopensWhenAsked) {
+// What the server reports of its port reaches the side as a local port's would: line errors
+// in the side's tally and notices, CTS mirrored to the other side's RTS under "Auto". When the
+// server drops the connection, the side with "reopen" waits and connects again, said once.
+TEST_F(Rfc2217SideTest, ServerReportsCountAndALostConnectionIsOpenedAgain) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     view.window[0].devicePath = "rfc2217://127.0.0.1:" + std::to_string(server.serverPort());
     view.window[0].reopen = true;
-    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-    ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }, kWaitMs));
-    delete server.nextPendingConnection();
-    ASSERT_TRUE(waitNotice("connects again every"));
-    EXPECT_TRUE(monitor.sides().side(Side::A).started);
-    EXPECT_TRUE(monitor.sides().waitingForDevice(Side::A));
-    ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }, kWaitMs));
-    QTcpSocket* again = server.nextPendingConnection();
-    EXPECT_TRUE(waitNotice("is back"));
-    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
-    EXPECT_EQ(countNotices("connects again every"), 1);
-    delete again;
-}
-
-// What the server reports of its port reaches the side as a local port's would: line errors
-// in the side's tally and notices, CTS mirrored to the other side's RTS under "Auto".
-TEST_F(Rfc2217SideTest, ServerReportsCountAsLineErrorsAndModemLines) {
-    QTcpServer server;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-    view.window[0].devicePath = "rfc2217://127.0.0.1:" + std::to_string(server.serverPort());
     view.window[0].autoHandshake = true;
     view.window[1].autoHandshake = true;
     ASSERT_TRUE(monitor.sides().StartSide(Side::A));
@@ -205,7 +177,16 @@ TEST_F(Rfc2217SideTest, ServerReportsCountAsLineErrorsAndModemLines) {
     EXPECT_EQ(monitor.sides().lineErrors(Side::A).count(LineFault::Parity), 0);
     EXPECT_NE(view.lineErrors[0].find("1 break"), std::string::npos) << view.lineErrors[0];
     EXPECT_TRUE(waitUntil([&] { return view.lineBoxes[{Side::B, ModemLine::Rts}]; }, kWaitMs));
+
     delete peer;
+    ASSERT_TRUE(waitNotice("connects again every"));
+    EXPECT_TRUE(monitor.sides().side(Side::A).started);
+    EXPECT_TRUE(monitor.sides().waitingForDevice(Side::A));
+    ASSERT_TRUE(waitUntil([&] { return server.hasPendingConnections(); }, kWaitMs));
+    const std::unique_ptr<QTcpSocket> again(server.nextPendingConnection());
+    EXPECT_TRUE(waitNotice("is back"));
+    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
+    EXPECT_EQ(countNotices("connects again every"), 1);
 }
 
 // pyserial's rfc2217:// client on the side offered to the network: the settings it makes are

@@ -8,6 +8,7 @@
 
 #include "app/LineMonitor.h"
 #include "ports/TtyLine.h"
+#include "support/Collect.h"
 #include "support/FakeTtyBackend.h"
 #include "support/FakeView.h"
 #include "support/PtyPair.h"
@@ -31,15 +32,6 @@ class StartStopTest : public ::testing::Test {
     PortSettings& windowA() { return view.window[0]; }
     const std::vector<std::string>& messages() { return view.prompt_.messages; }
     const std::vector<std::string>& notices() { return view.prompt_.notices; }
-    // Reads while the event loop, which carries the bytes, runs.
-    static std::vector<uint8_t> collect(const PtyPair& far, size_t count) {
-        std::vector<uint8_t> got;
-        waitUntil([&] {
-            PtyPair::readFd(far.master(), got, count, 0);
-            return got.size() >= count;
-        });
-        return got;
-    }
     bool noticed(const std::string& text) {
         return std::find(notices().begin(), notices().end(), text) != notices().end();
     }
@@ -174,18 +166,23 @@ TEST_F(StartStopTest, LineErrorsAreNoticedShownAndSummedUpAtTheStop) {
 }
 
 // The device behind a link goes away and comes back as another pty: the side waits meanwhile,
-// counts what it could not pass on, and carries bytes again once the link is back.
-TEST_F(StartStopTest, ALostDeviceIsOpenedAgainWhenItComesBack) {
+// counts what it could not pass on, and carries bytes again once the link is back. Without
+// reopen, a lost device stops its side.
+TEST_F(StartStopTest, ALostDeviceIsOpenedAgainWhenItComesBackOrStopsItsSide) {
     TempFolder dir;
     const std::string link = dir.file("ttyPlug");
     auto device = std::make_unique<PtyPair>();
     std::filesystem::create_symlink(device->path(), link);
     windowA().devicePath = link;
     ASSERT_TRUE(windowA().reopen) << "on by default";
+    auto deviceB = std::make_unique<PtyPair>();
+    const std::string pathB = deviceB->path();
+    view.window[1].devicePath = pathB;
+    view.window[1].reopen = false;
     ASSERT_TRUE(monitor.sides().StartSide(Side::A));
     ASSERT_TRUE(monitor.sides().StartSide(Side::B));
-    int lost = 0;
-    QObject::connect(&monitor.sides(), &SideControl::sideLost, [&] { ++lost; });
+    std::vector<Side> lost;
+    QObject::connect(&monitor.sides(), &SideControl::sideLost, [&](Side s) { lost.push_back(s); });
 
     device.reset();
     std::filesystem::remove(link);
@@ -195,7 +192,7 @@ TEST_F(StartStopTest, ALostDeviceIsOpenedAgainWhenItComesBack) {
                         "it again."));
     EXPECT_TRUE(monitor.sides().side(Side::A).started);
     EXPECT_FALSE(monitor.sides().controlState(Side::A).linesEnabled);
-    farB.write(bytesOf("lost"));
+    deviceB->write(bytesOf("lost"));
     ASSERT_TRUE(waitUntil([&] { return monitor.sides().side(Side::A).port.droppedCount() == 4; }));
 
     device = std::make_unique<PtyPair>();
@@ -206,10 +203,10 @@ TEST_F(StartStopTest, ALostDeviceIsOpenedAgainWhenItComesBack) {
     EXPECT_TRUE(
         noticed("Comport A: 4 bytes for '" + link + "' came while it was away and were dropped."));
     device->write(bytesOf("again"));
-    EXPECT_EQ(collect(farB, 5), bytesOf("again"));
-    farB.write(bytesOf("back"));
-    EXPECT_EQ(collect(*device, 4), bytesOf("back"));
-    EXPECT_EQ(lost, 0);
+    EXPECT_EQ(collect(deviceB->master(), 5), bytesOf("again"));
+    deviceB->write(bytesOf("back"));
+    EXPECT_EQ(collect(device->master(), 4), bytesOf("back"));
+    EXPECT_TRUE(lost.empty());
 
     // Stopped while it waits, the side stops waiting.
     device.reset();
@@ -217,23 +214,14 @@ TEST_F(StartStopTest, ALostDeviceIsOpenedAgainWhenItComesBack) {
     monitor.sides().StopSide(Side::A);
     EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
     EXPECT_FALSE(monitor.sides().side(Side::A).started);
-}
 
-TEST_F(StartStopTest, WithoutReopenALostDeviceStopsItsSide) {
-    auto device = std::make_unique<PtyPair>();
-    windowA().devicePath = device->path();
-    windowA().reopen = false;
-    ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-    std::vector<Side> lost;
-    QObject::connect(&monitor.sides(), &SideControl::sideLost, [&](Side s) { lost.push_back(s); });
-    const std::string path = device->path();
-    device.reset();
+    deviceB.reset();
     ASSERT_TRUE(waitUntil([&] { return !lost.empty(); }));
-    EXPECT_EQ(lost, std::vector<Side>{Side::A});
-    EXPECT_FALSE(monitor.sides().side(Side::A).started);
-    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::A));
-    EXPECT_TRUE(noticed("Comport A: the device '" + path +
-                        "' failed or was removed.\nComport A has been stopped."));
+    EXPECT_EQ(lost, std::vector<Side>{Side::B});
+    EXPECT_FALSE(monitor.sides().side(Side::B).started);
+    EXPECT_FALSE(monitor.sides().waitingForDevice(Side::B));
+    EXPECT_TRUE(noticed("Comport B: the device '" + pathB +
+                        "' failed or was removed.\nComport B has been stopped."));
 }
 
 TEST_F(StartStopTest, ControlStatesFollowStartAndStop) {

@@ -1,11 +1,9 @@
 #include "settings/ParameterFile.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "ports/NetworkSettings.h"
 #include "ports/PortSettings.h"
 #include "recording/LogSettings.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedPrompt.h"
 #include "support/TempFolder.h"
 #include "terminal/TerminalSettings.h"
@@ -353,42 +352,50 @@ TEST_F(ParameterFileTest, TextsCannotBreakTheLineStructure) {
     EXPECT_EQ(r.terminal.fkeyTexts[0], "ATZ");
 }
 
+// Puts br into every text record; with br empty, what loading the result must give.
+void fillTexts(Records& w, const std::string& br) {
+    for (int k = 1; k <= 3; ++k) {
+        ExchangeSet set;
+        set.asciiInput = true;
+        const std::string search = "s" + br + std::to_string(k);
+        const std::string replace = br + "r";
+        set.setSearch({reinterpret_cast<const uint8_t*>(search.data()), search.size()});
+        set.setReplace({reinterpret_cast<const uint8_t*>(replace.data()), replace.size()});
+        w.exchange.storeSet(k, set);
+    }
+    TriggerSettings trigger;
+    trigger.asciiInput = true;
+    trigger.setPatternText("T" + br + "P");
+    w.trigger.Define(trigger);
+    w.display.symbols().hexSymbols[0x10] = "H" + br;
+    w.display.symbols().asciiSymbols[0x41] = br + "A";
+    // Nothing left: the default comes back.
+    w.display.symbols().asciiSymbols[0x42] = br.empty() ? "B" : br;
+    w.terminal.filePaths[0] = "/tmp/a" + br + "b";
+    w.terminal.fkeyTexts[1] = "AT" + br;
+    w.terminal.delayMsText = "2" + br + "0";
+    w.terminal.delayBytesText = br + "4";
+    w.identifier = "id" + br + "x";
+    w.network.serverAddress = "host" + br + "name";
+    w.network.listenAddress = "::1" + br;
+    w.log.nameA = "North" + br;
+    w.log.nameB = br + "South";
+    w.a.devicePath = "/dev/tty" + br + "S0";
+    w.file.setOwnerName("me" + br + "you");
+    // The last lines, which would have moved out of reach.
+    w.log.milliseconds = true;
+    w.exchange.holdTimeoutMs = 80;
+}
+
 // A pasted line break in any text would split its line and move every later line down.
 TEST_F(ParameterFileTest, LineBreaksInTextsNeverMoveALine) {
+    Records clean;
+    fillTexts(clean, "");
     for (const std::string br : {"\r", "\n", "\r\n"}) {
         SCOPED_TRACE(testing::PrintToString(br));
         Records w;
         w.file.setPath(r.file.path());
-        for (int k = 1; k <= 3; ++k) {
-            ExchangeSet set;
-            set.asciiInput = true;
-            const std::string search = "s" + br + std::to_string(k);
-            const std::string replace = br + "r";
-            set.setSearch({reinterpret_cast<const uint8_t*>(search.data()), search.size()});
-            set.setReplace({reinterpret_cast<const uint8_t*>(replace.data()), replace.size()});
-            w.exchange.storeSet(k, set);
-        }
-        TriggerSettings trigger;
-        trigger.asciiInput = true;
-        trigger.setPatternText("T" + br + "P");
-        w.trigger.Define(trigger);
-        w.display.symbols().hexSymbols[0x10] = "H" + br;
-        w.display.symbols().asciiSymbols[0x41] = br + "A";
-        w.display.symbols().asciiSymbols[0x42] = br;  // nothing left: the default comes back
-        w.terminal.filePaths[0] = "/tmp/a" + br + "b";
-        w.terminal.fkeyTexts[1] = "AT" + br;
-        w.terminal.delayMsText = "2" + br + "0";
-        w.terminal.delayBytesText = br + "4";
-        w.identifier = "id" + br + "x";
-        w.network.serverAddress = "host" + br + "name";
-        w.network.listenAddress = "::1" + br;
-        w.log.nameA = "North" + br;
-        w.log.nameB = br + "South";
-        w.a.devicePath = "/dev/tty" + br + "S0";
-        w.file.setOwnerName("me" + br + "you");
-        // The last lines, which would have moved out of reach.
-        w.log.milliseconds = true;
-        w.exchange.holdTimeoutMs = 80;
+        fillTexts(w, br);
         ASSERT_TRUE(w.file.Save());
 
         const std::string raw = readWholeFile(w.file.path());
@@ -404,29 +411,7 @@ TEST_F(ParameterFileTest, LineBreaksInTextsNeverMoveALine) {
 
         ASSERT_TRUE(r.file.Load());
         EXPECT_EQ(r.file.lastLineRead(), static_cast<int>(out.size()) + 1);
-        for (int k = 1; k <= 3; ++k) {
-            const ExchangeSet& set = r.exchange.set(k);
-            EXPECT_EQ(std::string(set.searchBytes().begin(), set.searchBytes().end()),
-                      "s" + std::to_string(k));
-            EXPECT_EQ(std::string(set.replaceBytes().begin(), set.replaceBytes().end()), "r");
-        }
-        EXPECT_EQ(r.trigger.settings().patternText(), "TP");
-        EXPECT_EQ(r.trigger.settings().patternLength, 2);
-        EXPECT_EQ(r.display.symbols().hexSymbols[0x10], "H");
-        EXPECT_EQ(r.display.symbols().asciiSymbols[0x41], "A");
-        EXPECT_EQ(r.display.symbols().asciiSymbols[0x42], "B");
-        EXPECT_EQ(r.terminal.filePaths[0], "/tmp/ab");
-        EXPECT_EQ(r.terminal.fkeyTexts[1], "AT");
-        EXPECT_EQ(r.terminal.delayMsText, "20");
-        EXPECT_EQ(r.terminal.delayBytesText, "4");
-        EXPECT_EQ(r.identifier, "idx");
-        EXPECT_EQ(r.network.serverAddress, "hostname");
-        EXPECT_EQ(r.network.listenAddress, "::1");
-        EXPECT_EQ(r.log.nameA, "North");
-        EXPECT_EQ(r.log.nameB, "South");
-        EXPECT_EQ(r.a.devicePath, "/dev/ttyS0");
-        EXPECT_TRUE(r.log.milliseconds);
-        EXPECT_EQ(r.exchange.holdTimeoutMs, 80);
+        expectSameRecords(r, clean);
     }
 }
 
@@ -439,17 +424,10 @@ TEST_F(ParameterFileTest, ASaveThatMeetsAFullDiskLeavesTheOldFileAsItWas) {
 
     // Writes fail as on a full disk once the new file passes 2 KB.
     r.identifier = "second";
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 2048;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool ok = r.file.Save();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_FALSE(ok);
+    {
+        const FileSizeLimit full(2048);
+        EXPECT_FALSE(r.file.Save());
+    }
     EXPECT_EQ(readWholeFile(path), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1)
         << "the new file is gone";
