@@ -247,39 +247,27 @@ TEST_F(Rfc2217SideTest, PyserialClientDrivesTheOfferedSide) {
 }
 
 // What a faulty or hostile server sends: the channel passes the data on, says what was wrong
-// once, and keeps its memory bounded.
+// and keeps its memory bounded. How bad input is parsed is the client's tests' concern; these
+// cases need the channel's timer, its end of the connection and its reading.
 struct BadServerCase {
     const char* name;
     std::vector<std::string> chunks;  // written one by one, the reader seeing each alone
     bool closeAfter;
     std::string data;    // what the channel must deliver
-    const char* notice;  // a part of the notice expected
+    std::string notice;  // a part of the notice expected
 };
 
 TEST(Rfc2217ChannelTest, BadServerInputIsSurvivedAndSaid) {
-    const std::string iac = "\xff";
     const std::string sbComPort = "\xff\xfa\x2c";
-    const std::string se = "\xff\xf0";
     const BadServerCase cases[] = {
-        {"unknown com port command",
-         {"a" + sbComPort + "\x42" + se + "b"},
-         false,
-         "ab",
-         "an unknown com port command"},
         {"silent server", {}, false, "", "does not answer requests to set the COM-PORT-OPTION"},
-        {"IAC at the end of a read",
-         {"ab" + iac, iac + "cd"},
-         false,
-         "ab\xff"
-         "cd",
-         nullptr},
         {"close inside a subnegotiation",
          {"xy", sbComPort + "\x01\x00"},
          true,
          "xy",
          "the connection ended inside a subnegotiation"},
         {"1 MB subnegotiation",
-         {sbComPort + std::string(1 << 20, 'x') + se + "ok"},
+         {sbComPort + std::string(1 << 20, 'x') + "\xff\xf0ok"},
          false,
          "ok",
          "a subnegotiation too long to keep"},
@@ -317,15 +305,13 @@ TEST(Rfc2217ChannelTest, BadServerInputIsSurvivedAndSaid) {
         }
         EXPECT_TRUE(waitUntil([&] { return got.size() >= c.data.size(); }, kWaitMs));
         EXPECT_EQ(got, c.data);
-        if (c.notice != nullptr) {
-            EXPECT_TRUE(waitUntil(
-                [&] {
-                    return std::any_of(notices.begin(), notices.end(), [&](const std::string& n) {
-                        return n.find(c.notice) != std::string::npos;
-                    });
-                },
-                kWaitMs));
-        }
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return std::any_of(notices.begin(), notices.end(), [&](const std::string& n) {
+                    return n.find(c.notice) != std::string::npos;
+                });
+            },
+            kWaitMs));
         EXPECT_LE(channel.backlog(), Channel::kQueueBound);
         delete peer;
     }
