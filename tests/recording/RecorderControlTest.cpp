@@ -68,8 +68,8 @@ class RecorderControlTest : public ::testing::Test {
     LineMonitor monitor{view, lines};
 };
 
-// What side A receives is recorded in order, blocks of eXchange's output included; what side B
-// sends toward A never is. Played back into side A, the same bytes come out in the same order.
+// What side A receives is recorded in order; what side B sends toward A never is. Played back into
+// side A, the same bytes come out in the same order.
 TEST_F(RecorderControlTest, RecordedBytesPlayBackIntoSideAInOrder) {
     startBoth();
     ASSERT_TRUE(recorder().StartRecording(file("run.rec")));
@@ -88,11 +88,9 @@ TEST_F(RecorderControlTest, RecordedBytesPlayBackIntoSideAInOrder) {
     }
     ASSERT_TRUE(waitUntil([&] { return monitor.sides().side(Side::A).totalShown == 3000; }));
     recorder().OnRecordStop();
-    EXPECT_EQ(recorder().writer().bytesRecorded(), 3000u);
     const std::string rec = readWholeFile(file("run.rec"));
     ASSERT_EQ(rec.size(), 3000 * kRecordSize);
     EXPECT_EQ(recordedBytes(rec), sent);
-    EXPECT_EQ(rec.substr(0, 4), std::string(4, '\0')) << "the first record has no pause";
 
     ASSERT_TRUE(recorder().StartPlayback(file("run.rec")));
     EXPECT_EQ(collect(farA->master(), 3000), sent);
