@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "FuzzSupport.h"
+#include "support/ScreenMirror.h"
 #include "terminal/TerminalScreen.h"
 
 using namespace pv;
@@ -34,30 +35,6 @@ void checkLimits(const TerminalScreen& screen) {
     PV_FUZZ_CHECK(text.find(u'\r') == std::u16string_view::npos);
 }
 
-// What the window does at a frame: take out what changed at the end, add the new text, and drop
-// what the model trimmed at the top.
-struct MirrorView {
-    std::u16string text;
-    int64_t start = 0;
-    uint64_t generation = 0;
-
-    void sync(TerminalScreen& screen) {
-        const int64_t shownEnd = start + static_cast<int64_t>(text.size());
-        int64_t from = std::min(screen.changedFrom(), shownEnd);
-        if (screen.generation() != generation || from < screen.firstPosition()) {
-            text.clear();
-            start = screen.firstPosition();
-            from = start;
-            generation = screen.generation();
-        }
-        text.resize(static_cast<size_t>(from - start));
-        text.append(screen.textFrom(from));
-        text.erase(0, static_cast<size_t>(screen.firstPosition() - start));
-        start = screen.firstPosition();
-        screen.markShown();
-    }
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -67,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TerminalScreen split(kRoomy);
     TerminalScreen small(kSmall);
-    MirrorView view;
+    pv::test::ScreenMirror view;
     pv::fuzz::Pieces pieces(data, size);
     for (size_t at = 0; at < size;) {
         const size_t n = std::min(pieces.next(512), size - at);

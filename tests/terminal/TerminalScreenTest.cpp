@@ -3,6 +3,7 @@
 #include <random>
 
 #include "TerminalTestSupport.h"
+#include "support/ScreenMirror.h"
 #include "terminal/TerminalScreen.h"
 
 using namespace pv;
@@ -110,28 +111,6 @@ TEST(TerminalScreen, RemovalReportsWhatWentAndKeepsLineLengths) {
     EXPECT_EQ(screen.length(), 0);
 }
 
-// A view that follows the model the way the window does, frame by frame.
-struct MirrorView {
-    std::u16string text;
-    int64_t start = 0;
-    uint64_t generation = 0;
-
-    void sync(TerminalScreen& screen) {
-        int64_t from = std::min(screen.changedFrom(), start + static_cast<int64_t>(text.size()));
-        if (screen.generation() != generation || from < screen.firstPosition()) {
-            text.clear();
-            start = screen.firstPosition();
-            from = start;
-            generation = screen.generation();
-        }
-        text.resize(static_cast<size_t>(from - start));
-        text.append(screen.textFrom(from));
-        text.erase(0, static_cast<size_t>(screen.firstPosition() - start));
-        start = screen.firstPosition();
-        screen.markShown();
-    }
-};
-
 TEST(TerminalScreen, ChangesSinceTheLastFrameBringAViewUpToDate) {
     TerminalScreen screen({.maxLines = 50, .maxChars = 400, .maxLineLength = 30});
     screen.show("AB");
@@ -148,7 +127,7 @@ TEST(TerminalScreen, ChangesSinceTheLastFrameBringAViewUpToDate) {
 
     std::mt19937 random(11);
     const std::string alphabet = "abc\r\n\b\x1B[m;1\xE4\x07]\\";
-    MirrorView view;
+    test::ScreenMirror view;
     for (int frame = 0; frame < 2000; ++frame) {
         for (int block = static_cast<int>(random() % 4); block > 0; --block) {
             std::string bytes(random() % 40, ' ');
