@@ -6,45 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "app/LineMonitor.h"
-#include "support/FakeTtyBackend.h"
-#include "support/FakeView.h"
-#include "support/PtyPair.h"
-#include "support/SideSettings.h"
+#include "EngineFixture.h"
 #include "support/TempFolder.h"
-#include "support/WaitUntil.h"
-#include "terminal/TerminalTestSupport.h"
 
 using namespace pv;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using State = FileTransfer::State;
 
 constexpr const char* kSideAStopped = "Comport A is not started - the file is not sent";
 
-std::string text(const std::vector<uint8_t>& bytes) {
-    return {bytes.begin(), bytes.end()};
-}
-
-// Side A on a pseudo-terminal, side B the terminal; every side B block the display step gets
-// is noted with its size and time.
-class FileTransferTest : public ::testing::Test {
+class FileTransferTest : public test::EngineFixture {
   protected:
-    void SetUp() override {
-        view.hasTerminalWindow = true;
-        view.onBlock = [this](Side side) {
-            if (side == Side::B) {
-                blocks.push_back(view.shown[1].size() - shownB);
-                times.push_back(Clock::now());
-                shownB = view.shown[1].size();
-            }
-        };
-        monitor.sides().WriteSettings(Side::A, serialOn(farA.path()));
-        ASSERT_TRUE(monitor.sides().StartSide(Side::A));
-        ASSERT_TRUE(monitor.sides().StartTerminal());
-    }
     std::string file(const std::string& name, const std::string& bytes) {
         const std::string path = dir.file(name);
         writeWholeFile(path, bytes);
@@ -59,20 +33,6 @@ class FileTransferTest : public ::testing::Test {
     bool ended(int timeoutMs = 10000) {
         return waitUntil([&] { return !transfer().uploading(); }, timeoutMs);
     }
-    // What side A's device received, waiting until it has count bytes.
-    const std::string& atA(size_t count, int timeoutMs = 10000) {
-        waitUntil(
-            [&] {
-                std::vector<uint8_t> more;
-                PtyPair::readFd(farA.master(), more, SIZE_MAX, 0);
-                receivedA += text(more);
-                return receivedA.size() >= count;
-            },
-            timeoutMs);
-        return receivedA;
-    }
-    FileTransfer& transfer() { return monitor.transfer(); }
-    TerminalSettings& settings() { return monitor.terminalSettings(); }
     void pace(const char* ms, const char* bytes) {
         settings().delayOn = true;
         settings().delayMsText = ms;
@@ -80,14 +40,6 @@ class FileTransferTest : public ::testing::Test {
     }
 
     TempFolder dir;
-    PtyPair farA, farB;
-    FakeTtyBackend lines;
-    FakeView view;
-    LineMonitor monitor{view, lines};
-    std::vector<size_t> blocks;
-    std::vector<Clock::time_point> times;
-    size_t shownB = 0;
-    std::string receivedA;
 };
 
 TEST_F(FileTransferTest, BlocksFollowTheBlockSizeAndThePauseInOrder) {
@@ -110,20 +62,19 @@ TEST_F(FileTransferTest, BlocksFollowTheBlockSizeAndThePauseInOrder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message()
                      << c.fileSize << " bytes, " << c.ms << " ms every " << c.bytes);
-        blocks.clear();
-        times.clear();
+        blocksB.clear();
+        timesB.clear();
+        pace(c.ms, c.bytes);
         settings().delayOn = c.paced;
-        settings().delayMsText = c.ms;
-        settings().delayBytesText = c.bytes;
         const std::vector<uint8_t> bytes = randomBytes(c.fileSize, 7);
         all += text(bytes);
         ASSERT_TRUE(upload(file("up.bin", text(bytes))));
         ASSERT_TRUE(ended());
         EXPECT_EQ(transfer().state(), State::Finished);
-        EXPECT_EQ(blocks, c.expected);
-        for (size_t i = 1; c.paced && i < times.size(); ++i) {
+        EXPECT_EQ(blocksB, c.expected);
+        for (size_t i = 1; c.paced && i < timesB.size(); ++i) {
             const auto gap =
-                std::chrono::duration_cast<std::chrono::microseconds>(times[i] - times[i - 1]);
+                std::chrono::duration_cast<std::chrono::microseconds>(timesB[i] - timesB[i - 1]);
             EXPECT_GE(gap.count(), std::stoi(c.ms) * 1000)
                 << "between blocks " << i - 1 << " and " << i;
         }
@@ -195,27 +146,21 @@ TEST_F(FileTransferTest, AnUnpacedUploadIntoASlowReaderKeepsMemoryBoundedAndHone
     EXPECT_TRUE(got == bytes);
 }
 
-TEST_F(FileTransferTest, AbortStopsAfterTheBlockInHand) {
-    pace("5", "1");
-    ASSERT_TRUE(upload(file("slow.txt", std::string(1000, 'x'))));
-    ASSERT_TRUE(waitUntil([&] { return transfer().handedOn() >= 3; }));
-    transfer().abortUpload();
-    EXPECT_EQ(transfer().state(), State::Aborted);
-    const long long sent = transfer().handedOn();
-    EXPECT_EQ(atA(static_cast<size_t>(sent)).size(), static_cast<size_t>(sent));
-    EXPECT_FALSE(waitUntil([&] { return transfer().handedOn() != sent; }, 50));
-    EXPECT_EQ(transfer().progressText(), "sent " + std::to_string(sent) + " of 1000 bytes");
-}
-
-TEST_F(FileTransferTest, AnUploadThatCannotGoOnEndsWithTheReasonAndTheCount) {
+// Aborted or cut off, an upload stops after the block in hand and says how far it came.
+TEST_F(FileTransferTest, AnUploadThatEndsEarlyStopsAtOnceWithTheReasonAndTheCount) {
     struct Case {
         const char* what;
         std::function<void()> fault;
+        State state;
+        std::string progress;  // before and after the count
         std::string reason;
     };
     const Case cases[] = {
-        {"side A stops", [&] { monitor.sides().StopSide(Side::A); }, kSideAStopped},
-        {"side B stops", [&] { monitor.sides().StopSide(Side::B); }, "the terminal was closed"},
+        {"aborted", [&] { transfer().abortUpload(); }, State::Aborted, "sent ", ""},
+        {"side A stops", [&] { monitor.sides().StopSide(Side::A); }, State::Failed,
+         "Upload stopped after ", ": " + std::string(kSideAStopped)},
+        {"side B stops", [&] { monitor.sides().StopSide(Side::B); }, State::Failed,
+         "Upload stopped after ", ": the terminal was closed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -226,10 +171,14 @@ TEST_F(FileTransferTest, AnUploadThatCannotGoOnEndsWithTheReasonAndTheCount) {
         ASSERT_TRUE(waitUntil([&] { return transfer().handedOn() >= 3; }));
         c.fault();
         ASSERT_TRUE(ended(2000));
-        EXPECT_EQ(transfer().state(), State::Failed);
-        const std::string progress = transfer().progressText();
-        EXPECT_EQ(progress.rfind("Upload stopped after ", 0), 0u) << progress;
-        EXPECT_NE(progress.find(" of 1000 bytes: " + c.reason), std::string::npos) << progress;
+        EXPECT_EQ(transfer().state(), c.state);
+        const long long sent = transfer().handedOn();
+        EXPECT_EQ(transfer().progressText(),
+                  c.progress + std::to_string(sent) + " of 1000 bytes" + c.reason);
+        EXPECT_FALSE(waitUntil([&] { return transfer().handedOn() != sent; }, 50));
+        if (c.state == State::Aborted) {
+            EXPECT_EQ(atA(static_cast<size_t>(sent)).size(), static_cast<size_t>(sent));
+        }
     }
     // A file that fails to read: the kernel answers reads of this one with EIO.
     ASSERT_TRUE(monitor.sides().side(Side::B).started || monitor.sides().StartTerminal());
@@ -267,14 +216,10 @@ TEST_F(FileTransferTest, DownloadHoldsWhatTheTerminalShowsInItsOrder) {
     std::string refusal;
     ASSERT_TRUE(transfer().startDownload(path, refusal));
     settings().termEcho = true;
-    for (const TerminalKey& key : test::keys("ab")) {
-        monitor.terminal().press(key);
-    }
+    type("ab");
     farA.write(bytesOf("XY\r\n"));
     ASSERT_TRUE(waitUntil([&] { return transfer().downloaded() == 6; }));
-    for (const TerminalKey& key : test::keys("c")) {
-        monitor.terminal().press(key);
-    }
+    type("c");
     monitor.sides().StopSide(Side::B);
     EXPECT_FALSE(transfer().downloading()) << "Stop B closes the file";
     EXPECT_EQ(readWholeFile(path), "abXY\r\nc");
@@ -287,8 +232,7 @@ TEST_F(FileTransferTest, DownloadHoldsWhatTheTerminalShowsInItsOrder) {
     farA.write(bytesOf("one"));
     ASSERT_TRUE(waitUntil([&] { return !transfer().downloading(); }));
     farA.write(bytesOf("two"));
-    ASSERT_TRUE(
-        waitUntil([&] { return test::utf8(monitor.terminal().screen().text()) == "onetwo"; }));
+    ASSERT_TRUE(waitUntil([&] { return screen() == "onetwo"; }));
     std::vector<std::string> said;
     for (const std::string& notice : view.prompt_.notices) {
         if (notice.rfind("Download", 0) == 0) {
