@@ -195,44 +195,55 @@ TEST(TerminalInput, LongPasteGoesOutWholeInOrderInBlocksOfAtMost1023) {
     EXPECT_EQ(std::accumulate(run.sink.sent.begin(), run.sink.sent.end(), std::string()), expected);
 }
 
+// A key text as the window normalises it when left, and what the function key sends and echoes.
 TEST(TerminalInput, FunctionKeys) {
     struct Case {
         const char* text;
         bool hex;
         bool enter;
         int enterMode;
+        const char* normalised;
         Blocks sent;
         const char* echo;
-        bool refused;
+        bool refused = false;
     };
     const Case cases[] = {
-        {"41 42 43", true, false, 0, {"A", "B", "C"}, "41 42 43", false},
-        {"41 42 43", false, false, 0, {"41 42 43"}, "41 42 43", false},
+        {"41 42 43", true, false, 0, "41 42 43", {"A", "B", "C"}, "41 42 43"},
+        {"414243", true, false, 0, "41 42 43", {"A", "B", "C"}, "414243"},
+        {" 41  42 4", true, false, 0, "41 42", {"A", "B"}, " 41  42 4"},
+        {"41 42 43", false, false, 0, "41 42 43", {"41 42 43"}, "41 42 43"},
         // The ending goes as its bytes after the hex bytes, not as a byte 00.
-        {"41 42 43", true, true, 0, {"A", "B", "C", "\r\n"}, "41 42 43\r\n", false},
-        {"41 42", true, true, 1, {"A", "B", "\r"}, "41 42\r\n", false},
+        {"41 42 43", true, true, 0, "41 42 43\r\n", {"A", "B", "C", "\r\n"}, "41 42 43\r\n"},
+        {"41 42\r\n", true, true, 1, "41 42\r", {"A", "B", "\r"}, "41 42\r\n"},
         // A text as loaded from the file, without its ending, sends the ending all the same;
         // an ending of an earlier mode is replaced by the current one.
-        {"ABC", false, true, 0, {"ABC\r\n"}, "ABC\r\n", false},
-        {"ABC\r\n", false, true, 2, {"ABC\n"}, "ABC\r\n", false},
-        {"ABC\r\n", false, false, 0, {"ABC"}, "ABC", false},
-        {"414", true, false, 0, {"A"}, "414", false},
-        {"4", true, true, 0, {}, "", false},
-        {"", false, true, 0, {}, "", false},
-        {"4X", true, false, 0, {}, "", true},
+        {"ABC", false, true, 0, "ABC\r\n", {"ABC\r\n"}, "ABC\r\n"},
+        {"ABC\r\n", false, true, 2, "ABC\n", {"ABC\n"}, "ABC\r\n"},
+        {"ABC\r\n", false, false, 0, "ABC\r\n", {"ABC"}, "ABC"},
+        {"  ", false, true, 0, "  ", {"  \r\n"}, "  \r\n"},
+        {"414", true, false, 0, "41", {"A"}, "414"},
+        {"4", true, true, 0, "", {}, ""},
+        {"", false, true, 0, "", {}, ""},
+        {"4X", true, false, 0, "4X", {}, "", true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(normaliseKeyText(c.text, c.hex, c.enter, c.enterMode), c.normalised);
         TerminalSettings settings;
         settings.fkeyTexts[3] = c.text;  // F5
         settings.fkeyEnter[3] = c.enter;
         settings.fkeyHex = c.hex;
         settings.enterMode = c.enterMode;
         const FunctionKeySend send = functionKeySend(settings, 5);
-        EXPECT_EQ(send.blocks, c.sent) << c.text;
-        EXPECT_EQ(send.echo, c.echo) << c.text;
-        EXPECT_EQ(!send.refusal.empty(), c.refused) << c.text;
+        EXPECT_EQ(send.blocks, c.sent);
+        EXPECT_EQ(send.echo, c.echo);
+        EXPECT_EQ(!send.refusal.empty(), c.refused);
         EXPECT_TRUE(functionKeySend(settings, 4).blocks.empty());
     }
+    EXPECT_EQ(keyTextProblem("4a 0B\r\n", true), "");
+    EXPECT_EQ(keyTextProblem("4X", false), "");
+    EXPECT_EQ(keyTextProblem("4X \xE4", true),
+              "\"4X \u00E4\" is not hex text: pairs of the digits 0-9 and A-F");
 
     Typist run(Mode{.echo = true});
     run.settings.fkeyTexts[8] = "go";  // F10
@@ -243,34 +254,6 @@ TEST(TerminalInput, FunctionKeys) {
     EXPECT_EQ(run.type("<F2>").at(0).refusal.rfind("F2: ", 0), 0u);
     EXPECT_EQ(run.sink.sent, (Blocks{"go\r\n"}));
     EXPECT_EQ(run.sink.shown(), "go\n");
-}
-
-TEST(TerminalInput, KeyTextNormalisation) {
-    struct Case {
-        const char* text;
-        bool hex;
-        bool enter;
-        int enterMode;
-        const char* normalised;
-    };
-    const Case cases[] = {
-        {"414243", true, false, 0, "41 42 43"},
-        {" 41  42 4", true, false, 0, "41 42"},
-        {"4", true, true, 0, ""},
-        {"41 42\r\n", true, true, 1, "41 42\r"},
-        {"ABC", false, true, 0, "ABC\r\n"},
-        {"ABC\r\n", false, true, 2, "ABC\n"},
-        {"ABC\r\n", false, false, 0, "ABC\r\n"},
-        {"  ", false, true, 0, "  "},
-        {"", false, true, 0, ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(normaliseKeyText(c.text, c.hex, c.enter, c.enterMode), c.normalised) << c.text;
-    }
-    EXPECT_EQ(keyTextProblem("4a 0B\r\n", true), "");
-    EXPECT_EQ(keyTextProblem("4X", false), "");
-    EXPECT_EQ(keyTextProblem("4X \xE4", true),
-              "\"4X \u00E4\" is not hex text: pairs of the digits 0-9 and A-F");
 }
 
 }  // namespace

@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-#include "TerminalTestSupport.h"
 #include "terminal/TerminalKeyDecoder.h"
-#include "terminal/TerminalSettings.h"
 
 using namespace pv;
 
@@ -75,39 +73,6 @@ TEST(TerminalKeyDecoder, BytesOfATerminalBecomeKeys) {
         }
         EXPECT_EQ(describe(keys), c.keys) << c.reads[0];
     }
-}
-
-TEST(TerminalKeyDecoder, EndlessSequenceDoesNotGrowTheBuffer) {
-    TerminalKeyDecoder decoder;
-    std::vector<TerminalKey> keys;
-    decoder.feed("\x1B[", keys);
-    for (int i = 0; i < 1000; ++i) {
-        decoder.feed("1;", keys);
-    }
-    decoder.feed("a", keys);
-    // Past its limit the sequence is dropped and the rest are characters, the last one at once.
-    EXPECT_FALSE(decoder.waiting());
-    EXPECT_EQ(describe(keys).back(), 'a');
-    EXPECT_GE(keys.size(), 2001 - TerminalKeyDecoder::kMaxSequence);
-}
-
-TEST(TerminalKeyDecoder, TypedLineReachesTheInputRules) {
-    TerminalSettings settings;
-    settings.hexInput = true;
-    settings.enterMode = 2;
-    test::RecordingSink sink;
-    TerminalInput input(settings, sink);
-    TerminalKeyDecoder decoder;
-    std::vector<TerminalKey> keys;
-    decoder.feed("4", keys);
-    decoder.feed(
-        "1 0\x7F"
-        "7e\r\n",
-        keys);
-    for (const TerminalKey& key : keys) {
-        input.press(key);
-    }
-    EXPECT_EQ(sink.sent, (std::vector<std::string>{"A", "~", "\n"}));
 }
 
 }  // namespace

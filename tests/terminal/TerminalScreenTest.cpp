@@ -11,18 +11,14 @@ using pv::test::utf8;
 
 namespace {
 
-std::string shown(const std::vector<std::string>& blocks, TerminalScreenLimits limits = {}) {
-    TerminalScreen screen(limits);
-    for (const std::string& block : blocks) {
-        screen.show(block);
-    }
-    return utf8(screen.text());
-}
-
-TEST(TerminalScreen, LineEndsBackspaceAndControlCodes) {
+// Each case's blocks are shown in turn; the small limits keep 3 lines, 12 characters and lines
+// of 4.
+TEST(TerminalScreen, ControlCodesEscapeSequencesAndLimits) {
+    using Limit = TerminalEscapeFilter;
     struct Case {
         std::vector<std::string> blocks;
-        const char* text;
+        std::string text;
+        bool small = false;
     };
     const Case cases[] = {
         {{"A\r\nB"}, "A\nB"},
@@ -33,19 +29,7 @@ TEST(TerminalScreen, LineEndsBackspaceAndControlCodes) {
         {{"A\n\r\n"}, "A\n\n"},
         {{"A\n\b"}, "A"},
         {{std::string("\0\x01\x7F\x80\x81\xE4\t", 7)}, "\u2400\u2401\u2421\u20AC\u25A1\u00E4\t"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(shown(c.blocks), c.text) << c.blocks[0];
-    }
-}
-
-TEST(TerminalScreen, EscapeSequencesAreHiddenAlsoWhenSplit) {
-    using Limit = TerminalEscapeFilter;
-    struct Case {
-        std::vector<std::string> blocks;
-        std::string text;
-    };
-    const Case cases[] = {
+        // Escape sequences are hidden, also when split.
         {{"\x1B[1;31mred\x1B[0m \x1B[2J\x1B[H$ "}, "red $ "},
         {{"\x1B", "[3", "1mX"}, "X"},
         {{"\x1B]0;title\x07T"}, "T"},
@@ -67,31 +51,25 @@ TEST(TerminalScreen, EscapeSequencesAreHiddenAlsoWhenSplit) {
         {{"\x1B[" + std::string(100, '1') + "X"},
          std::string(100 - Limit::kMaxSequence, '1') + "X"},
         {{"\x1B]" + std::string(5000, 'a')}, std::string(5000 - Limit::kMaxString, 'a')},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(shown(c.blocks), c.text) << c.blocks[0];
-    }
-}
-
-TEST(TerminalScreen, LimitsKeepTheNewestLinesAndBreakEndlessOnes) {
-    const TerminalScreenLimits small{.maxLines = 3, .maxChars = 12, .maxLineLength = 4};
-    struct Case {
-        std::vector<std::string> blocks;
-        const char* text;
-    };
-    const Case cases[] = {
-        {{"1\n2\n", "3\n4\n"}, "3\n4\n"},
-        {{"abcdefghij"}, "abcd\nefgh\nij"},
-        {{"abcdefghijklmnopq"}, "ijkl\nmnop\nq"},
+        // The limits keep the newest lines and break endless ones.
+        {{"1\n2\n", "3\n4\n"}, "3\n4\n", true},
+        {{"abcdefghij"}, "abcd\nefgh\nij", true},
+        {{"abcdefghijklmnopq"}, "ijkl\nmnop\nq", true},
         // A line continued for its length is not a line end to Backspace.
-        {{"abcde\b\b"}, "abc"},
-        {{"abcd\n\b\b"}, "abc"},
-        {{"abcdefgh", "ijk\b\b\b\b"}, "abcd\nefg"},
-        {{"1234567\n", "ab\n"}, "567\nab\n"},
-        {{"12345678901\n"}, "5678\n901\n"},
+        {{"abcde\b\b"}, "abc", true},
+        {{"abcd\n\b\b"}, "abc", true},
+        {{"abcdefgh", "ijk\b\b\b\b"}, "abcd\nefg", true},
+        {{"1234567\n", "ab\n"}, "567\nab\n", true},
+        {{"12345678901\n"}, "5678\n901\n", true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(shown(c.blocks, small), c.text) << c.blocks[0];
+        TerminalScreen screen(
+            c.small ? TerminalScreenLimits{.maxLines = 3, .maxChars = 12, .maxLineLength = 4}
+                    : TerminalScreenLimits{});
+        for (const std::string& block : c.blocks) {
+            screen.show(block);
+        }
+        EXPECT_EQ(utf8(screen.text()), c.text) << c.blocks[0];
     }
 }
 
