@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include "app/HeadlessOptions.h"
+#include "support/TempFolder.h"
 
 using namespace pv;
 
@@ -108,10 +111,32 @@ TEST(HeadlessOptions, WrongCommandLinesAreNamed) {
          "--play-loop expects a whole number from 0 to 1000000"},
         {{"--play-speed", "2"}, "--play-speed and --play-loop need --play"},
         {{"--play-loop", "0"}, "--play-speed and --play-loop need --play"},
+        {{"--send="}, "--send needs a file name"},
+        {{"--download="}, "--download needs a file name"},
+        {{"--send-delay", "10"}, "--send-delay expects MS:BYTES, two whole numbers"},
+        {{"--send-delay", "10:-1"}, "--send-delay expects MS:BYTES, two whole numbers"},
+        {{"--send-delay", "10:2000"},
+         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Max. number of Bytes "
+         "for Delay Raw File Upload = 1023!"},
+        {{"--send-delay", "0:0"},
+         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Min. number of Bytes "
+         "for Delay Raw File Upload = 1!"},
+        {{"--send-delay", "6000:1"},
+         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Max. Delay Raw File "
+         "Upload = 5000 ms!"},
+        {{"--send-line-delay", "5001"}, "--send-line-delay expects a whole number from 0 to 5000"},
+        {{"--send-wait-for", "ab"}, "--send-wait-for expects one character or 0xNN"},
+        {{"--send-wait-for", "0xZZ"}, "--send-wait-for expects one character or 0xNN"},
     };
     for (const auto& [args, error] : cases) {
         EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
     }
+    // Reading a pipe would never end either.
+    TempFolder dir;
+    const std::string fifo = dir.file("lab.dat");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(parseHeadlessOptions({"--params", fifo}).error,
+              "--params expects a regular file ('" + fifo + "' is not one)");
     EXPECT_EQ(parseHeadlessOptions({"--headless", "--help"}).error, "");
     const ParsedOptions terminal = parseHeadlessOptions({"--terminal", "--control-keys"});
     EXPECT_TRUE(terminal.options.headless && terminal.options.terminal &&
@@ -174,6 +199,10 @@ TEST(HeadlessOptions, UsageListsEveryOption) {
           "--save",      "--reopen",    "--rfc2217-a", "--rfc2217-b", "--log-timestamps"}) {
         EXPECT_NE(usage.find(name), std::string::npos) << name;
     }
+    for (const char* name : {"--send FILE", "--send-delay MS:BYTES", "--send-line-delay MS",
+                             "--send-wait-for CHAR", "--download FILE"}) {
+        EXPECT_NE(usage.find(name), std::string::npos) << name;
+    }
 }
 
 TEST(HeadlessOptions, FileTransferOptions) {
@@ -190,33 +219,6 @@ TEST(HeadlessOptions, FileTransferOptions) {
     EXPECT_EQ(o.sendWaitFor, ">");
     EXPECT_EQ(o.downloadFile, "down.txt");
     EXPECT_EQ(parseHeadlessOptions({"--send-wait-for", ">"}).options.sendWaitFor, ">");
-
-    const std::pair<std::vector<std::string>, std::string> wrong[] = {
-        {{"--send="}, "--send needs a file name"},
-        {{"--download="}, "--download needs a file name"},
-        {{"--send-delay", "10"}, "--send-delay expects MS:BYTES, two whole numbers"},
-        {{"--send-delay", "10:-1"}, "--send-delay expects MS:BYTES, two whole numbers"},
-        {{"--send-delay", "10:2000"},
-         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Max. number of Bytes "
-         "for Delay Raw File Upload = 1023!"},
-        {{"--send-delay", "0:0"},
-         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Min. number of Bytes "
-         "for Delay Raw File Upload = 1!"},
-        {{"--send-delay", "6000:1"},
-         "--send-delay expects MS from 1 to 5000 and BYTES from 1 to 1023: Max. Delay Raw File "
-         "Upload = 5000 ms!"},
-        {{"--send-line-delay", "5001"}, "--send-line-delay expects a whole number from 0 to 5000"},
-        {{"--send-wait-for", "ab"}, "--send-wait-for expects one character or 0xNN"},
-        {{"--send-wait-for", "0xZZ"}, "--send-wait-for expects one character or 0xNN"},
-    };
-    for (const auto& [args, error] : wrong) {
-        EXPECT_EQ(parseHeadlessOptions(args).error, error) << args.front();
-    }
-    const std::string usage = headlessUsage();
-    for (const char* name : {"--send FILE", "--send-delay MS:BYTES", "--send-line-delay MS",
-                             "--send-wait-for CHAR", "--download FILE"}) {
-        EXPECT_NE(usage.find(name), std::string::npos) << name;
-    }
 }
 
 }  // namespace

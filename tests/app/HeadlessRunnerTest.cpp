@@ -2,21 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
-#include <atomic>
 #include <chrono>
 #include <csignal>
+#include <functional>
 #include <thread>
 
 #include "app/LineMonitor.h"
@@ -47,8 +44,20 @@ struct Outcome {
     QString stdErr;
 };
 
-QProcess* launch(const QStringList& args) {
+QString q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QStringList bridge(const PtyPair& a, const PtyPair& b) {
+    return {"--headless", "--device-a", q(a.path()), "--device-b", q(b.path())};
+}
+
+// modifier, when given, runs in the child before the program starts.
+QProcess* launch(const QStringList& args, std::function<void()> modifier = {}) {
     auto* process = new QProcess;
+    if (modifier) {
+        process->setChildProcessModifier(modifier);
+    }
     process->start(PV_EXECUTABLE, args);
     EXPECT_TRUE(process->waitForStarted(5000));
     return process;
@@ -62,78 +71,102 @@ Outcome finish(QProcess* process, int timeoutMs = 10000) {
     return run;
 }
 
-TEST(HeadlessRunner, BadArgumentsExitWithTwoAndTheUsage) {
-    TempFolder folder;
-    const std::string fifo = folder.file("lab.dat");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // Durations that would end the run at once or never, and files whose reading never ends.
-    const std::pair<QStringList, QString> cases[] = {
-        {{"--baud", "fast"}, "--baud expects a whole number"},
-        {{"--duration", "inf"}, "--duration expects at most 2147483 seconds"},
-        {{"--duration", "1e300"}, "--duration expects at most 2147483 seconds"},
-        {{"--duration", "2147484"}, "--duration expects at most 2147483 seconds"},
-        {{"--duration", "0.0001"}, "--duration expects at least 0.001 seconds"},
-        {{"--params", "/dev/zero"}, "--params expects a regular file"},
-        {{"--params", QString::fromStdString(fifo)}, "--params expects a regular file"},
-    };
-    for (const auto& [args, error] : cases) {
-        const Outcome run =
-            finish(launch(QStringList{"--headless", "--device-a", "x"} + args), 5000);
-        EXPECT_EQ(run.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_TRUE(run.stdErr.contains(error)) << run.stdErr.toStdString();
-        EXPECT_TRUE(run.stdErr.contains("usage: portavigilant"));
+Outcome stop(QProcess* process, int signal = SIGTERM, int timeoutMs = 10000) {
+    ::kill(static_cast<pid_t>(process->processId()), signal);
+    return finish(process, timeoutMs);
+}
+
+// Side A's device sends there, side B's answers back; each must arrive whole.
+void exchange(PtyPair& a, PtyPair& b, const std::string& there, const std::string& back) {
+    a.write(bytesOf(there));
+    EXPECT_EQ(b.read(there.size(), 5000), bytesOf(there));
+    b.write(bytesOf(back));
+    EXPECT_EQ(a.read(back.size(), 5000), bytesOf(back));
+}
+
+// A parameter file as the program saves it, with what configure set.
+void saveParams(const QString& path, const std::function<void(LineMonitor&)>& configure) {
+    FakeView view;
+    LineMonitor monitor(view);
+    configure(monitor);
+    monitor.parameters().parameterFile().setPath(path.toStdString());
+    ASSERT_TRUE(monitor.parameters().SaveParameters());
+}
+
+// Line n of a text file with CR LF line ends (1-based).
+QByteArray lineOf(const QString& path, int n) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
     }
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    return n <= lines.size() ? lines[n - 1].chopped(1) : QByteArray();
+}
+
+// What the log holds after its header.
+QByteArray logData(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return "<no log>";
+    }
+    const QByteArray log = file.readAll();
+    const qsizetype end = log.indexOf("\r\n\r\n");
+    return end < 0 ? QByteArray("<no header>") : log.mid(end + 4);
+}
+
+TEST(HeadlessRunner, BadArgumentsExitWithTwoAndTheUsage) {
+    const Outcome run = finish(launch({"--headless", "--device-a", "x", "--baud", "fast"}));
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_TRUE(run.stdErr.contains("--baud expects a whole number")) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains("usage: portavigilant"));
 }
 
 TEST(HeadlessRunner, ASideThatCannotStartExitsWithOneAndItsMessage) {
     PtyPair b;
-    const Outcome run = finish(launch({"--headless", "--device-a", "/nonexistent/ttyUSB3",
-                                       "--device-b", QString::fromStdString(b.path())}));
+    const Outcome run = finish(
+        launch({"--headless", "--device-a", "/nonexistent/ttyUSB3", "--device-b", q(b.path())}));
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.stdErr.trimmed(),
               "Unable to open the port !!! Maybe it is in use ! '/nonexistent/ttyUSB3' does not "
               "exist: the device is not connected, or it was removed.");
 }
 
-// Nothing left to bridge is a failed run, not an idle one.
-TEST(HeadlessRunner, LosingEveryStartedSideEndsTheRunWithOne) {
-    auto a = std::make_unique<PtyPair>();
-    auto b = std::make_unique<PtyPair>();
-    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a->path()),
-                                "--device-b", QString::fromStdString(b->path())});
-    a->write(bytesOf("x"));
-    EXPECT_EQ(b->read(1, 5000), bytesOf("x"));
-    a.reset();
-    b.reset();
-    const Outcome run = finish(process);
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.stdErr.trimmed().endsWith(
-        "Every started side has lost its device; the run ends (with --reopen it would wait for "
-        "the devices to come back)."))
-        << run.stdErr.toStdString();
-}
-
-TEST(HeadlessRunner, ReopenWaitsForTheDeviceAndBridgesAgain) {
-    QTemporaryDir dir;
-    const QString link = dir.filePath("ttyPlug");
+// Without --reopen, nothing left to bridge is a failed run, not an idle one; with it, the run
+// waits for the device and bridges again.
+TEST(HeadlessRunner, LosingTheDevicesEndsTheRunUnlessReopenWaitsForThem) {
+    {
+        SCOPED_TRACE("without --reopen");
+        auto a = std::make_unique<PtyPair>();
+        auto b = std::make_unique<PtyPair>();
+        QProcess* process = launch(bridge(*a, *b));
+        a->write(bytesOf("x"));
+        EXPECT_EQ(b->read(1, 5000), bytesOf("x"));
+        a.reset();
+        b.reset();
+        const Outcome run = finish(process);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.stdErr.trimmed().endsWith(
+            "Every started side has lost its device; the run ends (with --reopen it would wait "
+            "for the devices to come back)."))
+            << run.stdErr.toStdString();
+    }
+    SCOPED_TRACE("with --reopen");
+    TempFolder dir;
+    const QString link = q(dir.file("ttyPlug"));
     auto a = std::make_unique<PtyPair>();
     PtyPair b;
-    ASSERT_TRUE(QFile::link(QString::fromStdString(a->path()), link));
-    QProcess* process = launch({"--headless", "--device-a", link, "--device-b",
-                                QString::fromStdString(b.path()), "--reopen"});
+    ASSERT_TRUE(QFile::link(q(a->path()), link));
+    QProcess* process =
+        launch({"--headless", "--device-a", link, "--device-b", q(b.path()), "--reopen"});
     a->write(bytesOf("x"));
     EXPECT_EQ(b.read(1, 5000), bytesOf("x"));
     a.reset();
     QFile::remove(link);
     a = std::make_unique<PtyPair>();
-    ASSERT_TRUE(QFile::link(QString::fromStdString(a->path()), link));
+    ASSERT_TRUE(QFile::link(q(a->path()), link));
     // The bytes wait in the new pty until the program has opened it again.
-    a->write(bytesOf("again"));
-    EXPECT_EQ(b.read(5, 5000), bytesOf("again"));
-    b.write(bytesOf("back"));
-    EXPECT_EQ(a->read(4, 5000), bytesOf("back"));
-    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-    const Outcome run = finish(process);
+    exchange(*a, b, "again", "back");
+    const Outcome run = stop(process);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.stdErr.contains("waits for it to come back")) << run.stdErr.toStdString();
     EXPECT_TRUE(run.stdErr.contains("is back and open again"));
@@ -141,9 +174,7 @@ TEST(HeadlessRunner, ReopenWaitsForTheDeviceAndBridgesAgain) {
 
 TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
     PtyPair a, b;
-    QProcess* process =
-        launch({"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
-                QString::fromStdString(b.path()), "--baud", "115200"});
+    QProcess* process = launch(bridge(a, b) + QStringList{"--baud", "115200"});
     // Both directions at once, through the real program.
     const auto toB = randomBytes(200000, 31), toA = randomBytes(150000, 32);
     std::vector<uint8_t> atA, atB;
@@ -158,8 +189,7 @@ TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
     EXPECT_TRUE(atA == toA) << atA.size();
     EXPECT_EQ(getTtySpeed(a.slave()), 115200);
     EXPECT_EQ(getTtySpeed(b.slave()), 115200);
-    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-    const Outcome run = finish(process);
+    const Outcome run = stop(process);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "");
 }
@@ -167,23 +197,21 @@ TEST(HeadlessRunner, BridgesUntilSigtermThenStopsCleanly) {
 TEST(HeadlessRunner, DurationEndsTheRunAndAVanishedDeviceIsReported) {
     auto a = std::make_unique<PtyPair>();
     PtyPair b;
-    QProcess* process =
-        launch({"--headless", "--device-a", QString::fromStdString(a->path()), "--device-b",
-                QString::fromStdString(b.path()), "--duration", "1.5"});
+    QProcess* process = launch(bridge(*a, b) + QStringList{"--duration", "1.5"});
     a->write(bytesOf("x"));
     EXPECT_EQ(b.read(1, 5000), bytesOf("x"));
     const std::string pathA = a->path();
     a.reset();
     const Outcome run = finish(process);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.stdErr.contains(QString::fromStdString(pathA))) << run.stdErr.toStdString();
+    EXPECT_TRUE(run.stdErr.contains(q(pathA))) << run.stdErr.toStdString();
     EXPECT_EQ(run.stdErr.count('\n'), 1) << "one message, one line";
 }
 
 // The demo needs no hardware: two virtual ports that any program can open, bridged.
 TEST(HeadlessRunner, DemoBridgesTwoVirtualPortsAndSaysHowToOpenThem) {
     TempFolder dir;
-    const QString ports = QString::fromStdString(dir.file("ports"));
+    const QString ports = q(dir.file("ports"));
     QProcess* process = launch({"--demo", "--virtual-dir", ports});
     QString intro;
     ASSERT_TRUE(waitUntil([&] {
@@ -205,8 +233,7 @@ TEST(HeadlessRunner, DemoBridgesTwoVirtualPortsAndSaysHowToOpenThem) {
     ::close(com1);
     ::close(com2);
 
-    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
-    const Outcome run = finish(process);
+    const Outcome run = stop(process, SIGINT);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_FALSE(QFileInfo::exists(ports + "/COM1")) << "the ports are removed at the end";
 }
@@ -215,16 +242,11 @@ TEST(HeadlessRunner, LogsBothDirectionsAndClosesTheLogOnSigint) {
     PtyPair a, b;
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
-    const QString logPath = QString::fromStdString(dir.file("run.log"));
-    QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
-                                "--device-b", QString::fromStdString(b.path()), "--log", logPath});
-    a.write(bytesOf("AT\r"));
-    EXPECT_EQ(b.read(3, 5000), bytesOf("AT\r"));
-    b.write(bytesOf("OK"));
-    EXPECT_EQ(a.read(2, 5000), bytesOf("OK"));
+    const QString logPath = q(dir.file("run.log"));
+    QProcess* process = launch(bridge(a, b) + QStringList{"--log", logPath});
     // B's row is still pending in the writer: only a proper stop writes it.
-    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
-    const Outcome run = finish(process);
+    exchange(a, b, "AT\r", "OK");
+    const Outcome run = stop(process, SIGINT);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "");
 
@@ -242,9 +264,8 @@ TEST(HeadlessRunner, LogsBothDirectionsAndClosesTheLogOnSigint) {
         "created : <time> by <user>\r\n"
         "Remember to use a non-proportional characterset to view correctly !\r\n\r\n"
         "<time>     Comport A ('" +
-        QString::fromStdString(a.path()) + "')\r\n" + row("AT\x7F", "41 54 CR") +
-        "<time>     Comport B ('" + QString::fromStdString(b.path()) + "')\r\n" +
-        row("OK", "4F 4B");
+        q(a.path()) + "')\r\n" + row("AT\x7F", "41 54 CR") + "<time>     Comport B ('" +
+        q(b.path()) + "')\r\n" + row("OK", "4F 4B");
     EXPECT_EQ(log.toStdString(), expected.toStdString());
 }
 
@@ -279,11 +300,9 @@ TEST(HeadlessRunner, SigtermEndsARunThatEveryPeerHasStalled) {
     {
         SCOPED_TRACE("both devices stalled");
         PtyPair a, b;
-        QProcess* process = launch({"--headless", "--device-a", QString::fromStdString(a.path()),
-                                    "--device-b", QString::fromStdString(b.path())});
+        QProcess* process = launch(bridge(a, b));
         fillUntilHeldBack(a.master());  // b never reads, so the program stops reading a
-        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-        const Outcome run = finish(process, 5000);
+        const Outcome run = stop(process, SIGTERM, 5000);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_TRUE(run.stdErr.contains("Comport B: ") &&
                     run.stdErr.contains("bytes were still waiting"))
@@ -292,13 +311,12 @@ TEST(HeadlessRunner, SigtermEndsARunThatEveryPeerHasStalled) {
     {
         SCOPED_TRACE("a client keeps a virtual port open");
         TempFolder dir;
-        const QString ports = QString::fromStdString(dir.file("ports"));
+        const QString ports = q(dir.file("ports"));
         QProcess* process = launch({"--demo", "--virtual-dir", ports});
         ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(ports + "/COM1"); }));
         const int client = openRaw(ports + "/COM1");
         ASSERT_GE(client, 0);
-        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-        const Outcome run = finish(process, 5000);
+        const Outcome run = stop(process, SIGTERM, 5000);
         EXPECT_EQ(run.exitCode, 0);
         EXPECT_EQ(run.stdErr.count("is in use by"), 1) << run.stdErr.toStdString();
         ::close(client);
@@ -308,33 +326,19 @@ TEST(HeadlessRunner, SigtermEndsARunThatEveryPeerHasStalled) {
 TEST(HeadlessRunner, ALogThatCannotBeCreatedExitsWithThree) {
     PtyPair a, b;
     const Outcome run =
-        finish(launch({"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
-                       QString::fromStdString(b.path()), "--log", "/nonexistent/dir/run.log"}));
+        finish(launch(bridge(a, b) + QStringList{"--log", "/nonexistent/dir/run.log"}));
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_TRUE(run.stdErr.endsWith("Unable to create file, sorry !\n"))
         << run.stdErr.toStdString();
 }
 
-}  // namespace
-
-namespace {
-
 TEST(HeadlessRunner, AParameterFileSetsUpTheSidesAndSaveWritesItBack) {
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
-    const QString params = QString::fromStdString(dir.file("lab.dat"));
+    const QString params = q(dir.file("lab.dat"));
     PtyPair a, b;
-    const QStringList setup = {"--headless",
-                               "--params",
-                               params,
-                               "--start",
-                               "none",
-                               "--device-a",
-                               QString::fromStdString(a.path()),
-                               "--device-b",
-                               QString::fromStdString(b.path()),
-                               "--baud",
-                               "57600"};
+    const QStringList setup =
+        bridge(a, b) + QStringList{"--params", params, "--start", "none", "--baud", "57600"};
     Outcome run = finish(launch(setup));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "");
@@ -348,8 +352,7 @@ TEST(HeadlessRunner, AParameterFileSetsUpTheSidesAndSaveWritesItBack) {
     a.write(bytesOf("ping"));
     EXPECT_EQ(b.read(4, 5000), bytesOf("ping"));
     EXPECT_EQ(getTtySpeed(a.slave()), 57600);
-    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-    run = finish(process);
+    run = stop(process);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "");
 }
@@ -357,11 +360,8 @@ TEST(HeadlessRunner, AParameterFileSetsUpTheSidesAndSaveWritesItBack) {
 TEST(HeadlessRunner, ANamedFileThatIsNoParameterFileIsReportedOnOneLine) {
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
-    const QString params = QString::fromStdString(dir.file("notes.dat"));
-    QFile file(params);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("shopping list\r\n");
-    file.close();
+    const QString params = q(dir.file("notes.dat"));
+    writeWholeFile(params.toStdString(), "shopping list\r\n");
     const Outcome run = finish(launch({"--headless", "--params", params, "--start", "none"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr, "Error while reading parameters ! Please check your adjustment !\n");
@@ -371,84 +371,56 @@ TEST(HeadlessRunner, ANamedFileThatIsNoParameterFileIsReportedOnOneLine) {
     EXPECT_EQ(kept.exitCode, 4);
     EXPECT_TRUE(kept.stdErr.contains("'" + params + "' was not read as a parameter file"))
         << kept.stdErr.toStdString();
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), "shopping list\r\n");
-    file.close();
-    const Outcome unwritable = finish(
-        launch({"--headless", "--params", QString::fromStdString(dir.file("no/such/dir/x.dat")),
-                "--start", "none", "--save"}));
+    EXPECT_EQ(readWholeFile(params.toStdString()), "shopping list\r\n");
+    const Outcome unwritable = finish(launch(
+        {"--headless", "--params", q(dir.file("no/such/dir/x.dat")), "--start", "none", "--save"}));
     EXPECT_EQ(unwritable.exitCode, 4);
     EXPECT_TRUE(unwritable.stdErr.contains("Error saving parameters !!!"))
         << unwritable.stdErr.toStdString();
 }
 
-// Line n of a text file with CR LF line ends (1-based).
-QByteArray lineOf(const QString& path, int n) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    return n <= lines.size() ? lines[n - 1].chopped(1) : QByteArray();
-}
-
-// What the log holds after its header.
-QByteArray logData(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return "<no log>";
-    }
-    const QByteArray log = file.readAll();
-    const qsizetype end = log.indexOf("\r\n\r\n");
-    return end < 0 ? QByteArray("<no header>") : log.mid(end + 4);
-}
-
 // --log writes both sides in its own form, whatever the parameter file's logging options say
 // (here: logging disabled, side A not logged, plain bytes); --save leaves those options as they
-// were.
+// were. With timestamps the rows start with the time since the first row, and B's answer says
+// how long it took.
 TEST(HeadlessRunner, LogFormatsIgnoreTheFilesLoggingOptionsAndKeepThem) {
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
-    const QString params = QString::fromStdString(dir.file("lab.dat"));
-    {
-        FakeView view;
-        LineMonitor monitor(view);
+    const QString params = q(dir.file("lab.dat"));
+    saveParams(params, [](LineMonitor& monitor) {
         LogSettings& log = monitor.logging().storedSettings();
         log.enabled = false;
         log.logA = false;
         log.mode = LogMode::PlainAscii;
-        monitor.parameters().parameterFile().setPath(params.toStdString());
-        ASSERT_TRUE(monitor.parameters().SaveParameters());
-    }
+    });
     struct Case {
         QStringList format;
-        QByteArray expected;  // a part of the log, or all of it after the header
-        bool whole;
+        const char* pattern;  // what the log holds after its header
+        bool plain;           // no side names, so no 'B'
     };
     const Case cases[] = {
-        {{}, "     Comport A ('", false},
+        {{}, "     Comport A \\('", false},
         {{"--log-format", "hex"}, "41\tA\t", false},
-        {{"--log-format=plain"}, "ATOK", true},
+        {{"--log-format=plain"}, "^AT\rOK$", true},
+        {{"--log-timestamps", "start"},
+         "(^|\r\n) {7}0\\.000 {12}AT\x7F +41 54 CR\r\n.*\r\n +\\d+\\.\\d{3} \\+\\d+\\.\\d ms +OK "
+         "+4F "
+         "4B\r\n$",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format.join(' ').toStdString());
         PtyPair a, b;
-        const QString logPath = QString::fromStdString(dir.file("run.log"));
-        QProcess* process =
-            launch(QStringList{"--headless", "--params", params, "--device-a",
-                               QString::fromStdString(a.path()), "--device-b",
-                               QString::fromStdString(b.path()), "--log", logPath, "--save"} +
-                   c.format);
-        a.write(bytesOf("AT"));
-        EXPECT_EQ(b.read(2, 5000), bytesOf("AT"));
-        b.write(bytesOf("OK"));
-        EXPECT_EQ(a.read(2, 5000), bytesOf("OK"));
-        ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-        const Outcome run = finish(process);
+        const QString logPath = q(dir.file("run.log"));
+        QProcess* process = launch(
+            bridge(a, b) + QStringList{"--params", params, "--log", logPath, "--save"} + c.format);
+        exchange(a, b, "AT\r", "OK");
+        const Outcome run = stop(process);
         EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
         const QByteArray data = logData(logPath);
-        EXPECT_TRUE(c.whole ? data == c.expected : data.contains(c.expected)) << data.toStdString();
-        EXPECT_EQ(data.contains('B'), !c.whole) << "side B is logged too";
+        const QRegularExpression pattern(c.pattern, QRegularExpression::DotMatchesEverythingOption);
+        EXPECT_TRUE(pattern.match(QString::fromLatin1(data)).hasMatch()) << data.toStdString();
+        EXPECT_EQ(data.contains('B'), !c.plain) << "side B is logged too";
         EXPECT_EQ(lineOf(params, 43), "0") << "logging Enabled";
         EXPECT_EQ(lineOf(params, 44), "1") << "log mode";
         EXPECT_EQ(lineOf(params, 629), "0") << "log Comport A";
@@ -461,17 +433,13 @@ TEST(HeadlessRunner, ALogThatCannotBeWrittenOnEndsTheRunWithThree) {
     PtyPair a, b;
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
-    const QString logPath = QString::fromStdString(dir.file("run.log"));
+    const QString logPath = q(dir.file("run.log"));
     constexpr rlim_t kLimit = 4096;
-    auto* process = new QProcess;
-    process->setChildProcessModifier([] {
-        const rlimit limit{kLimit, kLimit};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
-    process->start(PV_EXECUTABLE,
-                   {"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
-                    QString::fromStdString(b.path()), "--log", logPath, "--log-format", "plain"});
-    ASSERT_TRUE(process->waitForStarted(5000));
+    QProcess* process =
+        launch(bridge(a, b) + QStringList{"--log", logPath, "--log-format", "plain"}, [] {
+            const rlimit limit{kLimit, kLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
     const auto bytes = randomBytes(3 * kLimit, 41);
     for (size_t at = 0; at < bytes.size(); at += 1000) {
         const std::vector<uint8_t> piece(
@@ -480,8 +448,7 @@ TEST(HeadlessRunner, ALogThatCannotBeWrittenOnEndsTheRunWithThree) {
         a.write(piece);
         EXPECT_EQ(b.read(piece.size(), 5000), piece);
     }
-    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-    const Outcome run = finish(process);
+    const Outcome run = stop(process);
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.stdErr.count("Logging has been stopped."), 1) << run.stdErr.toStdString();
     const QByteArray data = logData(logPath);
@@ -503,19 +470,14 @@ TEST(HeadlessRunner, SideBStartsWhenAClientConnectsToSideAsServer) {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
         port = probe.serverPort();
     }
-    const QString params = QString::fromStdString(dir.file("server.dat"));
-    {
-        FakeView view;
-        LineMonitor monitor(view);
+    const QString params = q(dir.file("server.dat"));
+    saveParams(params, [port](LineMonitor& monitor) {
         PortSettings& a = monitor.sides().settings(Side::A);
         a.serial = false;
         a.network = true;
         monitor.sides().networkSettings().port = port;
-        monitor.parameters().parameterFile().setPath(params.toStdString());
-        ASSERT_TRUE(monitor.parameters().SaveParameters());
-    }
-    QProcess* process =
-        launch({"--headless", "--params", params, "--device-b", QString::fromStdString(b.path())});
+    });
+    QProcess* process = launch({"--headless", "--params", params, "--device-b", q(b.path())});
     QString told;
     ASSERT_TRUE(waitUntil([&] {
         told += QString::fromUtf8(process->readAllStandardError());
@@ -534,36 +496,9 @@ TEST(HeadlessRunner, SideBStartsWhenAClientConnectsToSideAsServer) {
     ASSERT_TRUE(client.waitForBytesWritten(5000));
     EXPECT_EQ(b.read(hello.size(), 5000), hello);
 
-    ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-    const Outcome run = finish(process);
+    const Outcome run = stop(process);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.stdErr.count('\n'), 0) << "only the one line already read";
-}
-
-// The log's rows start with the time since the first row; B's answer says how long it took.
-TEST(HeadlessRunner, LogTimestampsPutTheTimeAndTheResponseInFrontOfEachRow) {
-    PtyPair a, b;
-    TempFolder dir;
-    ASSERT_TRUE(dir.ok());
-    const QString logPath = QString::fromStdString(dir.file("run.log"));
-    QProcess* process =
-        launch({"--headless", "--device-a", QString::fromStdString(a.path()), "--device-b",
-                QString::fromStdString(b.path()), "--log", logPath, "--log-timestamps", "start"});
-    a.write(bytesOf("AT\r"));
-    EXPECT_EQ(b.read(3, 5000), bytesOf("AT\r"));
-    b.write(bytesOf("OK"));
-    EXPECT_EQ(a.read(2, 5000), bytesOf("OK"));
-    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
-    EXPECT_EQ(finish(process).exitCode, 0);
-
-    QFile file(logPath);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString log = QString::fromLatin1(file.readAll());
-    const QRegularExpression rows(
-        "\r\n {7}0\\.000 {12}AT\x7F +41 54 CR\r\n"
-        ".*\r\n +\\d+\\.\\d{3} \\+\\d+\\.\\d ms +OK +4F 4B\r\n$",
-        QRegularExpression::DotMatchesEverythingOption);
-    EXPECT_TRUE(rows.match(log).hasMatch()) << log.toStdString();
 }
 
 }  // namespace
