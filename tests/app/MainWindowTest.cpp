@@ -82,6 +82,13 @@ TEST(MainWindow, MenuItemsAreEnabledExactlyWhenTheirCommandHasAHandler) {
     }
     EXPECT_TRUE(commands.has(Command::About));
     EXPECT_EQ(window.triggerStatus()->text(), "Inactive");
+    // The File commands have the keys a desktop user expects.
+    const std::pair<int, const char*> keys[] = {{Command::FileOpen, "Ctrl+O"},
+                                                {Command::FileSave, "Ctrl+S"},
+                                                {Command::FileClose, "Ctrl+Q"}};
+    for (const auto& [id, key] : keys) {
+        EXPECT_EQ(window.menu().action(id)->shortcut().toString(), key) << id;
+    }
 }
 
 TEST(MainWindow, HelpCommandOpensTheMainWindowTopic) {
@@ -110,6 +117,12 @@ TEST(MainWindow, ToggledItemsFollowTheirFlag) {
 
 TEST(MainWindow, RateFieldColoursAndWarning) {
     CPortaVigilantDlg window;
+    QLabel* caption = nullptr;
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        caption = label->buddy() == window.rateField() ? label : caption;
+    }
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), "Serial rate :");
     window.showRate(RateDisplay().tick(250, true));
     EXPECT_EQ(window.rateField()->text(), "250 c/s");
     EXPECT_TRUE(window.rateField()->styleSheet().contains("red"));
@@ -118,38 +131,26 @@ TEST(MainWindow, RateFieldColoursAndWarning) {
     EXPECT_TRUE(window.rateField()->styleSheet().contains("green"));
 }
 
+// The box's "reopen" is a setting of the side; unticked while the side waits, the side stops.
 TEST(MainWindow, StartButtonsFollowTheSideAndClosingStopsBoth) {
-    PtyPair farA, farB;
+    auto farA = std::make_unique<PtyPair>();
+    PtyPair farB;
     CPortaVigilantDlg window;
     PortSettingsBox& boxA = window.settingsBox(Side::A);
     PortSettingsBox& boxB = window.settingsBox(Side::B);
-    boxA.portList()->setEditText(QString::fromStdString(farA.path()));
+    EXPECT_TRUE(boxA.reopenBox()->isChecked()) << "on by default";
+    boxA.portList()->setEditText(QString::fromStdString(farA->path()));
     boxB.portList()->setEditText(QString::fromStdString(farB.path()));
     boxA.startButton()->click();
     EXPECT_TRUE(window.monitor().sides().side(Side::A).started);
     EXPECT_FALSE(boxA.startButton()->isEnabled());
     EXPECT_TRUE(boxA.stopButton()->isEnabled());
     EXPECT_FALSE(boxA.portList()->isEnabled());
-    EXPECT_EQ(window.monitor().sides().connectionName(Side::A), farA.path());
+    EXPECT_TRUE(boxA.reopenBox()->isEnabled()) << "it may change while the side runs";
+    EXPECT_EQ(window.monitor().sides().connectionName(Side::A), farA->path());
     EXPECT_TRUE(boxB.terminalButton()->isEnabled()) << "side B is free to be the terminal";
     boxB.startButton()->click();
     EXPECT_FALSE(boxB.terminalButton()->isEnabled()) << "side B is a port now";
-    window.close();
-    EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
-    EXPECT_FALSE(window.monitor().sides().side(Side::B).started);
-    EXPECT_TRUE(boxB.startButton()->isEnabled());
-}
-
-// The box's "reopen" is a setting of the side; unticked while the side waits, the side stops.
-TEST(MainWindow, ReopenBoxAndLineErrorsOfASide) {
-    auto farA = std::make_unique<PtyPair>();
-    CPortaVigilantDlg window;
-    PortSettingsBox& boxA = window.settingsBox(Side::A);
-    EXPECT_TRUE(boxA.reopenBox()->isChecked()) << "on by default";
-    boxA.portList()->setEditText(QString::fromStdString(farA->path()));
-    boxA.startButton()->click();
-    ASSERT_TRUE(window.monitor().sides().side(Side::A).started);
-    EXPECT_TRUE(boxA.reopenBox()->isEnabled()) << "it may change while the side runs";
 
     EXPECT_FALSE(window.lineErrorField(Side::A)->isVisibleTo(&window));
     window.showLineErrors(Side::A, "2 overruns");
@@ -164,6 +165,9 @@ TEST(MainWindow, ReopenBoxAndLineErrorsOfASide) {
     EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
     EXPECT_TRUE(boxA.startButton()->isEnabled());
     window.close();
+    EXPECT_FALSE(window.monitor().sides().side(Side::A).started);
+    EXPECT_FALSE(window.monitor().sides().side(Side::B).started);
+    EXPECT_TRUE(boxB.startButton()->isEnabled());
 }
 
 // The device field names a port on another machine, or offers the side as one; what is typed
@@ -427,26 +431,6 @@ TEST(MainWindow, NoticesNeverStopTheWindowAndRepeatsAreCounted) {
     EXPECT_FALSE(notices->isVisible());
     window.prompt().notice("Socket closed by Client !");
     EXPECT_EQ(notices->shownText(), "Socket closed by Client !") << "a new episode";
-}
-
-// The status row names its fields, and the File commands have the keys a desktop user expects.
-TEST(MainWindow, RateCaptionAndFileShortcuts) {
-    CPortaVigilantDlg window;
-    QLabel* caption = nullptr;
-    for (QLabel* label : window.findChildren<QLabel*>()) {
-        if (label->buddy() == window.rateField()) {
-            caption = label;
-        }
-    }
-    ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(caption->text(), "Serial rate :");
-    const std::pair<int, const char*> keys[] = {{Command::FileOpen, "Ctrl+O"},
-                                                {Command::FileSave, "Ctrl+S"},
-                                                {Command::FileClose, "Ctrl+Q"}};
-    for (const auto& [id, key] : keys) {
-        ASSERT_NE(window.menu().action(id), nullptr);
-        EXPECT_EQ(window.menu().action(id)->shortcut().toString(), key) << id;
-    }
 }
 
 }  // namespace

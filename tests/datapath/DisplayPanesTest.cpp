@@ -240,9 +240,9 @@ TEST_F(DisplayPanesTest, ShowsBothSidesInTheirColoursWithTotals) {
     EXPECT_EQ(hexText(), "48 69 0D 6F 6B ");
     EXPECT_EQ(pictureOf(*asciiEdit()).formats, "AAABB");
     EXPECT_EQ(panes.totalsLabel()->text(), "Total : ComA = 3, ComB = 2");
-}
 
-TEST_F(DisplayPanesTest, EveryByteTakesOneCellOfTheAsciiPane) {
+    // Every byte takes one cell of the ASCII pane.
+    panes.clearButton()->click();
     std::string every;
     for (int b = 0; b < 256; ++b) {
         every.push_back(static_cast<char>(b));
@@ -318,17 +318,6 @@ TEST_F(DisplayPanesTest, BytesPerRowEditIsHeldInRange) {
     EXPECT_EQ(asciiText(), "abcdefg\nhi");
 }
 
-TEST_F(DisplayPanesTest, TimeControlsSetTheRowClockAndShowItsOptions) {
-    panes.timeColumnBox()->setCurrentIndex(2);
-    panes.pauseRowBox()->setValue(250);
-    EXPECT_EQ(monitor.display().rowClock().options(),
-              (TimeViewOptions{TimeColumn::SinceStart, 250}));
-    monitor.display().rowClock().setOptions({TimeColumn::Clock, 0});
-    panes.showBytesPerRow();
-    EXPECT_EQ(panes.timeColumnBox()->currentIndex(), 1);
-    EXPECT_EQ(panes.pauseRowBox()->text(), "never");
-}
-
 TEST_F(DisplayPanesTest, PanesScrollTogether) {
     monitor.display().setBytesPerRow(1);
     receive(farA, std::string(90, 'x'));
@@ -391,14 +380,21 @@ TEST_F(DisplayPanesTest, TheViewFollowsNewRowsOnlyFromTheBottom) {
     }
 }
 
-// The history box sets the display's history and shows the one a parameter file brought.
-TEST_F(DisplayPanesTest, HistoryBoxFollowsTheDisplaysHistory) {
+// The time and history boxes set the display and show what a parameter file brought.
+TEST_F(DisplayPanesTest, TimeAndHistoryBoxesFollowTheDisplay) {
+    panes.timeColumnBox()->setCurrentIndex(2);
+    panes.pauseRowBox()->setValue(250);
     QSpinBox* history = panes.historyBox();
     EXPECT_EQ(history->value(), 100);
     history->setValue(500);
+    EXPECT_EQ(monitor.display().rowClock().options(),
+              (TimeViewOptions{TimeColumn::SinceStart, 250}));
     EXPECT_EQ(monitor.display().historyLines(), 500);
+    monitor.display().rowClock().setOptions({TimeColumn::Clock, 0});
     monitor.display().setHistoryLines(700);
     panes.showBytesPerRow();
+    EXPECT_EQ(panes.timeColumnBox()->currentIndex(), 1);
+    EXPECT_EQ(panes.pauseRowBox()->text(), "never");
     EXPECT_EQ(history->value(), 700);
 }
 
