@@ -14,12 +14,14 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "app/LineMonitor.h"
 #include "ports/DataFrame.h"
 #include "ports/TtyLine.h"
 #include "support/FakeView.h"
+#include "support/ProgramRun.h"
 #include "support/PtyPair.h"
 #include "support/TempFolder.h"
 #include "support/WaitUntil.h"
@@ -39,36 +41,12 @@ int openRaw(const QString& path) {
     return fd;
 }
 
-struct Outcome {
-    int exitCode = -1;
-    QString stdErr;
-};
-
 QString q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
 QStringList bridge(const PtyPair& a, const PtyPair& b) {
     return {"--headless", "--device-a", q(a.path()), "--device-b", q(b.path())};
-}
-
-// modifier, when given, runs in the child before the program starts.
-QProcess* launch(const QStringList& args, std::function<void()> modifier = {}) {
-    auto* process = new QProcess;
-    if (modifier) {
-        process->setChildProcessModifier(modifier);
-    }
-    process->start(PV_EXECUTABLE, args);
-    EXPECT_TRUE(process->waitForStarted(5000));
-    return process;
-}
-
-Outcome finish(QProcess* process, int timeoutMs = 10000) {
-    EXPECT_TRUE(process->waitForFinished(timeoutMs));
-    Outcome run{process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
-                QString::fromUtf8(process->readAllStandardError())};
-    delete process;
-    return run;
 }
 
 Outcome stop(QProcess* process, int signal = SIGTERM, int timeoutMs = 10000) {
@@ -435,11 +413,14 @@ TEST(HeadlessRunner, ALogThatCannotBeWrittenOnEndsTheRunWithThree) {
     ASSERT_TRUE(dir.ok());
     const QString logPath = q(dir.file("run.log"));
     constexpr rlim_t kLimit = 4096;
-    QProcess* process =
-        launch(bridge(a, b) + QStringList{"--log", logPath, "--log-format", "plain"}, [] {
-            const rlimit limit{kLimit, kLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
+    auto* process = new QProcess;
+    process->setChildProcessModifier([] {
+        const rlimit limit{kLimit, kLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process->start(PV_EXECUTABLE,
+                   bridge(a, b) + QStringList{"--log", logPath, "--log-format", "plain"});
+    ASSERT_TRUE(process->waitForStarted(5000));
     const auto bytes = randomBytes(3 * kLimit, 41);
     for (size_t at = 0; at < bytes.size(); at += 1000) {
         const std::vector<uint8_t> piece(
