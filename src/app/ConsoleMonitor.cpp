@@ -19,7 +19,7 @@ constexpr std::array<uint32_t, 256> makeHexCells() {
     for (uint32_t byte = 0; byte < 256; ++byte) {
         const auto high = static_cast<uint32_t>(kDigits[byte >> 4]);
         const auto low = static_cast<uint32_t>(kDigits[byte & 0x0F]);
-        cells[byte] = high | low << 8 | uint32_t{' '} << 16 | uint32_t{' '} << 24;
+        cells[byte] = high | low << 8 | uint32_t{' '} << 16;
     }
     return cells;
 }
@@ -32,8 +32,8 @@ void putHex(char* hex, const uint8_t* bytes, size_t length) {
     size_t k = 0;
     if constexpr (std::endian::native == std::endian::little) {
         for (; k + 2 <= length; k += 2) {
-            const uint64_t pair =
-                kHexCells[bytes[k]] | uint64_t{kHexCells[bytes[k + 1]]} << 24 | uint64_t{' '} << 56;
+            const uint64_t pair = kHexCells[bytes[k]] | uint64_t{kHexCells[bytes[k + 1]]} << 24 |
+                                  uint64_t{' '} << 48 | uint64_t{' '} << 56;
             std::memcpy(hex + k * 3, &pair, sizeof pair);
         }
     }

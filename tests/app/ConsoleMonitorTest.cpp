@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,36 @@ TEST(ConsoleMonitor, PrintsEachSidesStretchOfARowAtItsColumn) {
             }
         }
         EXPECT_EQ(out, c.lines);
+    }
+}
+
+// Every byte value at every column, against rows written out one byte at a time: the rows are
+// made several columns per store, so a value can only go wrong next to another one.
+TEST(ConsoleMonitor, EveryByteValueAtEveryColumnReadsAsItsHexAndText) {
+    for (const int width : {16, 3}) {
+        SCOPED_TRACE(width);
+        std::vector<uint8_t> bytes;
+        for (int round = 0; round < width; ++round) {
+            for (int value = 0; value < 256; ++value) {
+                bytes.push_back(static_cast<uint8_t>(value + round));
+            }
+        }
+        ConsoleMonitor monitor(width);
+        std::string out;
+        monitor.feed(false, bytes.data(), static_cast<int>(bytes.size()), out);
+        monitor.flush(out);
+        std::string expected;
+        for (size_t row = 0; row < bytes.size(); row += static_cast<size_t>(width)) {
+            std::string hex, text;
+            for (size_t k = row; k < row + static_cast<size_t>(width); ++k) {
+                char cell[4];
+                std::snprintf(cell, sizeof cell, "%02X ", bytes[k]);
+                hex += cell;
+                text += bytes[k] >= 0x20 && bytes[k] < 0x7F ? static_cast<char>(bytes[k]) : '.';
+            }
+            expected += "B  " + hex + "|" + text + "|\n";
+        }
+        EXPECT_EQ(out, expected);
     }
 }
 
