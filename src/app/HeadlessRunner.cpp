@@ -63,7 +63,10 @@ class ConsoleView : public MonitorView {
     ConsoleView(const HeadlessOptions& options)
         : stamped_(options.monitorTimes != TimeViewOptions{}), terminal_(options.terminalSide()) {
         if (options.monitor) {
-            output_ = std::make_unique<pv::MonitorOutput>(STDOUT_FILENO, options.monitorTimes);
+            // Said from the printing thread, once: stdio's own lock keeps the line whole.
+            output_ = std::make_unique<pv::MonitorOutput>(
+                STDOUT_FILENO, options.monitorTimes,
+                [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
         }
     }
     Prompt& prompt() override { return prompt_; }

@@ -15,6 +15,8 @@ namespace pv {
 namespace {
 
 constexpr const char* kTextUnshown = "-- %lld bytes not shown: the output could not keep up --\n";
+constexpr const char* kTextFailed =
+    "The traffic could not be printed any more (%s); the relay goes on without it.";
 // Writes of at most this size never block on a pipe that poll() called writable.
 constexpr size_t kWriteChunk = 4096;
 
@@ -27,8 +29,8 @@ bool writesNeverWait(int fd) {
 
 }  // namespace
 
-MonitorOutput::MonitorOutput(int fd, const TimeViewOptions& times)
-    : fd_(fd), direct_(writesNeverWait(fd)) {
+MonitorOutput::MonitorOutput(int fd, const TimeViewOptions& times, FailureReport failed)
+    : fd_(fd), failed_(std::move(failed)), direct_(writesNeverWait(fd)) {
     rows_.setTimes(times);
     // Reserved once: appending never allocates, and only the pages used are ever touched.
     incoming_.reserve(kQueueBytes);
@@ -100,7 +102,7 @@ void MonitorOutput::waitForWork(std::unique_lock<std::mutex>& lock, Clock::time_
     if (!hasWork()) {
         idle_ = true;
         const auto ready = [this] { return stopping_ || hasWork(); };
-        if (rows_.waiting()) {
+        if (printing_ && rows_.waiting()) {
             wake_.wait_until(lock, lastBytes + std::chrono::milliseconds(kRowFlushMs), ready);
         } else {
             wake_.wait(lock, ready);
@@ -130,14 +132,9 @@ void MonitorOutput::run() {
         if (fresh) {
             lastBytes = now;
         }
-        bool written = print(lines, unshown);
+        const bool written = !printing_ || printAndWrite(lines, unshown, stopping, now - lastBytes);
         working_.clear();
-        if (written && (stopping || now - lastBytes >= std::chrono::milliseconds(kRowFlushMs))) {
-            rows_.flush(lines);
-        }
-        written = written && write(lines);
         lines.clear();
-
         lock.lock();
         if (!written) {
             alive_ = false;
@@ -148,6 +145,25 @@ void MonitorOutput::run() {
             return;
         }
     }
+}
+
+// False, after saying why, when the output failed: nothing more is printed then.
+bool MonitorOutput::printAndWrite(std::string& lines, long long unshown, bool stopping,
+                                  Clock::duration quiet) {
+    bool written = print(lines, unshown);
+    if (written && (stopping || quiet >= std::chrono::milliseconds(kRowFlushMs))) {
+        rows_.flush(lines);
+    }
+    written = written && write(lines);
+    if (!written) {
+        printing_ = false;
+        if (writeError_ != 0 && failed_) {
+            char text[160];
+            std::snprintf(text, sizeof text, kTextFailed, std::strerror(writeError_));
+            failed_(text);
+        }
+    }
+    return written;
 }
 
 // Turns the swapped-out blocks into rows, writing them a batch at a time; the count of bytes
@@ -197,6 +213,7 @@ bool MonitorOutput::writeDirect(const std::string& lines) {
             continue;
         }
         if (n <= 0) {
+            writeError_ = n < 0 ? errno : EIO;
             return false;
         }
         done += static_cast<size_t>(n);
@@ -214,6 +231,7 @@ bool MonitorOutput::writePolled(const std::string& lines) {
         pollfd p{fd_, POLLOUT, 0};
         const int ready = ::poll(&p, 1, kFrameMs);
         if (ready < 0 && errno != EINTR) {
+            writeError_ = errno;
             return false;
         }
         if (ready <= 0) {
@@ -223,6 +241,7 @@ bool MonitorOutput::writePolled(const std::string& lines) {
             continue;
         }
         if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            writeError_ = (p.revents & POLLNVAL) != 0 ? EBADF : EPIPE;
             return false;
         }
         const ssize_t n =
@@ -231,6 +250,7 @@ bool MonitorOutput::writePolled(const std::string& lines) {
             continue;
         }
         if (n <= 0) {
+            writeError_ = n < 0 ? errno : EIO;
             return false;
         }
         done += static_cast<size_t>(n);

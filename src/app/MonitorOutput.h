@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -29,7 +30,10 @@ class MonitorOutput {
     // A row that stops filling is printed after this pause, so a person sees every byte soon.
     static constexpr int kRowFlushMs = 100;
 
-    explicit MonitorOutput(int fd, const TimeViewOptions& times = {});
+    // Told once, on the printing thread, why the printing stopped when the output failed.
+    using FailureReport = std::function<void(const std::string& text)>;
+
+    explicit MonitorOutput(int fd, const TimeViewOptions& times = {}, FailureReport failed = {});
     // Prints what is still queued, giving up on an output that then takes nothing for kGiveUpMs.
     ~MonitorOutput();
     MonitorOutput(const MonitorOutput&) = delete;
@@ -59,6 +63,7 @@ class MonitorOutput {
     void waitForWork(std::unique_lock<std::mutex>& lock, Clock::time_point lastBytes);
     bool hasWork() const { return !incoming_.empty() || unshown_ > 0; }
     void append(const Header& header, const uint8_t* data);
+    bool printAndWrite(std::string& lines, long long unshown, bool stopping, Clock::duration quiet);
     bool print(std::string& lines, long long unshownAfter);
     void sayUnshown(long long count, std::string& lines);
     bool write(const std::string& lines);
@@ -66,8 +71,11 @@ class MonitorOutput {
     bool writePolled(const std::string& lines);
 
     int fd_;
-    bool direct_;          // writes need no poll() first
-    ConsoleMonitor rows_;  // the thread's alone
+    FailureReport failed_;
+    int writeError_ = 0;    // errno of the failed write; 0 when the output was stuck at the end
+    bool printing_ = true;  // the thread's copy of alive_
+    bool direct_;           // writes need no poll() first
+    ConsoleMonitor rows_;   // the thread's alone
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::vector<uint8_t> incoming_;  // filled by feed

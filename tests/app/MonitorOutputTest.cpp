@@ -59,13 +59,20 @@ TEST(MonitorOutput, ASlowOrVanishedReaderCostsRowsNeverTheTraffic) {
         if (readerLeaves) {
             ::close(fds[0]);
         }
-        auto stuck = std::make_unique<pv::MonitorOutput>(fds[1]);
+        std::vector<std::string> told;
+        auto stuck = std::make_unique<pv::MonitorOutput>(
+            fds[1], TimeViewOptions{}, [&](const std::string& why) { told.push_back(why); });
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         do {
             stuck->feed(false, block.data(), static_cast<int>(block.size()));
         } while (readerLeaves && stuck->alive() && std::chrono::steady_clock::now() < until);
         EXPECT_NE(stuck->alive(), readerLeaves);
         stuck.reset();  // must end although nobody takes the rest
+        // A reader that left is said once; an output stuck at the end is just left.
+        EXPECT_EQ(told, readerLeaves ? std::vector<std::string>{"The traffic could not be "
+                                                                "printed any more (Broken pipe); "
+                                                                "the relay goes on without it."}
+                                     : std::vector<std::string>{});
         ::close(fds[1]);
         if (!readerLeaves) {
             ::close(fds[0]);
@@ -74,7 +81,7 @@ TEST(MonitorOutput, ASlowOrVanishedReaderCostsRowsNeverTheTraffic) {
 }
 
 // A file or device is written without waiting for it: every row reaches a file, and a full
-// disk ends the printing like a closed pipe.
+// disk ends the printing like a closed pipe, and either is said once.
 TEST(MonitorOutput, AFileGetsEveryRowAndAFullDiskEndsThePrinting) {
     char path[] = "/tmp/pv-monitor-XXXXXX";
     const int file = ::mkstemp(path);
@@ -97,13 +104,17 @@ TEST(MonitorOutput, AFileGetsEveryRowAndAFullDiskEndsThePrinting) {
 
     const int full = ::open("/dev/full", O_WRONLY);
     ASSERT_GE(full, 0);
-    auto onFull = std::make_unique<pv::MonitorOutput>(full);
+    std::vector<std::string> said;
+    auto onFull = std::make_unique<pv::MonitorOutput>(
+        full, TimeViewOptions{}, [&](const std::string& why) { said.push_back(why); });
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     do {
         onFull->feed(true, block.data(), static_cast<int>(block.size()));
     } while (onFull->alive() && std::chrono::steady_clock::now() < until);
     EXPECT_FALSE(onFull->alive());
     onFull.reset();
+    EXPECT_EQ(said, std::vector<std::string>{"The traffic could not be printed any more (No space "
+                                             "left on device); the relay goes on without it."});
     ::close(full);
 }
 
