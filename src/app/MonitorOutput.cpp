@@ -201,51 +201,22 @@ void MonitorOutput::sayUnshown(long long count, std::string& lines) {
     lines += text;
 }
 
-bool MonitorOutput::write(const std::string& lines) {
-    return direct_ ? writeDirect(lines) : writePolled(lines);
-}
-
-bool MonitorOutput::writeDirect(const std::string& lines) {
-    size_t done = 0;
-    while (done < lines.size()) {
-        const ssize_t n = ::write(fd_, lines.data() + done, lines.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            writeError_ = n < 0 ? errno : EIO;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Waits as long as it takes while the run goes on (the queue meanwhile fills and the rest is
 // counted as not shown), but at most kGiveUpMs once it ends. False when the output is gone, or
 // stuck at the end.
-bool MonitorOutput::writePolled(const std::string& lines) {
+bool MonitorOutput::write(const std::string& lines) {
     size_t done = 0;
     auto lastTaken = Clock::now();
     while (done < lines.size()) {
-        pollfd p{fd_, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, kFrameMs);
-        if (ready < 0 && errno != EINTR) {
-            writeError_ = errno;
+        const Room room = direct_ ? Room::Ready : awaitRoom(lastTaken);
+        if (room == Room::Gone) {
             return false;
         }
-        if (ready <= 0) {
-            if (stopping_ && Clock::now() - lastTaken > std::chrono::milliseconds(kGiveUpMs)) {
-                return false;
-            }
+        if (room == Room::NotYet) {
             continue;
         }
-        if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            writeError_ = (p.revents & POLLNVAL) != 0 ? EBADF : EPIPE;
-            return false;
-        }
-        const ssize_t n =
-            ::write(fd_, lines.data() + done, std::min(kWriteChunk, lines.size() - done));
+        const size_t most = direct_ ? lines.size() - done : kWriteChunk;
+        const ssize_t n = ::write(fd_, lines.data() + done, std::min(most, lines.size() - done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -257,6 +228,25 @@ bool MonitorOutput::writePolled(const std::string& lines) {
         lastTaken = Clock::now();
     }
     return true;
+}
+
+MonitorOutput::Room MonitorOutput::awaitRoom(Clock::time_point lastTaken) {
+    pollfd p{fd_, POLLOUT, 0};
+    const int ready = ::poll(&p, 1, kFrameMs);
+    if (ready < 0 && errno != EINTR) {
+        writeError_ = errno;
+        return Room::Gone;
+    }
+    if (ready <= 0) {
+        const bool givenUp =
+            stopping_ && Clock::now() - lastTaken > std::chrono::milliseconds(kGiveUpMs);
+        return givenUp ? Room::Gone : Room::NotYet;
+    }
+    if ((p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+        writeError_ = (p.revents & POLLNVAL) != 0 ? EBADF : EPIPE;
+        return Room::Gone;
+    }
+    return Room::Ready;
 }
 
 }  // namespace pv

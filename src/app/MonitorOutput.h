@@ -67,8 +67,9 @@ class MonitorOutput {
     bool print(std::string& lines, long long unshownAfter);
     void sayUnshown(long long count, std::string& lines);
     bool write(const std::string& lines);
-    bool writeDirect(const std::string& lines);
-    bool writePolled(const std::string& lines);
+    // Whether a pipe, socket or terminal takes a write of kWriteChunk now.
+    enum class Room { Ready, NotYet, Gone };
+    Room awaitRoom(Clock::time_point lastTaken);
 
     int fd_;
     FailureReport failed_;
