@@ -47,6 +47,7 @@ class MonitorOutput {
   private:
     using Clock = std::chrono::steady_clock;
     static constexpr int kGiveUpMs = 300;
+    static constexpr int kNiceBelowRelay = 10;
     // Formatted text is written whenever this much has gathered, so it never grows large.
     static constexpr size_t kWriteBytes = 256 * 1024;
     // One queued block: a header of side ('A' or 'B'), length and time, then the bytes; or a
