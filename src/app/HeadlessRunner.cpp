@@ -266,6 +266,10 @@ void configureTransfer(TerminalSettings& settings, const HeadlessOptions& option
     }
 }
 
+void sayRefused(Prompt& prompt, const std::string& refusal, const std::string& path) {
+    prompt.message(refusal + " ('" + path + "')", {}, PromptButtons::Ok, PromptIcon::Error);
+}
+
 // --download and --send once the sides run; false (and said why) when either cannot start.
 // The upload's end says how it went and, unless something else keeps the run, ends it.
 bool startTransfer(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& options,
@@ -273,8 +277,7 @@ bool startTransfer(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& 
     FileTransfer& transfer = monitor.transfer();
     std::string refusal;
     if (!options.downloadFile.empty() && !transfer.startDownload(options.downloadFile, refusal)) {
-        prompt.message(refusal + " ('" + options.downloadFile + "')", {}, PromptButtons::Ok,
-                       PromptIcon::Error);
+        sayRefused(prompt, refusal, options.downloadFile);
         return false;
     }
     if (options.sendFile.empty()) {
@@ -291,8 +294,7 @@ bool startTransfer(LineMonitor& monitor, Prompt& prompt, const HeadlessOptions& 
                          }
                      });
     if (!transfer.startUpload(options.sendFile, refusal)) {
-        prompt.message(refusal + " ('" + options.sendFile + "')", {}, PromptButtons::Ok,
-                       PromptIcon::Error);
+        sayRefused(prompt, refusal, options.sendFile);
         return false;
     }
     return true;

@@ -164,16 +164,16 @@ void FileTransfer::step() {
     slice.start();
     // Without pauses, the blocks go through the chain one by one but leave side A together.
     const bool batched = !pacing_.paced && !pacing_.byLines() && link_.hold;
-    const auto hold = [this, batched](bool on) {
-        if (batched) {
-            link_.hold(on);
+    struct Batch {
+        const std::function<void(bool)>* hold;  // none: every block leaves at once
+        explicit Batch(const std::function<void(bool)>* h) : hold(h) { set(true); }
+        ~Batch() { set(false); }
+        void set(bool on) const {
+            if (hold != nullptr) {
+                (*hold)(on);
+            }
         }
-    };
-    struct Release {
-        std::function<void(bool)> hold;
-        ~Release() { hold(false); }
-    } release{hold};
-    hold(true);
+    } held{batched ? &link_.hold : nullptr};
     size_t batch = 0;
     int blocks = 0;
     while (link_.backlog() <= kRoomBytes) {
@@ -199,8 +199,8 @@ void FileTransfer::step() {
             return;  // the chain stopped a side
         }
         if ((batch += length) >= kBatchBytes) {
-            hold(false);
-            hold(true);
+            held.set(false);
+            held.set(true);
             batch = 0;
         }
         // The clock is read every few blocks only; a block takes microseconds.
