@@ -17,8 +17,9 @@ QString q(const std::string& text) {
 }
 
 // SIGTERM while recording: every block that reached side B is in the file, in order, since each
-// is written before it is passed on and recording stops before the sides.
-TEST(HeadlessRecorder, SigtermWhileRecordingKeepsEveryForwardedByte) {
+// is written before it is passed on and recording stops before the sides. SIGINT in a long pause
+// of a playback ends it and the run at once, without an error.
+TEST(HeadlessRecorder, ASignalEndsRecordingAndPlaybackCleanly) {
     TempFolder folder;
     PtyPair a, b;
     const std::string rec = folder.file("device.rec");
@@ -32,65 +33,13 @@ TEST(HeadlessRecorder, SigtermWhileRecordingKeepsEveryForwardedByte) {
         sent.insert(sent.end(), bytes.begin(), bytes.end());
     }
     ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-    const Outcome run = finish(process);
-    EXPECT_EQ(run.exitCode, 0);
-    const std::string file = readWholeFile(rec);
-    EXPECT_EQ(file.size(), sent.size() * kRecordSize);
-    EXPECT_EQ(recordedBytes(file), sent);
-}
+    EXPECT_EQ(finish(process).exitCode, 0);
+    const std::string recorded = readWholeFile(rec);
+    EXPECT_EQ(recorded.size(), sent.size() * kRecordSize);
+    EXPECT_EQ(recordedBytes(recorded), sent);
 
-// --play sends the file into side A and the run ends with it; a refusal ends with status 5 and
-// its reason (every refusal takes that one way out); --dump-rec prints the file.
-TEST(HeadlessRecorder, PlayAndDumpEndWithTheirStatus) {
-    TempFolder folder;
-    PtyPair a, b;
-    const std::string good = folder.file("good.rec");
-    writeWholeFile(good, recordsOf({{0, 'h'}, {20, 'i'}, {0, '!'}}) + "xy");
-    const std::string empty = folder.file("empty.rec");
-    writeWholeFile(empty, "");
-    const struct {
-        QStringList args;
-        int exitCode;
-        QString inStdErr;
-        std::string atA;
-        QString inStdOut;
-    } cases[] = {
-        {{"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(good),
-          "--play-speed", "2", "--play-loop", "2"},
-         0,
-         "Playback: 100 % (6 of 6 bytes sent)",
-         "hi!hi!",
-         ""},
-        {{"--headless", "--device-b", q(b.path()), "--start", "b", "--play", q(good)},
-         5,
-         "Comport A is not open for serial connection !",
-         "",
-         ""},
-        {{"--dump-rec", q(good)},
-         0,
-         "",
-         "",
-         "20  69 21" + QString(44, ' ') + "i!\n# 3 records, 20 ms\n# 2 trailing bytes ignored"},
-        {{"--dump-rec", q(empty)}, 5, "", "", "# no whole record: not playable"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const Outcome run = finish(launch(c.args));
-        EXPECT_EQ(run.exitCode, c.exitCode);
-        EXPECT_TRUE(run.stdErr.contains(c.inStdErr)) << run.stdErr.toStdString();
-        EXPECT_TRUE(run.stdOut.contains(c.inStdOut)) << run.stdOut.toStdString();
-        EXPECT_EQ(a.read(c.atA.size(), 2000), bytesOf(c.atA));
-    }
-}
-
-// SIGINT in the middle of a long pause ends the playback and the run at once, without an error.
-TEST(HeadlessRecorder, SigintAbortsAPlaybackInAPause) {
-    TempFolder folder;
-    PtyPair a;
-    const std::string rec = folder.file("pause.rec");
     writeWholeFile(rec, recordsOf({{0, 'x'}, {60000, 'y'}}));
-    QProcess* process =
-        launch({"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(rec)});
+    process = launch({"--headless", "--device-a", q(a.path()), "--start", "a", "--play", q(rec)});
     ASSERT_EQ(a.read(1, 5000), bytesOf("x"));
     const auto before = std::chrono::steady_clock::now();
     ::kill(static_cast<pid_t>(process->processId()), SIGINT);
@@ -98,6 +47,41 @@ TEST(HeadlessRecorder, SigintAbortsAPlaybackInAPause) {
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(3));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_FALSE(run.stdErr.contains("Error")) << run.stdErr.toStdString();
+}
+
+// --play sends the file into side A and the run ends with it; a refusal ends with status 5 and
+// its reason (every refusal takes that one way out); --dump-rec prints the file, with status 5
+// for one that cannot play.
+TEST(HeadlessRecorder, PlayAndDumpEndWithTheirStatus) {
+    TempFolder folder;
+    PtyPair a, b;
+    const std::string good = folder.file("good.rec");
+    writeWholeFile(good, recordsOf({{0, 'h'}, {20, 'i'}, {0, '!'}}) + "xy");
+    writeWholeFile(folder.file("empty.rec"), "");
+    // Split at spaces: the temporary paths have none.
+    const struct {
+        QString args;
+        int exitCode;
+        QString inStdErr;
+        std::string atA;
+        QString inStdOut;
+    } cases[] = {
+        {"--headless --start a --play-speed 2 --play-loop 2 --device-a " + q(a.path()) +
+             " --play " + q(good),
+         0, "Playback: 100 % (6 of 6 bytes sent)", "hi!hi!", ""},
+        {"--headless --start b --device-b " + q(b.path()) + " --play " + q(good), 5,
+         "Comport A is not open for serial connection !", "", ""},
+        {"--dump-rec " + q(good), 0, "", "", "i!\n# 3 records, 20 ms\n# 2 trailing bytes ignored"},
+        {"--dump-rec " + q(folder.file("empty.rec")), 5, "", "", "# no whole record: not playable"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.toStdString());
+        const Outcome run = finish(launch(c.args.split(' ')));
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_TRUE(run.stdErr.contains(c.inStdErr)) << run.stdErr.toStdString();
+        EXPECT_TRUE(run.stdOut.contains(c.inStdOut)) << run.stdOut.toStdString();
+        EXPECT_EQ(a.read(c.atA.size(), 2000), bytesOf(c.atA));
+    }
 }
 
 }  // namespace
